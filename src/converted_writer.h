@@ -1,0 +1,37 @@
+// The writer for the converted, tab-separated layout.
+//
+// Output layout, every field separated from the next by one tab, every line ended
+// by "\n" (a text-mode stream on Windows stores it as CR LF), N = activity_count,
+// R = resource_count, activities numbered from 0:
+//   header:      N - 2, R, 0, 0
+//   N lines:     i, 1, s, then if s > 0 the s successors (0-based) and s fields
+//                "[d]" where d is the activity's duration
+//   N lines:     i, 1, duration, then the R demands
+//   capacities:  if R > 0, each capacity followed by a tab, and no line end
+// A count that is zero or negative writes nothing for its loop; the count itself
+// is still written. N - 2 is computed without overflow.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "instance.h"
+
+namespace converter {
+
+struct write_failure {
+    int system_error = 0; // errno of the write that failed; 0 when all went well
+    explicit operator bool() const { return system_error != 0; }
+};
+
+// `source` must be as read_instance leaves it after a successful read: with N > 0,
+// N durations and successor counts, N x R demands when R > 0, and as many
+// successors as the positive counts add up to.
+//
+// Writes the layout to `output` and flushes it. Stops writing at the first failed
+// write and returns its errno; the file is then short.
+write_failure write_converted(std::FILE* output, const instance& source);
+// Appends the layout to `output`.
+void write_converted(std::string& output, const instance& source);
+
+} // namespace converter

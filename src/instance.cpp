@@ -1,0 +1,446 @@
+#include "instance.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <utility>
+
+namespace converter {
+
+// ---------------------------------------------------------------------------
+// int_store
+
+int_store::int_store(int_store&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)) {}
+
+int_store& int_store::operator=(int_store&& other) noexcept {
+    if (this != &other) {
+        std::free(data_);
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
+    }
+    return *this;
+}
+
+int_store::~int_store() { std::free(data_); }
+
+void int_store::release() {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+}
+
+bool int_store::reserve(std::size_t count) {
+    if (count <= capacity_) return true;
+    if (count > std::numeric_limits<std::size_t>::max() / sizeof(std::int32_t)) return false;
+    // realloc lets the C library extend a large block in place (mremap on Linux),
+    // so growing the biggest store never needs the old and the new copy at once.
+    void* grown = std::realloc(data_, count * sizeof(std::int32_t));
+    if (grown == nullptr) return false;
+    data_ = static_cast<std::int32_t*>(grown);
+    capacity_ = count;
+    return true;
+}
+
+bool int_store::grow() {
+    const std::size_t wanted = capacity_ < 1024 ? 1024 : capacity_ * 2;
+    return reserve(wanted) || reserve(capacity_ + 1);
+}
+
+// ---------------------------------------------------------------------------
+// Tokens
+
+namespace {
+
+constexpr bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+constexpr bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// A pull source of bytes: fills up to `capacity` bytes and returns how many it
+// gave, 0 at the end or on an error (then `error` holds errno, never 0).
+struct byte_source {
+    std::size_t (*read)(void* context, char* buffer, std::size_t capacity, int& error);
+    void* context;
+};
+
+std::size_t read_file(void* context, char* buffer, std::size_t capacity, int& error) {
+    auto* file = static_cast<std::FILE*>(context);
+    const std::size_t count = std::fread(buffer, 1, capacity, file);
+    if (count == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
+    return count;
+}
+
+struct text_cursor {
+    std::string_view text;
+};
+
+std::size_t read_text(void* context, char* buffer, std::size_t capacity, int&) {
+    auto* cursor = static_cast<text_cursor*>(context);
+    const std::size_t count = cursor->text.size() < capacity ? cursor->text.size() : capacity;
+    std::memcpy(buffer, cursor->text.data(), count);
+    cursor->text.remove_prefix(count);
+    return count;
+}
+
+constexpr std::int64_t int32_max = std::numeric_limits<std::int32_t>::max();
+
+// Splits the input into white-space-separated tokens and converts each to a
+// 32-bit integer. The buffer always ends in a NUL sentinel, which is neither white
+// space nor a digit, so the scanning loops need no bounds test; a NUL in the data
+// is told apart from the sentinel by its position.
+class token_reader {
+public:
+    explicit token_reader(byte_source source)
+        : source_(source), buffer_(new char[buffer_size + 1]), next_(buffer_.get()),
+          end_(buffer_.get()) {
+        *end_ = '\0';
+    }
+
+    std::uint64_t offset() const { return buffer_offset_ + static_cast<std::uint64_t>(next_ - buffer_.get()); }
+    std::uint64_t token_offset() const { return token_offset_; }
+
+    // Reads the next integer into `value`. On failure fills the kind, offset and
+    // found text of `failure` and returns false.
+    bool next(std::int32_t& value, read_failure& failure) {
+        for (;;) {
+            while (is_space(*next_)) ++next_;
+            if (next_ != end_) break;
+            if (!refill(next_)) {
+                token_offset_ = offset();
+                return fail_at_end(failure);
+            }
+        }
+        // A number needs at most 12 bytes with its terminator; keeping more than
+        // that in the buffer lets the fast path below ignore chunk boundaries.
+        while (end_ - next_ < lookahead && !at_end_) refill(next_);
+        token_offset_ = offset();
+
+        const char* cursor = next_;
+        const bool negative = *cursor == '-';
+        if (negative || *cursor == '+') ++cursor;
+        const char* const digits = cursor;
+        std::uint64_t magnitude = 0;
+        while (is_digit(*cursor)) magnitude = magnitude * 10 + static_cast<unsigned>(*cursor++ - '0');
+        const auto digit_count = static_cast<std::size_t>(cursor - digits);
+        const bool token_ended = cursor == end_ ? at_end_ && error_ == 0 : is_space(*cursor);
+        if (digit_count != 0 && digit_count <= 10 && token_ended &&
+            magnitude <= static_cast<std::uint64_t>(int32_max) + (negative ? 1 : 0)) {
+            value = static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
+                                                       : static_cast<std::int64_t>(magnitude));
+            next_ = const_cast<char*>(cursor);
+            return true;
+        }
+        return next_slowly(value, failure);
+    }
+
+private:
+    static constexpr std::size_t buffer_size = std::size_t{1} << 16;
+    static constexpr std::ptrdiff_t lookahead = 32;
+
+    // Keeps the bytes from `keep_from` on, moved to the start of the buffer, and
+    // reads more after them. Returns false when nothing more could be read.
+    bool refill(const char* keep_from) {
+        if (at_end_) return false;
+        char* const begin = buffer_.get();
+        const auto kept = static_cast<std::size_t>(end_ - keep_from);
+        buffer_offset_ += static_cast<std::uint64_t>(keep_from - begin);
+        std::memmove(begin, keep_from, kept);
+        const std::size_t count = source_.read(source_.context, begin + kept, buffer_size - kept, error_);
+        next_ = begin;
+        end_ = begin + kept + count;
+        *end_ = '\0';
+        if (count == 0) at_end_ = true;
+        return count != 0;
+    }
+
+    bool fail_at_end(read_failure& failure) const {
+        failure.what = error_ != 0 ? read_failure::kind::read_error : read_failure::kind::end_of_file;
+        failure.system_error = error_;
+        failure.offset = token_offset_;
+        return false;
+    }
+
+    // Handles every token the fast path does not: long ones (leading zeros),
+    // malformed ones and out-of-range ones, across any number of refills.
+    bool next_slowly(std::int32_t& value, read_failure& failure) {
+        std::string found;
+        std::uint64_t length = 0;
+        std::uint64_t digit_count = 0;
+        std::uint64_t significant_digits = 0;
+        std::uint64_t magnitude = 0;
+        bool negative = false;
+        bool malformed = false;
+        for (;;) {
+            for (; next_ != end_ && !is_space(*next_); ++next_, ++length) {
+                const char c = *next_;
+                if (found.size() < read_failure::found_limit) found.push_back(c);
+                if (length == 0 && (c == '-' || c == '+')) {
+                    negative = c == '-';
+                } else if (is_digit(c)) {
+                    ++digit_count;
+                    if (significant_digits != 0 || c != '0') {
+                        // Eleven significant digits are already out of range.
+                        if (significant_digits < 11) magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
+                        ++significant_digits;
+                    }
+                } else {
+                    malformed = true;
+                }
+            }
+            if (next_ != end_ || !refill(next_)) break;
+        }
+        if (next_ == end_ && error_ != 0) return fail_at_end(failure);
+        failure.offset = token_offset_;
+        failure.found = std::move(found);
+        failure.found_length = length;
+        if (malformed || digit_count == 0) {
+            failure.what = read_failure::kind::not_an_integer;
+            return false;
+        }
+        if (significant_digits > 10 || magnitude > static_cast<std::uint64_t>(int32_max) + (negative ? 1 : 0)) {
+            failure.what = read_failure::kind::out_of_range;
+            return false;
+        }
+        value = static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
+                                                   : static_cast<std::int64_t>(magnitude));
+        return true;
+    }
+
+    byte_source source_;
+    std::unique_ptr<char[]> buffer_;
+    char* next_;
+    char* end_;
+    std::uint64_t buffer_offset_ = 0;
+    std::uint64_t token_offset_ = 0;
+    bool at_end_ = false;
+    int error_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// The instance
+
+using value_kind = expected_value::kind;
+
+read_failure failure_of(read_failure::kind what, expected_value expected, std::uint64_t offset, std::int64_t value) {
+    read_failure failure;
+    failure.what = what;
+    failure.expected = expected;
+    failure.offset = offset;
+    failure.found = std::to_string(value);
+    failure.found_length = failure.found.size();
+    return failure;
+}
+
+read_failure out_of_memory() {
+    read_failure failure;
+    failure.what = read_failure::kind::out_of_memory;
+    return failure;
+}
+
+std::size_t smaller(std::int64_t claimed, std::uint64_t bound) {
+    if (claimed <= 0) return 0;
+    const auto wanted = static_cast<std::uint64_t>(claimed);
+    return static_cast<std::size_t>(wanted < bound ? wanted : bound);
+}
+
+// `input_size` is the size of the whole input in bytes, or 0 when it can't be known.
+read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance& result) {
+    result = instance{};
+    read_failure failure;
+    std::int32_t value = 0;
+    const auto read = [&](expected_value expected) {
+        if (tokens.next(value, failure)) return true;
+        failure.expected = expected;
+        return false;
+    };
+
+    if (!read({value_kind::activity_count})) return failure;
+    const std::int32_t activity_count = result.activity_count = value;
+    if (!read({value_kind::resource_count})) return failure;
+    const std::int32_t resource_count = result.resource_count = value;
+
+    // Reserve what the header claims, but never more than the rest of the input
+    // could hold: every value takes at least one digit and one separator, and an
+    // activity record at least R + 2 values. Stores still grow past the
+    // reservation if needed (an input whose size is unknown, or one that grew).
+    const std::uint64_t rest = input_size > tokens.offset() ? input_size - tokens.offset() : 0;
+    const std::uint64_t value_bound = input_size == 0 ? 4096 : rest / 2 + 1;
+    const std::int64_t resources = resource_count > 0 ? resource_count : 0;
+    const std::uint64_t activity_bound = value_bound / static_cast<std::uint64_t>(resources + 2) + 1;
+    const std::size_t activities = smaller(activity_count, activity_bound);
+    if (!result.capacities.reserve(smaller(resources, value_bound)) || !result.durations.reserve(activities) ||
+        !result.demands.reserve(activities * static_cast<std::size_t>(resources)) ||
+        !result.successor_counts.reserve(activities))
+        return out_of_memory();
+
+    for (std::int64_t resource = 1; resource <= resources; ++resource) {
+        if (!read({value_kind::capacity, 0, resource})) return failure;
+        result.capacities.push_back(value); // reserved above
+    }
+
+    const std::int64_t successor_limit = static_cast<std::int64_t>(activity_count) * activity_count;
+    std::int64_t successor_total = 0;
+    for (std::int64_t activity = 1; activity <= activity_count; ++activity) {
+        if (!read({value_kind::duration, activity})) return failure;
+        if (!result.durations.push_back(value)) return out_of_memory();
+        for (std::int64_t resource = 1; resource <= resources; ++resource) {
+            if (!read({value_kind::demand, activity, resource})) return failure;
+            if (!result.demands.push_back(value)) return out_of_memory();
+        }
+        if (!read({value_kind::successor_count, activity})) return failure;
+        if (!result.successor_counts.push_back(value)) return out_of_memory();
+        const std::int32_t successor_count = value;
+        if (successor_count <= 0) continue;
+        if (successor_total + successor_count > successor_limit) {
+            read_failure too_many = failure_of(read_failure::kind::too_many_successors,
+                                               {value_kind::successor_count, activity}, tokens.token_offset(),
+                                               successor_count);
+            too_many.successor_total = successor_total + successor_count;
+            too_many.successor_limit = successor_limit;
+            return too_many;
+        }
+        successor_total += successor_count;
+        for (std::int64_t position = 1; position <= successor_count; ++position) {
+            if (!read({value_kind::successor, activity, position})) return failure;
+            if (value == std::numeric_limits<std::int32_t>::min())
+                return failure_of(read_failure::kind::successor_out_of_range,
+                                  {value_kind::successor, activity, position}, tokens.token_offset(), value);
+            if (!result.successors.push_back(value - 1)) return out_of_memory();
+        }
+    }
+    return read_failure{};
+}
+
+std::uint64_t size_of(std::FILE* file) {
+#ifdef _WIN32
+    struct _stati64 status;
+    if (_fstati64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return 0;
+#else
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return 0;
+#endif
+    return status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+}
+
+void advance(text_position& position, const char* bytes, std::size_t count) {
+    const char* const end = bytes + count;
+    while (const void* found = std::memchr(bytes, '\n', static_cast<std::size_t>(end - bytes))) {
+        ++position.line;
+        position.column = 1;
+        bytes = static_cast<const char*>(found) + 1;
+    }
+    position.column += static_cast<std::uint64_t>(end - bytes);
+}
+
+} // namespace
+
+read_failure read_instance(std::FILE* input, instance& result) {
+    token_reader tokens({read_file, input});
+    return read_from(tokens, size_of(input), result);
+}
+
+read_failure read_instance(std::string_view input, instance& result) {
+    text_cursor cursor{input};
+    token_reader tokens({read_text, &cursor});
+    return read_from(tokens, input.size(), result);
+}
+
+text_position locate(std::string_view input, std::uint64_t offset) {
+    text_position position;
+    advance(position, input.data(), static_cast<std::size_t>(offset < input.size() ? offset : input.size()));
+    return position;
+}
+
+text_position locate(std::FILE* input, std::uint64_t offset) {
+    text_position position;
+    std::rewind(input);
+    char chunk[1 << 14];
+    while (offset != 0) {
+        const std::size_t wanted = offset < sizeof chunk ? static_cast<std::size_t>(offset) : sizeof chunk;
+        const std::size_t count = std::fread(chunk, 1, wanted, input);
+        if (count == 0) break;
+        advance(position, chunk, count);
+        offset -= count;
+    }
+    return position;
+}
+
+// ---------------------------------------------------------------------------
+// Messages
+
+namespace {
+
+std::string describe_expected(const expected_value& expected) {
+    const std::string activity = std::to_string(expected.activity);
+    const std::string number = std::to_string(expected.number);
+    switch (expected.what) {
+    case value_kind::activity_count: return "the activity count";
+    case value_kind::resource_count: return "the resource count";
+    case value_kind::capacity: return "the capacity of resource " + number;
+    case value_kind::duration: return "the duration of activity " + activity;
+    case value_kind::demand: return "the demand of activity " + activity + " for resource " + number;
+    case value_kind::successor_count: return "the successor count of activity " + activity;
+    case value_kind::successor: return "successor " + number + " of activity " + activity;
+    }
+    return {};
+}
+
+std::string quote(const read_failure& failure) {
+    static const char hex[] = "0123456789abcdef";
+    std::string quoted = "\"";
+    for (const char c : failure.found) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '"' || byte == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (byte < 0x20 || byte >= 0x7f) {
+            quoted += "\\x";
+            quoted += hex[byte >> 4];
+            quoted += hex[byte & 15];
+        } else {
+            quoted += c;
+        }
+    }
+    if (failure.found_length > failure.found.size()) quoted += "...";
+    quoted += '"';
+    return quoted;
+}
+
+} // namespace
+
+std::string describe(const read_failure& failure, text_position position) {
+    using kind = read_failure::kind;
+    switch (failure.what) {
+    case kind::none: return {};
+    case kind::out_of_memory: return "Not enough memory for the instance.";
+    case kind::read_error:
+        return std::string("Reading the input file failed: ") + std::strerror(failure.system_error) + ".";
+    default: break;
+    }
+    std::string message = "Invalid input at line " + std::to_string(position.line) + ", column " +
+                          std::to_string(position.column) + ": expected " + describe_expected(failure.expected) +
+                          ", found ";
+    switch (failure.what) {
+    case kind::end_of_file: message += "the end of the file"; break;
+    case kind::not_an_integer: message += quote(failure) + ", which is not an integer"; break;
+    case kind::out_of_range: message += quote(failure) + ", which is outside the signed 32-bit range"; break;
+    case kind::successor_out_of_range:
+        message += quote(failure) + ", whose 0-based number is outside the signed 32-bit range";
+        break;
+    case kind::too_many_successors:
+        message += quote(failure) + ", which brings the successor total to " +
+                   std::to_string(failure.successor_total) + ", more than " +
+                   std::to_string(failure.successor_limit) + " (the activity count squared)";
+        break;
+    default: break;
+    }
+    return message + ".";
+}
+
+} // namespace converter

@@ -1,0 +1,146 @@
+// The in-memory project-scheduling instance and its reader for the input layout.
+//
+// Input layout: signed decimal integers separated by any white space (blank, tab,
+// CR, LF, vertical tab, form feed); line structure carries no meaning. In order:
+//   N (activity count), R (resource count), R capacities, then N activity records,
+//   each: duration, R demands, successor count s, s successor numbers (1-based).
+// Nothing after the last activity record is read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace converter {
+
+// A growable array of 32-bit values. Unlike std::vector it never zero-fills, and it
+// grows with realloc so that large stores can be extended in place. Every failure to
+// obtain memory is reported by a false return; the store is then left unchanged.
+class int_store {
+public:
+    int_store() = default;
+    int_store(const int_store&) = delete;
+    int_store& operator=(const int_store&) = delete;
+    int_store(int_store&& other) noexcept;
+    int_store& operator=(int_store&& other) noexcept;
+    ~int_store();
+
+    // Makes room for at least `count` values in total.
+    bool reserve(std::size_t count);
+    bool push_back(std::int32_t value) {
+        if (size_ == capacity_ && !grow()) return false;
+        data_[size_++] = value;
+        return true;
+    }
+    // Frees the memory; the store is empty afterwards.
+    void release();
+
+    std::size_t size() const { return size_; }
+    std::size_t capacity() const { return capacity_; }
+    bool empty() const { return size_ == 0; }
+    const std::int32_t* begin() const { return data_; }
+    const std::int32_t* end() const { return data_ + size_; }
+    std::int32_t operator[](std::size_t index) const { return data_[index]; }
+
+private:
+    bool grow();
+
+    std::int32_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+// One instance. Stores hold exactly the values read, in file order:
+//   durations, successor_counts: one per activity (N when the input is valid);
+//   capacities: R values; demands: R per activity, packed activity by activity;
+//   successors: the lists of all activities with a positive successor count,
+//   concatenated in activity order, each entry 0-based (the file's value minus 1).
+// Counts that are zero or negative are kept as read and only make the matching
+// loops run zero times (R <= 0: no capacities, no demands; s <= 0: no successors;
+// N <= 0: no activity records).
+struct instance {
+    std::int32_t activity_count = 0;
+    std::int32_t resource_count = 0;
+    int_store durations;
+    int_store capacities;
+    int_store demands;
+    int_store successor_counts;
+    int_store successors;
+};
+
+// The value the reader was looking for when it failed; activity, resource and
+// successor numbers are 1-based, as the input file counts them.
+struct expected_value {
+    enum class kind {
+        activity_count,
+        resource_count,
+        capacity,        // number = resource
+        duration,        // activity
+        demand,          // activity, number = resource
+        successor_count, // activity
+        successor,       // activity, number = position in the activity's list
+    };
+    kind what = kind::activity_count;
+    std::int64_t activity = 0;
+    std::int64_t number = 0;
+};
+
+struct read_failure {
+    enum class kind {
+        none,
+        not_an_integer,      // the token is not entirely an optional sign and decimal digits
+        out_of_range,        // the value does not fit in a signed 32-bit integer
+        successor_out_of_range, // a successor whose 0-based number does not fit in 32 bits
+        end_of_file,         // the input ended before the value
+        too_many_successors, // the successor total would exceed N x N
+        out_of_memory,       // a store could not be obtained or grown
+        read_error,          // the stream reported an error; system_error holds errno
+    };
+    kind what = kind::none;
+    expected_value expected;
+    // Byte offset of the offending token, or of the end of the input for
+    // end_of_file. Meaningful for every kind except out_of_memory and read_error.
+    std::uint64_t offset = 0;
+    // The offending token, at most `found_limit` bytes of it; found_length is its
+    // full length in bytes.
+    std::string found;
+    std::uint64_t found_length = 0;
+    // For too_many_successors: the total the successor count would bring, and N x N.
+    std::int64_t successor_total = 0;
+    std::int64_t successor_limit = 0;
+    int system_error = 0;
+
+    static constexpr std::size_t found_limit = 40;
+    explicit operator bool() const { return what != kind::none; }
+    bool has_offset() const { return what != kind::none && what != kind::out_of_memory && what != kind::read_error; }
+};
+
+// Reads one instance from `input`, which must be positioned at its start, into
+// `result` (whose earlier contents are discarded). Stops at the first failure and
+// returns it; `result` then holds what was read so far. Successor numbers are
+// accepted whatever their value (0 and numbers above N included) as long as the
+// number minus 1 fits in 32 bits. Reserves memory for the counts the header claims
+// only as far as the input's size could hold them; an input whose size can't be
+// known (a pipe) grows its stores as the values arrive.
+read_failure read_instance(std::FILE* input, instance& result);
+read_failure read_instance(std::string_view input, instance& result);
+
+// Line and column, both counted from 1, of a byte offset; the column counts bytes.
+// An offset at the end of the input lies just past its last byte.
+struct text_position {
+    std::uint64_t line = 1;
+    std::uint64_t column = 1;
+};
+// The FILE* form rewinds `input` and reads it up to `offset`. A read error stops the
+// count where it happened.
+text_position locate(std::FILE* input, std::uint64_t offset);
+text_position locate(std::string_view input, std::uint64_t offset);
+
+// The message for a failure, one sentence ending in a full stop and no line end,
+// e.g. `Invalid input at line 3, column 5: expected the duration of activity 2,
+// found "3.5".` `position` is used only by the kinds that have an offset.
+std::string describe(const read_failure& failure, text_position position);
+
+} // namespace converter
