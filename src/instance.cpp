@@ -275,7 +275,7 @@ read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance&
     const std::uint64_t activity_bound = value_bound / static_cast<std::uint64_t>(resources + 2) + 1;
     const std::size_t activities = smaller(activity_count, activity_bound);
     if (!result.capacities.reserve(smaller(resources, value_bound)) || !result.durations.reserve(activities) ||
-        !result.demands.reserve(activities * static_cast<std::size_t>(resources)) ||
+        !result.demands.reserve(smaller(static_cast<std::int64_t>(activities) * resources, value_bound)) ||
         !result.successor_counts.reserve(activities))
         return out_of_memory();
 

@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# End-to-end checks of the converter program: answers piped in, standard output,
+# exit status and the files on disk.
+# Usage: end_to_end.sh CONVERTER DATA_DIR
+set -u
+converter=$1
+data=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+prompts=$'Enter input path\nEnter output path\n'
+failures=0
+checks=0
+
+fail() {
+    echo "FAIL: $current: $*"
+    failures=$((failures + 1))
+}
+
+# run_expect ANSWERS STDOUT STATUS
+run_expect() {
+    checks=$((checks + 1))
+    stdout=$(printf '%s' "$1" | "$converter"; echo "x$?")
+    status=${stdout##*x}
+    stdout=${stdout%x*}
+    [ "$stdout" == "$2" ] || fail "standard output was [$stdout], expected [$2]"
+    [ "$status" == "$3" ] || fail "status was $status, expected $3"
+}
+
+same_bytes() { # FILE EXPECTED_FILE
+    cmp -s "$1" "$2" || fail "$1 differs from $2"
+}
+
+untouched() { # FILE CONTENT
+    [ -f "$1" ] && [ "$(cat "$1")" == "$2" ] || fail "$1 was changed"
+}
+
+absent() { # FILE
+    [ ! -e "$1" ] || fail "$1 was created"
+}
+
+empty_file() { # FILE
+    [ -f "$1" ] && [ ! -s "$1" ] || fail "$1 should exist and be empty"
+}
+
+invalid_input() { # INPUT_TEXT MESSAGE
+    printf '%s' "$1" > bad.txt
+    echo "old" > bad.out
+    run_expect $'bad.txt\nbad.out\n' "$prompts$2" 1
+    empty_file bad.out
+}
+
+current="golden files"
+for name in reference_1 reference_2 a001 b0001 c001; do
+    rm -f out.txt
+    run_expect "$data/$name.txt"$'\n'"out.txt"$'\n' "$prompts" 0
+    same_bytes out.txt "$data/$name.expected"
+done
+
+current="both paths on one line, existing output replaced"
+echo "previous content that is longer than the result" > out.txt
+run_expect "$data/reference_2.txt out.txt"$'\n' "$prompts" 0
+same_bytes out.txt "$data/reference_2.expected"
+
+current="prompts reach a pipe before the answers are read"
+mkfifo answers.fifo prompts.fifo
+"$converter" < answers.fifo > prompts.fifo &
+exec 3> answers.fifo 4< prompts.fifo
+IFS= read -r -t 10 line <&4
+[ "$line" == "Enter input path" ] || fail "first prompt was [$line] before any answer"
+echo "$data/reference_1.txt" >&3
+IFS= read -r -t 10 line <&4
+[ "$line" == "Enter output path" ] || fail "second prompt was [$line] before the second answer"
+echo "fifo.out" >&3
+exec 3>&- 4<&-
+wait $! || fail "status $? after answering at each prompt"
+same_bytes fifo.out "$data/reference_1.expected"
+checks=$((checks + 1))
+
+current="missing input"
+echo "keep" > keep.txt
+run_expect $'missing.txt\nkeep.txt\n' "${prompts}Couldn't read input file. Check path." 1
+untouched keep.txt keep
+run_expect $'missing.txt\nnew.txt\n' "${prompts}Couldn't read input file. Check path." 1
+absent new.txt
+
+current="input is a directory"
+mkdir -p folder
+run_expect $'folder\nnew.txt\n' "${prompts}Couldn't read input file. Check path." 1
+absent new.txt
+
+current="output in a missing directory"
+run_expect "$data/reference_1.txt"$'\nno/such/dir/out.txt\n' "${prompts}Couln't write output file. Check path." 1
+
+current="output is a directory"
+run_expect "$data/reference_1.txt"$'\nfolder\n' "${prompts}Couln't write output file. Check path." 1
+
+current="path length limit"
+long=$(printf 'p%.0s' $(seq 200))
+run_expect "$long"$'\nnew.txt\n' $'Enter input path\nPath too long: a path can have at most 199 characters.' 1
+absent new.txt
+cp "$data/reference_1.txt" input.txt
+run_expect $'input.txt\n'"$long"$'\n' "${prompts}Path too long: a path can have at most 199 characters." 1
+absent "${long:0:199}"
+limit=$(printf 'q%.0s' $(seq 199))
+run_expect $'input.txt\n'"$limit"$'\n' "$prompts" 0
+same_bytes "$limit" "$data/reference_1.expected"
+
+current="standard input ends before an answer"
+run_expect "" $'Enter input path\nNo path given: standard input ended.' 1
+run_expect $'  input.txt\n' "${prompts}No path given: standard input ended." 1
+untouched input.txt "$(cat "$data/reference_1.txt")"
+
+current="input and output are the same file"
+cp "$data/reference_1.txt" same.txt
+ln -s same.txt link.txt
+ln same.txt hard.txt
+for output in same.txt ./same.txt "$work/same.txt" link.txt hard.txt; do
+    run_expect $'same.txt\n'"$output"$'\n' \
+        "${prompts}The input and output paths name the same file. Choose another output path." 1
+    same_bytes same.txt "$data/reference_1.txt"
+done
+
+current="invalid instances leave an empty output"
+invalid_input "" "Invalid input at line 1, column 1: expected the activity count, found the end of the file."
+invalid_input $'5 2\r\n10 8\r\n0 0 0 3 2 3 4\r\n3 4 2 1' \
+    "Invalid input at line 4, column 8: expected successor 1 of activity 2, found the end of the file."
+invalid_input $'3 0\n7 2 2 3.5\n' \
+    "Invalid input at line 2, column 7: expected successor 2 of activity 1, found \"3.5\", which is not an integer."
+invalid_input $'1 0\n4 1 -2147483648\n' \
+    "Invalid input at line 2, column 5: expected successor 1 of activity 1, found \"-2147483648\", whose 0-based number is outside the signed 32-bit range."
+invalid_input '2000000000 3 1 1 1' \
+    "Invalid input at line 1, column 19: expected the duration of activity 1, found the end of the file."
+
+current="a full device"
+if [ -w /dev/full ]; then
+    run_expect $'input.txt\n/dev/full\n' "${prompts}Writing the output file failed: No space left on device." 1
+fi
+
+echo "$checks end-to-end runs, $failures failures"
+[ "$failures" -eq 0 ]
