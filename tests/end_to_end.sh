@@ -3,8 +3,8 @@
 # exit status and the files on disk.
 # Usage: end_to_end.sh CONVERTER DATA_DIR
 set -u
-converter=$1
-data=$2
+converter=$(realpath "$1")
+data=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
