@@ -3,10 +3,17 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 namespace converter {
 namespace {
+
+#if defined(__GNUC__)
+#define CONVERTER_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define CONVERTER_ALWAYS_INLINE inline
+#endif
 
 // Room kept per field: the longest, a lag, is a tab, "[-2147483648]", 14 bytes;
 // the two spare bytes leave space for the line end after a full run of fields.
@@ -17,80 +24,92 @@ constexpr char digit_pairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-unsigned digit_count(std::uint64_t value) {
-    unsigned count = 1;
-    for (;;) {
-        if (value < 10) return count;
-        if (value < 100) return count + 1;
-        if (value < 1000) return count + 2;
-        if (value < 10000) return count + 3;
-        value /= 10000;
-        count += 4;
-    }
-}
+CONVERTER_ALWAYS_INLINE void put_pair(char* out, std::uint32_t below_100) { std::memcpy(out, digit_pairs + 2 * below_100, 2); }
 
-char* put_unsigned(char* out, std::uint64_t value) {
-    char* const end = out + digit_count(value);
-    char* cursor = end;
-    while (value >= 100) {
-        const auto pair = static_cast<std::size_t>(value % 100) * 2;
-        value /= 100;
-        cursor -= 2;
-        std::memcpy(cursor, digit_pairs + pair, 2);
+// 1 to 4 digits, no leading zeros.
+CONVERTER_ALWAYS_INLINE char* put_small(char* out, std::uint32_t below_10000) {
+    if (below_10000 < 100) {
+        if (below_10000 < 10) {
+            *out = static_cast<char>('0' + below_10000);
+            return out + 1;
+        }
+        put_pair(out, below_10000);
+        return out + 2;
     }
-    if (value >= 10) {
-        std::memcpy(cursor - 2, digit_pairs + value * 2, 2);
+    const std::uint32_t high = below_10000 / 100;
+    if (high < 10) {
+        *out++ = static_cast<char>('0' + high);
     } else {
-        cursor[-1] = static_cast<char>('0' + value);
+        put_pair(out, high);
+        out += 2;
     }
-    return end;
+    put_pair(out, below_10000 % 100);
+    return out + 2;
 }
 
-char* put_int(char* out, std::int64_t value) {
-    if (value >= 0) return put_unsigned(out, static_cast<std::uint64_t>(value));
+// Exactly 4 digits, with leading zeros.
+CONVERTER_ALWAYS_INLINE char* put_four(char* out, std::uint32_t below_10000) {
+    put_pair(out, below_10000 / 100);
+    put_pair(out + 2, below_10000 % 100);
+    return out + 4;
+}
+
+// One branch per size class and two digits per step: no loop, no digit count.
+CONVERTER_ALWAYS_INLINE char* put_unsigned(char* out, std::uint32_t value) {
+    if (value < 10000) return put_small(out, value);
+    if (value < 100000000) return put_four(put_small(out, value / 10000), value % 10000);
+    const std::uint32_t low = value % 100000000;
+    return put_four(put_four(put_small(out, value / 100000000), low / 10000), low % 10000);
+}
+
+CONVERTER_ALWAYS_INLINE char* put_int(char* out, std::int32_t value) {
+    if (value >= 0) return put_unsigned(out, static_cast<std::uint32_t>(value));
     *out = '-';
-    return put_unsigned(out + 1, 0 - static_cast<std::uint64_t>(value));
+    return put_unsigned(out + 1, 0u - static_cast<std::uint32_t>(value));
 }
 
-// Formats into a fixed buffer and hands full buffers to a sink. Callers make room
-// with `room_for` before writing a run of fields, so each field costs no test.
+// The header's N - 2 needs 33 bits.
+char* put_wide(char* out, std::int64_t value) {
+    if (value >= std::numeric_limits<std::int32_t>::min()) return put_int(out, static_cast<std::int32_t>(value));
+    const auto magnitude = static_cast<std::uint64_t>(-value);
+    *out = '-';
+    return put_four(put_four(put_small(out + 1, static_cast<std::uint32_t>(magnitude / 100000000)),
+                             static_cast<std::uint32_t>(magnitude % 100000000 / 10000)),
+                    static_cast<std::uint32_t>(magnitude % 10000));
+}
+
+// Formats into a fixed buffer and hands full buffers to a sink. Writers ask for
+// room, write through a local cursor (which the compiler keeps in a register) and
+// commit the cursor afterwards.
 class output_buffer {
 public:
     using sink_function = bool (*)(void* context, const char* bytes, std::size_t count);
 
     output_buffer(sink_function sink, void* context)
-        : sink_(sink), context_(context), begin_(new char[buffer_size]), next_(begin_.get()),
+        : sink_(sink), context_(context), begin_(new char[buffer_size + field_room]), next_(begin_.get()),
           end_(begin_.get() + buffer_size) {}
 
-    void make_room(std::size_t bytes) {
+    // Where to write next, with room for at least `bytes` bytes.
+    char* room(std::size_t bytes) {
         if (static_cast<std::size_t>(end_ - next_) < bytes) flush();
+        return next_;
     }
-    // Makes room for at least one field and returns how many fields fit.
-    std::size_t room_for_fields() {
-        make_room(field_room);
-        return static_cast<std::size_t>(end_ - next_) / field_room;
+    // How many fields fit from `cursor` on.
+    std::size_t fields_after(const char* cursor) const {
+        return static_cast<std::size_t>(end_ - cursor) / field_room;
     }
-
-    void put(std::int64_t value) { next_ = put_int(next_, value); }
-    void put_tab(std::int64_t value) {
-        *next_++ = '\t';
-        next_ = put_int(next_, value);
-    }
-    void put_text(const char* text, std::size_t length) {
-        std::memcpy(next_, text, length);
-        next_ += length;
-    }
+    void commit(char* cursor) { next_ = cursor; }
 
     // Writes out what is buffered; returns false once the sink has failed.
     bool flush() {
-        if (next_ != begin_.get() && !failed_) failed_ = !sink_(context_, begin_.get(), used());
+        if (next_ != begin_.get() && !failed_)
+            failed_ = !sink_(context_, begin_.get(), static_cast<std::size_t>(next_ - begin_.get()));
         next_ = begin_.get();
         return !failed_;
     }
 
 private:
     static constexpr std::size_t buffer_size = std::size_t{1} << 16;
-    std::size_t used() const { return static_cast<std::size_t>(next_ - begin_.get()); }
 
     sink_function sink_;
     void* context_;
@@ -100,71 +119,92 @@ private:
     bool failed_ = false;
 };
 
-// Writes the tab-separated fields `values[0..count)`, each after a tab.
-void put_fields(output_buffer& out, const std::int32_t* values, std::size_t count) {
+CONVERTER_ALWAYS_INLINE char* put_tab(char* out, std::int32_t value) {
+    *out = '\t';
+    return put_int(out + 1, value);
+}
+
+// Writes `values[0..count)`, each after a tab.
+void put_fields(output_buffer& buffer, const std::int32_t* values, std::size_t count) {
     while (count != 0) {
-        std::size_t batch = out.room_for_fields();
-        if (batch > count) batch = count;
-        for (const std::int32_t* const end = values + batch; values != end; ++values) out.put_tab(*values);
+        char* out = buffer.room(field_room);
+        const std::size_t fit = buffer.fields_after(out);
+        const std::size_t batch = fit < count ? fit : count;
+        for (const std::int32_t* const end = values + batch; values != end; ++values) out = put_tab(out, *values);
+        buffer.commit(out);
         count -= batch;
     }
 }
 
-void put_line_start(output_buffer& out, std::size_t activity, std::int32_t third_field) {
-    out.make_room(2 * field_room);
-    out.put(static_cast<std::int64_t>(activity));
-    out.put_text("\t1", 2);
-    out.put_tab(third_field);
+// Writes `count` copies of `field`, `length` bytes of it, with a fixed-size copy
+// that compiles to a couple of moves.
+void put_copies(output_buffer& buffer, const char (&field)[field_room], std::size_t length, std::size_t count) {
+    while (count != 0) {
+        char* out = buffer.room(field_room);
+        const std::size_t fit = buffer.fields_after(out);
+        const std::size_t batch = fit < count ? fit : count;
+        for (std::size_t copy = 0; copy != batch; ++copy) {
+            std::memcpy(out, field, field_room);
+            out += length;
+        }
+        buffer.commit(out);
+        count -= batch;
+    }
 }
 
-void write_layout(output_buffer& out, const instance& source) {
+// "i\t1\tvalue", the start of every line of both sections.
+void put_line_start(output_buffer& buffer, std::size_t activity, std::int32_t value) {
+    char* out = put_int(buffer.room(2 * field_room), static_cast<std::int32_t>(activity));
+    std::memcpy(out, "\t1", 2);
+    buffer.commit(put_tab(out + 2, value));
+}
+
+void put_line_end(output_buffer& buffer) {
+    char* out = buffer.room(1);
+    *out = '\n';
+    buffer.commit(out + 1);
+}
+
+void write_layout(output_buffer& buffer, const instance& source) {
     const std::int32_t activity_count = source.activity_count;
     const std::int32_t resource_count = source.resource_count;
     const std::size_t activities = activity_count > 0 ? static_cast<std::size_t>(activity_count) : 0;
     const std::size_t resources = resource_count > 0 ? static_cast<std::size_t>(resource_count) : 0;
 
-    out.make_room(2 * field_room);
-    out.put(std::int64_t{activity_count} - 2);
-    out.put_tab(resource_count);
-    out.put_text("\t0\t0\n", 5);
+    char* out = put_wide(buffer.room(2 * field_room), std::int64_t{activity_count} - 2);
+    out = put_tab(out, resource_count);
+    std::memcpy(out, "\t0\t0\n", 5);
+    buffer.commit(out + 5);
 
     const std::int32_t* successor = source.successors.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
         const std::int32_t successor_count = source.successor_counts[activity];
-        put_line_start(out, activity, successor_count);
+        put_line_start(buffer, activity, successor_count);
         if (successor_count > 0) {
             const auto count = static_cast<std::size_t>(successor_count);
-            put_fields(out, successor, count);
+            put_fields(buffer, successor, count);
             successor += count;
             // Every lag of the line is the same text: format it once.
-            char lag[field_room];
-            lag[0] = '\t';
-            lag[1] = '[';
+            char lag[field_room] = {'\t', '['};
             char* lag_end = put_int(lag + 2, source.durations[activity]);
             *lag_end++ = ']';
-            const auto lag_length = static_cast<std::size_t>(lag_end - lag);
-            for (std::size_t left = count; left != 0;) {
-                std::size_t batch = out.room_for_fields();
-                if (batch > left) batch = left;
-                left -= batch;
-                while (batch-- != 0) out.put_text(lag, lag_length);
-            }
+            put_copies(buffer, lag, static_cast<std::size_t>(lag_end - lag), count);
         }
-        out.put_text("\n", 1);
+        put_line_end(buffer);
     }
 
     const std::int32_t* demand = source.demands.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
-        put_line_start(out, activity, source.durations[activity]);
-        put_fields(out, demand, resources);
+        put_line_start(buffer, activity, source.durations[activity]);
+        put_fields(buffer, demand, resources);
         demand += resources;
-        out.put_text("\n", 1);
+        put_line_end(buffer);
     }
 
     for (std::size_t resource = 0; resource < resources; ++resource) {
-        out.room_for_fields();
-        out.put(source.capacities[resource]);
-        out.put_text("\t", 1);
+        out = put_int(buffer.room(field_room), source.capacities[resource]);
+        *out = '\t';
+        buffer.commit(out + 1);
     }
 }
 
@@ -189,16 +229,16 @@ bool append_text(void* context, const char* bytes, std::size_t count) {
 
 write_failure write_converted(std::FILE* output, const instance& source) {
     file_sink sink{output, 0};
-    output_buffer out(write_file, &sink);
-    write_layout(out, source);
-    if (out.flush() && std::fflush(output) != 0) sink.error = errno != 0 ? errno : EIO;
+    output_buffer buffer(write_file, &sink);
+    write_layout(buffer, source);
+    if (buffer.flush() && std::fflush(output) != 0) sink.error = errno != 0 ? errno : EIO;
     return write_failure{sink.error};
 }
 
 void write_converted(std::string& output, const instance& source) {
-    output_buffer out(append_text, &output);
-    write_layout(out, source);
-    out.flush();
+    output_buffer buffer(append_text, &output);
+    write_layout(buffer, source);
+    buffer.flush();
 }
 
 } // namespace converter

@@ -49,9 +49,11 @@ bool int_store::reserve(std::size_t count) {
     return true;
 }
 
-bool int_store::grow() {
-    const std::size_t wanted = capacity_ < 1024 ? 1024 : capacity_ * 2;
-    return reserve(wanted) || reserve(capacity_ + 1);
+bool int_store::grow_for(std::size_t count) {
+    if (count > std::numeric_limits<std::size_t>::max() - size_) return false;
+    const std::size_t needed = size_ + count;
+    const std::size_t doubled = capacity_ < 512 ? 1024 : capacity_ * 2;
+    return (doubled > needed && reserve(doubled)) || reserve(needed);
 }
 
 // ---------------------------------------------------------------------------
@@ -59,7 +61,24 @@ bool int_store::grow() {
 
 namespace {
 
-constexpr bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+#if defined(__GNUC__)
+#define CONVERTER_ALWAYS_INLINE inline __attribute__((always_inline))
+#define CONVERTER_NOINLINE __attribute__((noinline))
+#define CONVERTER_LIKELY(condition) __builtin_expect(static_cast<bool>(condition), 1)
+#else
+#define CONVERTER_LIKELY(condition) (condition)
+#define CONVERTER_ALWAYS_INLINE inline
+#define CONVERTER_NOINLINE
+#endif
+
+// White space as the C library's isspace sees it in the "C" locale.
+constexpr struct space_table {
+    bool is_space[256] = {};
+    constexpr space_table() {
+        for (const char c : {' ', '\t', '\n', '\v', '\f', '\r'}) is_space[static_cast<unsigned char>(c)] = true;
+    }
+} spaces;
+constexpr bool is_space(char c) { return spaces.is_space[static_cast<unsigned char>(c)]; }
 constexpr bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 // A pull source of bytes: fills up to `capacity` bytes and returns how many it
@@ -90,6 +109,41 @@ std::size_t read_text(void* context, char* buffer, std::size_t capacity, int&) {
 
 constexpr std::int64_t int32_max = std::numeric_limits<std::int32_t>::max();
 
+// Reads the run of decimal digits at `digits`, at most 7 of them (any such number
+// fits in 32 bits): stores their value and returns how many were read. A run of 8
+// digits or more returns 7, so the caller, which checks that the token ends after
+// the digits, sends such tokens the slow way. At least 8 bytes must be readable.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && !defined(CONVERTER_PORTABLE_SCAN)
+// Eight bytes at once: find the first non-digit, then combine the digits pairwise.
+CONVERTER_ALWAYS_INLINE std::size_t scan_short_number(const char* digits, std::uint32_t& value) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, digits, sizeof bytes);
+    // Each byte minus '0' is a digit's value when below 10. A borrow or carry out
+    // of a non-digit byte can spoil only the bytes after it, which don't count.
+    const std::uint64_t values = bytes - 0x3030303030303030u;
+    const std::uint64_t non_digits =
+        (((values + 0x7676767676767676u) | values) & 0x8080808080808080u) | (std::uint64_t{1} << 63);
+    const auto bits = static_cast<unsigned>(__builtin_ctzll(non_digits)) & 56u;
+    if (bits == 0) return 0;
+    // Digits to the top bytes, leading positions zero, then pairs, fours, eights.
+    std::uint64_t number = values << (64 - bits);
+    number = (number * 10 + (number >> 8)) & 0x00FF00FF00FF00FFu;
+    number = (number * 100 + (number >> 16)) & 0x0000FFFF0000FFFFu;
+    number = (number * 10000 + (number >> 32)) & 0xFFFFFFFFu;
+    value = static_cast<std::uint32_t>(number);
+    return bits / 8;
+}
+#else
+CONVERTER_ALWAYS_INLINE std::size_t scan_short_number(const char* digits, std::uint32_t& value) {
+    std::uint32_t number = 0;
+    std::size_t count = 0;
+    for (; count < 7 && is_digit(digits[count]); ++count)
+        number = number * 10 + static_cast<std::uint32_t>(digits[count] - '0');
+    value = number;
+    return count;
+}
+#endif
+
 // Splits the input into white-space-separated tokens and converts each to a
 // 32-bit integer. The buffer always ends in a NUL sentinel, which is neither white
 // space nor a digit, so the scanning loops need no bounds test; a NUL in the data
@@ -97,55 +151,76 @@ constexpr std::int64_t int32_max = std::numeric_limits<std::int32_t>::max();
 class token_reader {
 public:
     explicit token_reader(byte_source source)
-        : source_(source), buffer_(new char[buffer_size + 1]), next_(buffer_.get()),
+        : source_(source), buffer_(new char[buffer_size + slack]), next_(buffer_.get()),
           end_(buffer_.get()) {
-        *end_ = '\0';
+        std::memset(end_, 0, slack);
     }
 
-    std::uint64_t offset() const { return buffer_offset_ + static_cast<std::uint64_t>(next_ - buffer_.get()); }
-    std::uint64_t token_offset() const { return token_offset_; }
+    std::uint64_t offset() const { return offset_of(next_); }
+    // Offset of the token that next() read last, whichever way it was read.
+    std::uint64_t token_offset() const { return token_start_ != nullptr ? offset_of(token_start_) : token_offset_; }
 
     // Reads the next integer into `value`. On failure fills the kind, offset and
     // found text of `failure` and returns false.
-    bool next(std::int32_t& value, read_failure& failure) {
-        for (;;) {
-            while (is_space(*next_)) ++next_;
-            if (next_ != end_) break;
-            if (!refill(next_)) {
-                token_offset_ = offset();
-                return fail_at_end(failure);
-            }
-        }
+    CONVERTER_ALWAYS_INLINE bool next(std::int32_t& value, read_failure& failure) {
+        while (is_space(*next_)) ++next_;
         // A number needs at most 12 bytes with its terminator; keeping more than
         // that in the buffer lets the fast path below ignore chunk boundaries.
-        while (end_ - next_ < lookahead && !at_end_) refill(next_);
-        token_offset_ = offset();
+        if (end_ - next_ < lookahead && !fill_lookahead()) {
+            token_start_ = nullptr;
+            token_offset_ = offset();
+            return fail_at_end(failure);
+        }
+        token_start_ = next_;
 
         const char* cursor = next_;
-        const bool negative = *cursor == '-';
-        if (negative || *cursor == '+') ++cursor;
-        const char* const digits = cursor;
-        std::uint64_t magnitude = 0;
-        while (is_digit(*cursor)) magnitude = magnitude * 10 + static_cast<unsigned>(*cursor++ - '0');
-        const auto digit_count = static_cast<std::size_t>(cursor - digits);
-        const bool token_ended = cursor == end_ ? at_end_ && error_ == 0 : is_space(*cursor);
-        if (digit_count != 0 && digit_count <= 10 && token_ended &&
-            magnitude <= static_cast<std::uint64_t>(int32_max) + (negative ? 1 : 0)) {
-            value = static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
-                                                       : static_cast<std::int64_t>(magnitude));
-            next_ = const_cast<char*>(cursor);
-            return true;
+        std::uint32_t magnitude = 0;
+        if (CONVERTER_LIKELY(is_digit(*cursor))) {
+            cursor += scan_short_number(cursor, magnitude);
+        } else {
+            if (*cursor != '-' && *cursor != '+') return next_slowly(value, failure);
+            const std::size_t digit_count = scan_short_number(cursor + 1, magnitude);
+            if (digit_count == 0) return next_slowly(value, failure);
+            cursor += 1 + digit_count;
+            if (*next_ == '-') magnitude = 0 - magnitude;
         }
-        return next_slowly(value, failure);
+        // The token must end here, at white space (skipped at once) or at the end
+        // of the input, where the sentinel stands.
+        if (CONVERTER_LIKELY(is_space(*cursor))) {
+            ++cursor;
+        } else if (cursor != end_ || !at_end_ || error_ != 0) {
+            return next_slowly(value, failure);
+        }
+        value = static_cast<std::int32_t>(magnitude);
+        next_ = const_cast<char*>(cursor);
+        return true;
     }
 
 private:
     static constexpr std::size_t buffer_size = std::size_t{1} << 16;
     static constexpr std::ptrdiff_t lookahead = 32;
+    // The sentinel and the bytes after it that an 8-byte load at the last byte
+    // may touch; kept zero so that no load sees uninitialised memory.
+    static constexpr std::size_t slack = 16;
 
     // Keeps the bytes from `keep_from` on, moved to the start of the buffer, and
     // reads more after them. Returns false when nothing more could be read.
-    bool refill(const char* keep_from) {
+    std::uint64_t offset_of(const char* position) const {
+        return buffer_offset_ + static_cast<std::uint64_t>(position - buffer_.get());
+    }
+
+    // Near the end of the buffer: reads on until `lookahead` bytes follow the next
+    // token's start or the input has ended. Returns false if no token is left.
+    CONVERTER_NOINLINE bool fill_lookahead() {
+        for (;;) {
+            if (at_end_) return next_ != end_;
+            refill(next_);
+            while (is_space(*next_)) ++next_;
+            if (end_ - next_ >= lookahead) return true;
+        }
+    }
+
+    CONVERTER_NOINLINE bool refill(const char* keep_from) {
         if (at_end_) return false;
         char* const begin = buffer_.get();
         const auto kept = static_cast<std::size_t>(end_ - keep_from);
@@ -154,7 +229,7 @@ private:
         const std::size_t count = source_.read(source_.context, begin + kept, buffer_size - kept, error_);
         next_ = begin;
         end_ = begin + kept + count;
-        *end_ = '\0';
+        std::memset(end_, 0, slack);
         if (count == 0) at_end_ = true;
         return count != 0;
     }
@@ -168,7 +243,10 @@ private:
 
     // Handles every token the fast path does not: long ones (leading zeros),
     // malformed ones and out-of-range ones, across any number of refills.
-    bool next_slowly(std::int32_t& value, read_failure& failure) {
+    CONVERTER_NOINLINE bool next_slowly(std::int32_t& value, read_failure& failure) {
+        // The refills below may move the token's start out of the buffer.
+        token_offset_ = offset_of(token_start_);
+        token_start_ = nullptr;
         std::string found;
         std::uint64_t length = 0;
         std::uint64_t digit_count = 0;
@@ -217,7 +295,8 @@ private:
     char* next_;
     char* end_;
     std::uint64_t buffer_offset_ = 0;
-    std::uint64_t token_offset_ = 0;
+    const char* token_start_ = nullptr; // while it is still in the buffer
+    std::uint64_t token_offset_ = 0;   // otherwise
     bool at_end_ = false;
     int error_ = 0;
 };
@@ -249,20 +328,24 @@ std::size_t smaller(std::int64_t claimed, std::uint64_t bound) {
     return static_cast<std::size_t>(wanted < bound ? wanted : bound);
 }
 
+// Values are stored in batches of at most this many, so that a count the file
+// claims but does not hold obtains no memory for itself.
+std::size_t batch_size(std::int64_t left) { return left < 4096 ? static_cast<std::size_t>(left) : 4096; }
+
 // `input_size` is the size of the whole input in bytes, or 0 when it can't be known.
 read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance& result) {
     result = instance{};
     read_failure failure;
     std::int32_t value = 0;
-    const auto read = [&](expected_value expected) {
-        if (tokens.next(value, failure)) return true;
-        failure.expected = expected;
-        return false;
+    // Called only on the way out, so the hot loops build no description.
+    const auto expected = [&failure](value_kind what, std::int64_t activity = 0, std::int64_t number = 0) {
+        failure.expected = {what, activity, number};
+        return failure;
     };
 
-    if (!read({value_kind::activity_count})) return failure;
+    if (!tokens.next(value, failure)) return expected(value_kind::activity_count);
     const std::int32_t activity_count = result.activity_count = value;
-    if (!read({value_kind::resource_count})) return failure;
+    if (!tokens.next(value, failure)) return expected(value_kind::resource_count);
     const std::int32_t resource_count = result.resource_count = value;
 
     // Reserve what the header claims, but never more than the rest of the input
@@ -280,20 +363,29 @@ read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance&
         return out_of_memory();
 
     for (std::int64_t resource = 1; resource <= resources; ++resource) {
-        if (!read({value_kind::capacity, 0, resource})) return failure;
+        if (!tokens.next(value, failure)) return expected(value_kind::capacity, 0, resource);
         result.capacities.push_back(value); // reserved above
     }
 
     const std::int64_t successor_limit = static_cast<std::int64_t>(activity_count) * activity_count;
     std::int64_t successor_total = 0;
     for (std::int64_t activity = 1; activity <= activity_count; ++activity) {
-        if (!read({value_kind::duration, activity})) return failure;
+        if (!tokens.next(value, failure)) return expected(value_kind::duration, activity);
         if (!result.durations.push_back(value)) return out_of_memory();
-        for (std::int64_t resource = 1; resource <= resources; ++resource) {
-            if (!read({value_kind::demand, activity, resource})) return failure;
-            if (!result.demands.push_back(value)) return out_of_memory();
+        for (std::int64_t resource = 1; resource <= resources;) {
+            const std::size_t batch = batch_size(resources - resource + 1);
+            std::int32_t* const demands = result.demands.room(batch);
+            if (demands == nullptr) return out_of_memory();
+            for (std::size_t index = 0; index != batch; ++index, ++resource) {
+                if (!tokens.next(value, failure)) {
+                    result.demands.added(index);
+                    return expected(value_kind::demand, activity, resource);
+                }
+                demands[index] = value;
+            }
+            result.demands.added(batch);
         }
-        if (!read({value_kind::successor_count, activity})) return failure;
+        if (!tokens.next(value, failure)) return expected(value_kind::successor_count, activity);
         if (!result.successor_counts.push_back(value)) return out_of_memory();
         const std::int32_t successor_count = value;
         if (successor_count <= 0) continue;
@@ -306,12 +398,20 @@ read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance&
             return too_many;
         }
         successor_total += successor_count;
-        for (std::int64_t position = 1; position <= successor_count; ++position) {
-            if (!read({value_kind::successor, activity, position})) return failure;
-            if (value == std::numeric_limits<std::int32_t>::min())
-                return failure_of(read_failure::kind::successor_out_of_range,
-                                  {value_kind::successor, activity, position}, tokens.token_offset(), value);
-            if (!result.successors.push_back(value - 1)) return out_of_memory();
+        for (std::int64_t position = 1; position <= successor_count;) {
+            const std::size_t batch = batch_size(successor_count - position + 1);
+            std::int32_t* const successors = result.successors.room(batch);
+            if (successors == nullptr) return out_of_memory();
+            for (std::size_t index = 0; index != batch; ++index, ++position) {
+                if (!tokens.next(value, failure) || value == std::numeric_limits<std::int32_t>::min()) {
+                    result.successors.added(index);
+                    if (failure) return expected(value_kind::successor, activity, position);
+                    return failure_of(read_failure::kind::successor_out_of_range,
+                                      {value_kind::successor, activity, position}, tokens.token_offset(), value);
+                }
+                successors[index] = value - 1;
+            }
+            result.successors.added(batch);
         }
     }
     return read_failure{};

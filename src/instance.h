@@ -30,10 +30,20 @@ public:
     // Makes room for at least `count` values in total.
     bool reserve(std::size_t count);
     bool push_back(std::int32_t value) {
-        if (size_ == capacity_ && !grow()) return false;
-        data_[size_++] = value;
+        std::int32_t* const slot = room(1);
+        if (slot == nullptr) return false;
+        *slot = value;
+        ++size_;
         return true;
     }
+    // For hot loops: makes room for `count` more values and returns where they
+    // go (nullptr when memory can't be obtained); `added` then counts those
+    // written. Growth is geometric, so appending stays linear.
+    std::int32_t* room(std::size_t count) {
+        if (capacity_ - size_ < count && !grow_for(count)) return nullptr;
+        return data_ + size_;
+    }
+    void added(std::size_t count) { size_ += count; }
     // Frees the memory; the store is empty afterwards.
     void release();
 
@@ -45,7 +55,7 @@ public:
     std::int32_t operator[](std::size_t index) const { return data_[index]; }
 
 private:
-    bool grow();
+    bool grow_for(std::size_t count);
 
     std::int32_t* data_ = nullptr;
     std::size_t size_ = 0;

@@ -61,6 +61,12 @@ TEST(read_instance, accepts_valid_instances) {
         {"most negative successor that fits", "1 0 0 1 -2147483647", 1, 0, {}, {0}, {}, {1}, {-2147483648}},
         {"every kind of white space", "1\v0\f3\t1\r1", 1, 0, {}, {3}, {}, {1}, {0}},
         {"successor total equal to N x N", "1 0 0 1 1", 1, 0, {}, {0}, {}, {1}, {0}},
+        {"numbers of every length", "2 2 1 12 123 1234 12345 4 123456 1234567 12345678 123456789 1234567890 -1 -12 0",
+         2, 2, {1, 12}, {123, 1234567890}, {1234, 12345, -1, -12}, {4, 0}, {123455, 1234566, 12345677, 123456788}},
+        {"signed numbers of every length",
+         "2 2 -1 +12 -123 +1234 -12345 +4 -1234567 +7654321 -12345678 +123456789 -99999999 +0 -0 -0", 2, 2, {-1, 12},
+         {-123, -99999999}, {1234, -12345, 0, 0}, {4, 0}, {-1234568, 7654320, -12345679, 123456788}},
+        {"last value at the very end, no line end", "1 0 5 1 12345678", 1, 0, {}, {5}, {}, {1}, {12345677}},
     };
     for (const valid_case& expected : cases) {
         SCOPED_TRACE(expected.name);
@@ -106,6 +112,16 @@ TEST(read_instance, reports_bad_input_with_place_expectation_and_finding) {
                       "\"\\\"5\\\"\", which is not an integer."},
         {std::string("1 0 7\0 0", 8), "Invalid input at line 1, column 5: expected the duration of activity 1, "
                                       "found \"7\\x00\", which is not an integer."},
+        {"1 0 12/ 0", "Invalid input at line 1, column 5: expected the duration of activity 1, found \"12/\", which "
+                      "is not an integer."},
+        {"1 0 12: 0", "Invalid input at line 1, column 5: expected the duration of activity 1, found \"12:\", which "
+                      "is not an integer."},
+        {"1 0 1234567\xff 0", "Invalid input at line 1, column 5: expected the duration of activity 1, found "
+                              "\"1234567\\xff\", which is not an integer."},
+        {"1 0 -12345678x 0", "Invalid input at line 1, column 5: expected the duration of activity 1, found "
+                             "\"-12345678x\", which is not an integer."},
+        {"1 0 -+1 0", "Invalid input at line 1, column 5: expected the duration of activity 1, found \"-+1\", which "
+                      "is not an integer."},
         {"2147483648 0", "Invalid input at line 1, column 1: expected the activity count, found \"2147483648\", "
                          "which is outside the signed 32-bit range."},
         {"1 0 -2147483649 0", "Invalid input at line 1, column 5: expected the duration of activity 1, found "
