@@ -4,6 +4,7 @@
 // itself, so the graph has no cycle.
 //
 // Usage: generate_instance ACTIVITIES RESOURCES AVERAGE_SUCCESSORS SEED > file
+// Prints "ACTIVITIES RESOURCES SUCCESSORS" (the successor total) on standard error.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    long long successor_total = 0;
     std::string line;
     line = std::to_string(activities) + " " + std::to_string(resources) + "\n";
     for (long long resource = 0; resource < resources; ++resource)
@@ -57,6 +59,7 @@ int main(int argc, char** argv) {
         long long count = later == 0 ? 0 : random.between(1, 2 * average - 1);
         if (count > later) count = later;
         line += " " + std::to_string(count);
+        successor_total += count;
         // Successors spread over a window ahead of the activity, in increasing order.
         const long long window = later < 4 * average ? later : 4 * average;
         long long successor = activity;
@@ -68,5 +71,6 @@ int main(int argc, char** argv) {
         line += "\n";
         std::fputs(line.c_str(), stdout);
     }
+    std::fprintf(stderr, "%lld %lld %lld\n", activities, resources, successor_total);
     return 0;
 }

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Measures the converter against the plain C baseline, in one run:
+#   (a) a large generated instance: median wall time of each over alternating
+#       runs, their ratio, and the converter's peak resident memory;
+#   (b) a real 302-activity instance: median ratio over many alternating
+#       whole-process runs;
+#   (c) the converter's instructions per byte of input plus output on the large
+#       instance, counted by callgrind.
+# Every output of the converter is compared byte for byte with the baseline's.
+#
+# Usage: bench/run.sh [WORK_DIR]
+# Environment: LARGE_ACTIVITIES (1000000), LARGE_RUNS (5), SMALL_RUNS (60),
+#              CALLGRIND (1; 0 skips part c).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=${1:-$(mktemp -d)}
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+large_activities=${LARGE_ACTIVITIES:-1000000}
+large_runs=${LARGE_RUNS:-5}
+small_runs=${SMALL_RUNS:-60}
+
+cmake -S "$root" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DCONVERTER_TESTS=OFF -DCONVERTER_BENCHMARKS=ON > /dev/null
+cmake --build "$work/build" --parallel > /dev/null
+converter=$work/build/converter
+baseline=$work/build/bench/baseline_converter
+
+counts=$("$work/build/bench/generate_instance" "$large_activities" 4 8 1 2>&1 > "$work/large.txt")
+read -r activities resources successors <<< "$counts"
+cp "$root/tests/data/c001.txt" "$work/small.txt"
+
+# run PROGRAM INPUT OUTPUT: one whole conversion from a fresh output file;
+# prints the wall time in seconds.
+run() {
+    rm -f "$3"
+    local start=$EPOCHREALTIME
+    printf '%s %s\n' "$2" "$3" | "$1" > /dev/null
+    local end=$EPOCHREALTIME
+    echo "$end - $start" | bc -l
+}
+
+median() { sort -g | awk '{ value[NR] = $1 } END { print (NR % 2) ? value[(NR + 1) / 2] : (value[NR / 2] + value[NR / 2 + 1]) / 2 }'; }
+
+same_output() {
+    cmp -s "$1" "$2" || { echo "FAIL: $1 differs from $2"; exit 1; }
+}
+
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(uname -sr)"
+echo "large instance: $activities activities, $resources resources, $successors successors"
+
+# (a) the large case
+: > "$work/large.converter"
+: > "$work/large.baseline"
+for ((i = 0; i < large_runs; ++i)); do
+    run "$converter" "$work/large.txt" "$work/large.out" >> "$work/large.converter"
+    run "$baseline" "$work/large.txt" "$work/large.base" >> "$work/large.baseline"
+done
+same_output "$work/large.out" "$work/large.base"
+large_converter=$(median < "$work/large.converter")
+large_baseline=$(median < "$work/large.baseline")
+rm -f "$work/large.out"
+peak_kib=$( { printf '%s %s\n' "$work/large.txt" "$work/large.out" | /usr/bin/time -f '%M' "$converter" > /dev/null; } 2>&1)
+stores_kib=$(( (2 * activities + activities * resources + successors + resources) * 4 / 1024 ))
+input_bytes=$(stat -c %s "$work/large.txt")
+output_bytes=$(stat -c %s "$work/large.out")
+printf 'large: input %d bytes, output %d bytes\n' "$input_bytes" "$output_bytes"
+printf 'large: median of %d runs: converter %.3f s, baseline %.3f s, %.1f times faster\n' \
+    "$large_runs" "$large_converter" "$large_baseline" "$(echo "$large_baseline / $large_converter" | bc -l)"
+printf 'large: peak resident memory %d KiB; the stores hold %d KiB, %+d KiB beyond them\n' \
+    "$peak_kib" "$stores_kib" "$((peak_kib - stores_kib))"
+
+# (b) the small case
+: > "$work/small.ratios"
+for ((i = 0; i < small_runs; ++i)); do
+    converter_time=$(run "$converter" "$work/small.txt" "$work/small.out")
+    baseline_time=$(run "$baseline" "$work/small.txt" "$work/small.base")
+    echo "$converter_time / $baseline_time" | bc -l >> "$work/small.ratios"
+done
+same_output "$work/small.out" "$work/small.base"
+printf 'small: median ratio converter/baseline over %d alternating runs: %.2f\n' \
+    "$small_runs" "$(median < "$work/small.ratios")"
+
+# (c) instructions per byte
+if [ "${CALLGRIND:-1}" != 0 ]; then
+    rm -f "$work/large.out"
+    instructions=$(printf '%s %s\n' "$work/large.txt" "$work/large.out" |
+        valgrind --tool=callgrind --callgrind-out-file=/dev/null "$converter" 2>&1 >/dev/null |
+        sed -n 's/.*Collected : \([0-9]*\).*/\1/p')
+    same_output "$work/large.out" "$work/large.base"
+    printf 'large: %d instructions, %.2f per byte of input plus output\n' \
+        "$instructions" "$(echo "$instructions / ($input_bytes + $output_bytes)" | bc -l)"
+fi
