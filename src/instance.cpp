@@ -102,6 +102,7 @@ struct text_cursor {
 std::size_t read_text(void* context, char* buffer, std::size_t capacity, int&) {
     auto* cursor = static_cast<text_cursor*>(context);
     const std::size_t count = cursor->text.size() < capacity ? cursor->text.size() : capacity;
+    if (count == 0) return 0; // an empty view may have no data pointer at all
     std::memcpy(buffer, cursor->text.data(), count);
     cursor->text.remove_prefix(count);
     return count;
@@ -429,6 +430,7 @@ std::uint64_t size_of(std::FILE* file) {
 }
 
 void advance(text_position& position, const char* bytes, std::size_t count) {
+    if (count == 0) return; // `bytes` may be null then
     const char* const end = bytes + count;
     while (const void* found = std::memchr(bytes, '\n', static_cast<std::size_t>(end - bytes))) {
         ++position.line;

@@ -2,6 +2,11 @@
 # End-to-end checks of the converter program: answers piped in, standard output,
 # exit status and the files on disk.
 # Usage: end_to_end.sh CONVERTER DATA_DIR
+# With RUNNER set (for example RUNNER=/usr/lib/wine/wine64 for converter.exe), the
+# program runs through it and is checked as a Windows program: CR LF line ends in
+# its output and prompts, and the checks that need POSIX file system features
+# (named pipes, links, /dev/full) are left out. MEMORY_LIMIT_TEST=off leaves out
+# the run under a memory limit.
 set -u
 converter=$(realpath "$1")
 data=$(realpath "$2")
@@ -9,7 +14,24 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 
-prompts=$'Enter input path\nEnter output path\n'
+if [ -n "${RUNNER:-}" ]; then
+    command=("$RUNNER" "$converter")
+    windows=1
+    line_end=$'\r\n'
+    # The golden files in CR LF, as a text-mode stream on Windows writes them.
+    mkdir expected
+    for file in "$data"/*.expected; do
+        sed 's/$/\r/' "$file" | head -c "$(($(stat -c %s "$file") + $(tr -cd '\n' < "$file" | wc -c)))" \
+            > "expected/$(basename "$file")"
+    done
+    expected=$work/expected
+else
+    command=("$converter")
+    windows=0
+    line_end=$'\n'
+    expected=$data
+fi
+prompts="Enter input path${line_end}Enter output path${line_end}"
 failures=0
 checks=0
 
@@ -21,7 +43,7 @@ fail() {
 # run_expect ANSWERS STDOUT STATUS
 run_expect() {
     checks=$((checks + 1))
-    stdout=$(printf '%s' "$1" | "$converter"; echo "x$?")
+    stdout=$(printf '%s' "$1" | "${command[@]}"; echo "x$?")
     status=${stdout##*x}
     stdout=${stdout%x*}
     [ "$stdout" == "$2" ] || fail "standard output was [$stdout], expected [$2]"
@@ -55,14 +77,23 @@ current="golden files"
 for name in reference_1 reference_2 a001 b0001 c001; do
     rm -f out.txt
     run_expect "$data/$name.txt"$'\n'"out.txt"$'\n' "$prompts" 0
-    same_bytes out.txt "$data/$name.expected"
+    same_bytes out.txt "$expected/$name.expected"
 done
+
+current="LF and CR LF input give the same output"
+tr -d '\r' < "$data/b0001.txt" > lf.txt
+sed 's/$/\r/' "$data/reference_1.txt" > crlf.txt
+run_expect $'lf.txt lf.out\n' "$prompts" 0
+same_bytes lf.out "$expected/b0001.expected"
+run_expect $'crlf.txt crlf.out\n' "$prompts" 0
+same_bytes crlf.out "$expected/reference_1.expected"
 
 current="both paths on one line, existing output replaced"
 echo "previous content that is longer than the result" > out.txt
 run_expect "$data/reference_2.txt out.txt"$'\n' "$prompts" 0
-same_bytes out.txt "$data/reference_2.expected"
+same_bytes out.txt "$expected/reference_2.expected"
 
+if [ "$windows" = 0 ]; then
 current="prompts reach a pipe before the answers are read"
 mkfifo answers.fifo prompts.fifo
 "$converter" < answers.fifo > prompts.fifo &
@@ -75,8 +106,9 @@ IFS= read -r -t 10 line <&4
 echo "fifo.out" >&3
 exec 3>&- 4<&-
 wait $! || fail "status $? after answering at each prompt"
-same_bytes fifo.out "$data/reference_1.expected"
+same_bytes fifo.out "$expected/reference_1.expected"
 checks=$((checks + 1))
+fi
 
 current="missing input"
 echo "keep" > keep.txt
@@ -98,25 +130,36 @@ run_expect "$data/reference_1.txt"$'\nfolder\n' "${prompts}Couln't write output 
 
 current="path length limit"
 long=$(printf 'p%.0s' $(seq 200))
-run_expect "$long"$'\nnew.txt\n' $'Enter input path\nPath too long: a path can have at most 199 characters.' 1
+run_expect "$long"$'\nnew.txt\n' "Enter input path${line_end}Path too long: a path can have at most 199 characters." 1
 absent new.txt
 cp "$data/reference_1.txt" input.txt
 run_expect $'input.txt\n'"$long"$'\n' "${prompts}Path too long: a path can have at most 199 characters." 1
 absent "${long:0:199}"
 limit=$(printf 'q%.0s' $(seq 199))
 run_expect $'input.txt\n'"$limit"$'\n' "$prompts" 0
-same_bytes "$limit" "$data/reference_1.expected"
+same_bytes "$limit" "$expected/reference_1.expected"
 
 current="standard input ends before an answer"
-run_expect "" $'Enter input path\nNo path given: standard input ended.' 1
+run_expect "" "Enter input path${line_end}No path given: standard input ended." 1
 run_expect $'  input.txt\n' "${prompts}No path given: standard input ended." 1
 untouched input.txt "$(cat "$data/reference_1.txt")"
 
+current="a NUL in a path"
+printf 'input.txt\nout\0put.txt\n' > nul_answers
+stdout=$("${command[@]}" < nul_answers; echo "x$?")
+checks=$((checks + 1))
+[ "$stdout" == "${prompts}A path can't contain a NUL character.x1" ] || fail "standard output was [$stdout]"
+absent out
+
 current="input and output are the same file"
 cp "$data/reference_1.txt" same.txt
-ln -s same.txt link.txt
-ln same.txt hard.txt
-for output in same.txt ./same.txt "$work/same.txt" link.txt hard.txt; do
+others=(same.txt ./same.txt "$work/same.txt" ./folder/../same.txt)
+if [ "$windows" = 0 ]; then
+    ln -s same.txt link.txt
+    ln same.txt hard.txt
+    others+=(link.txt hard.txt)
+fi
+for output in "${others[@]}"; do
     run_expect $'same.txt\n'"$output"$'\n' \
         "${prompts}The input and output paths name the same file. Choose another output path." 1
     same_bytes same.txt "$data/reference_1.txt"
@@ -133,8 +176,20 @@ invalid_input $'1 0\n4 1 -2147483648\n' \
 invalid_input '2000000000 3 1 1 1' \
     "Invalid input at line 1, column 19: expected the duration of activity 1, found the end of the file."
 
+current="memory runs out"
+# Sanitized builds reserve far more address space than any useful limit.
+if [ "$windows" = 0 ] && [ "${MEMORY_LIMIT_TEST:-on}" = on ]; then
+    # The header claims what the file's size could hold, so the stores are
+    # reserved at about twice the file's size: more than the limit allows.
+    { echo "5000000 0"; yes '1 0' | head -n 5000000; } > big.txt
+    checks=$((checks + 1))
+    stdout=$( (ulimit -v 40000; printf 'big.txt big.out\n' | "${command[@]}"); echo "x$?")
+    [ "$stdout" == "${prompts}Not enough memory for the instance.x1" ] || fail "standard output was [$stdout]"
+    empty_file big.out
+fi
+
 current="a full device"
-if [ -w /dev/full ]; then
+if [ "$windows" = 0 ] && [ -w /dev/full ]; then
     run_expect $'input.txt\n/dev/full\n' "${prompts}Writing the output file failed: No space left on device." 1
 fi
 

@@ -154,6 +154,20 @@ TEST(read_instance, reports_bad_input_with_place_expectation_and_finding) {
     }
 }
 
+TEST(read_instance, reports_an_empty_view_without_data) {
+    instance result;
+    const read_failure failure = read_instance(std::string_view{}, result);
+    EXPECT_EQ(describe(failure, locate(std::string_view{}, failure.offset)),
+              "Invalid input at line 1, column 1: expected the activity count, found the end of the file.");
+}
+
+TEST(describe, words_failures_that_have_no_place) {
+    read_failure failure;
+    failure.what = read_failure::kind::out_of_memory;
+    EXPECT_EQ(describe(failure, {}), "Not enough memory for the instance.");
+    EXPECT_FALSE(failure.has_offset());
+}
+
 TEST(read_instance, reserves_no_more_than_the_input_could_hold) {
     instance result;
     const read_failure failure = read_instance("2000000000 2000000000 1 1 1", result);

@@ -1,0 +1,178 @@
+// Fuzz target: arbitrary bytes through the reader and, when it accepts them, the
+// writer. Checks what can be checked without a second implementation:
+// - a rejected input is placed inside the input or just past its end, and its
+//   message is a sentence;
+// - the reader gives the same result from a string and from a stream;
+// - an accepted input's output, read back by the small reader below (which shares
+//   no code with the library), gives back the same instance.
+// Built with -fsanitize=fuzzer for libFuzzer, or with replay_main.cpp to replay a
+// corpus in the ordinary test run.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "converted_writer.h"
+#include "instance.h"
+
+namespace {
+
+void check(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "check failed: %s\n", what);
+        std::abort();
+    }
+}
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) return parts;
+        start = end + 1;
+    }
+}
+
+long long number(std::string_view field) {
+    check(!field.empty(), "empty field");
+    const std::string text(field);
+    char* end = nullptr;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    check(*end == '\0', "field is not a number");
+    check(std::to_string(value) == text, "number not in plain decimal");
+    return value;
+}
+
+struct read_back {
+    long long activity_count = 0, resource_count = 0;
+    std::vector<long long> capacities, durations, demands, successor_counts, successors;
+};
+
+// Reads the output layout back, checking its structure on the way.
+read_back parse_output(std::string_view output) {
+    read_back result;
+    const std::vector<std::string_view> lines = split(output, '\n');
+    std::size_t line = 0;
+    const std::vector<std::string_view> header = split(lines.at(line++), '\t');
+    check(header.size() == 4 && header[2] == "0" && header[3] == "0", "header");
+    result.activity_count = number(header[0]) + 2;
+    result.resource_count = number(header[1]);
+    const long long activities = result.activity_count > 0 ? result.activity_count : 0;
+    const long long resources = result.resource_count > 0 ? result.resource_count : 0;
+    for (long long activity = 0; activity < activities; ++activity) {
+        const std::vector<std::string_view> fields = split(lines.at(line++), '\t');
+        check(fields.size() >= 3 && number(fields[0]) == activity && fields[1] == "1", "precedence line start");
+        const long long count = number(fields[2]);
+        result.successor_counts.push_back(count);
+        const std::size_t listed = count > 0 ? static_cast<std::size_t>(count) : 0;
+        check(fields.size() == 3 + 2 * listed, "precedence line length");
+        for (std::size_t index = 0; index < listed; ++index) result.successors.push_back(number(fields[3 + index]));
+        for (std::size_t index = 0; index < listed; ++index) {
+            const std::string_view lag = fields[3 + listed + index];
+            check(lag.size() >= 3 && lag.front() == '[' && lag.back() == ']', "lag brackets");
+            check(lag == fields[3 + listed], "lags differ within a line");
+        }
+    }
+    for (long long activity = 0; activity < activities; ++activity) {
+        const std::vector<std::string_view> fields = split(lines.at(line++), '\t');
+        check(fields.size() == 3 + static_cast<std::size_t>(resources), "duration line length");
+        check(number(fields[0]) == activity && fields[1] == "1", "duration line start");
+        result.durations.push_back(number(fields[2]));
+        for (long long resource = 0; resource < resources; ++resource)
+            result.demands.push_back(number(fields[3 + static_cast<std::size_t>(resource)]));
+    }
+    check(line + 1 == lines.size(), "line count");
+    const std::vector<std::string_view> capacities = split(lines[line], '\t');
+    check(capacities.size() == static_cast<std::size_t>(resources) + 1 && capacities.back().empty(), "capacities");
+    for (long long resource = 0; resource < resources; ++resource)
+        result.capacities.push_back(number(capacities[static_cast<std::size_t>(resource)]));
+    // Each lag is the activity's duration.
+    for (long long activity = 0, line_index = 1; activity < activities; ++activity, ++line_index) {
+        const std::vector<std::string_view> fields = split(lines[static_cast<std::size_t>(line_index)], '\t');
+        if (fields.size() > 3) {
+            const std::string_view lag = fields.back();
+            check(number(lag.substr(1, lag.size() - 2)) == result.durations[static_cast<std::size_t>(activity)],
+                  "lag is not the duration");
+        }
+    }
+    return result;
+}
+
+bool same(const converter::int_store& store, const std::vector<long long>& values) {
+    if (store.size() != values.size()) return false;
+    for (std::size_t index = 0; index < values.size(); ++index)
+        if (store[index] != values[index]) return false;
+    return true;
+}
+
+bool same(const converter::int_store& left, const converter::int_store& right) {
+    if (left.size() != right.size()) return false;
+    for (std::size_t index = 0; index < left.size(); ++index)
+        if (left[index] != right[index]) return false;
+    return true;
+}
+
+#if defined(__linux__)
+// The stream path must agree with the string path, failures included. A memory
+// stream has no size to go by, so this also runs the stores' growth path.
+void check_stream_agrees(std::string_view input, const converter::instance& from_text,
+                         const converter::read_failure& text_failure) {
+    if (input.empty()) return; // fmemopen needs at least one byte
+    std::FILE* stream = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+    if (stream == nullptr) return;
+    converter::instance from_stream;
+    const converter::read_failure stream_failure = converter::read_instance(stream, from_stream);
+    check(stream_failure.what == text_failure.what, "stream and text disagree on the outcome");
+    check(stream_failure.offset == text_failure.offset, "stream and text disagree on the offset");
+    check(stream_failure.found == text_failure.found, "stream and text disagree on the token");
+    if (text_failure.has_offset()) {
+        const converter::text_position at_stream = converter::locate(stream, stream_failure.offset);
+        const converter::text_position at_text = converter::locate(input, text_failure.offset);
+        check(at_stream.line == at_text.line && at_stream.column == at_text.column, "positions disagree");
+    }
+    check(same(from_stream.durations, from_text.durations) && same(from_stream.demands, from_text.demands) &&
+              same(from_stream.successors, from_text.successors) &&
+              same(from_stream.successor_counts, from_text.successor_counts) &&
+              same(from_stream.capacities, from_text.capacities),
+          "stream and text disagree on the stores");
+    std::fclose(stream);
+}
+#endif
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    converter::instance instance;
+    const converter::read_failure failure = converter::read_instance(input, instance);
+#if defined(__linux__)
+    check_stream_agrees(input, instance, failure);
+#endif
+    if (failure) {
+        check(failure.has_offset(), "an in-memory read failed without a place");
+        check(failure.offset <= size, "failure placed past the end");
+        const converter::text_position position = converter::locate(input, failure.offset);
+        std::uint64_t lines = 1;
+        for (const char c : input) lines += c == '\n';
+        check(position.line >= 1 && position.line <= lines, "line outside the input");
+        check(position.column >= 1 && position.column <= size + 1, "column outside the input");
+        const std::string message = converter::describe(failure, position);
+        check(message.rfind("Invalid input at line ", 0) == 0 && message.back() == '.', "message shape");
+        check(failure.found.size() <= converter::read_failure::found_limit, "found text too long");
+        return 0;
+    }
+    std::string output;
+    converter::write_converted(output, instance);
+    const read_back back = parse_output(output);
+    check(back.activity_count == instance.activity_count && back.resource_count == instance.resource_count,
+          "counts");
+    check(same(instance.capacities, back.capacities), "capacities");
+    check(same(instance.durations, back.durations), "durations");
+    check(same(instance.demands, back.demands), "demands");
+    check(same(instance.successor_counts, back.successor_counts), "successor counts");
+    check(same(instance.successors, back.successors), "successors");
+    return 0;
+}

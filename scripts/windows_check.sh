@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows program with mingw-w64 and checks it under Wine: the
+# end-to-end checks (CR LF output, both fixed messages, every refusal) and the
+# fuzz corpus replay. Needs g++-mingw-w64-x86-64-posix and wine64.
+# Usage: scripts/windows_check.sh [BUILD_DIR]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build-windows}
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCONVERTER_TESTS=OFF -DCONVERTER_CORPUS_REPLAY=ON > /dev/null
+cmake --build "$build" --parallel > /dev/null
+
+wine=/usr/lib/wine/wine64
+export WINEDEBUG=-all
+WINEPREFIX=$(mktemp -d)
+export WINEPREFIX
+trap 'rm -rf "$WINEPREFIX"' EXIT
+"$wine" wineboot --init > /dev/null 2>&1 || true
+
+"$wine" "$build/fuzz/fuzz_replay.exe" "$root/fuzz/corpus"
+RUNNER=$wine bash "$root/tests/end_to_end.sh" "$build/converter.exe" "$root/tests/data"
