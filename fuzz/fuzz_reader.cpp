@@ -108,6 +108,7 @@ bool same(const converter::int_store& store, const std::vector<long long>& value
     return true;
 }
 
+#if defined(__linux__)
 bool same(const converter::int_store& left, const converter::int_store& right) {
     if (left.size() != right.size()) return false;
     for (std::size_t index = 0; index < left.size(); ++index)
@@ -115,7 +116,6 @@ bool same(const converter::int_store& left, const converter::int_store& right) {
     return true;
 }
 
-#if defined(__linux__)
 // The stream path must agree with the string path, failures included. A memory
 // stream has no size to go by, so this also runs the stores' growth path.
 void check_stream_agrees(std::string_view input, const converter::instance& from_text,
