@@ -167,8 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string output;
     converter::write_converted(output, instance);
     const read_back back = parse_output(output);
-    check(back.activity_count == instance.activity_count && back.resource_count == instance.resource_count,
-          "counts");
+    check(back.activity_count == instance.activity_count && back.resource_count == instance.resource_count, "counts");
     check(same(instance.capacities, back.capacities), "capacities");
     check(same(instance.durations, back.durations), "durations");
     check(same(instance.demands, back.demands), "demands");

@@ -1,5 +1,7 @@
 #include "converted_writer.h"
 
+#include "compiler.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -9,22 +11,17 @@
 namespace converter {
 namespace {
 
-#if defined(__GNUC__)
-#define CONVERTER_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define CONVERTER_ALWAYS_INLINE inline
-#endif
-
 // Room kept per field: the longest, a lag, is a tab, "[-2147483648]", 14 bytes;
 // the two spare bytes leave space for the line end after a full run of fields.
 constexpr std::size_t field_room = 16;
 
-constexpr char digit_pairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
+constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                               "8081828384858687888990919293949596979899";
 
-CONVERTER_ALWAYS_INLINE void put_pair(char* out, std::uint32_t below_100) { std::memcpy(out, digit_pairs + 2 * below_100, 2); }
+CONVERTER_ALWAYS_INLINE void put_pair(char* out, std::uint32_t below_100) {
+    std::memcpy(out, digit_pairs + 2 * below_100, 2);
+}
 
 // 1 to 4 digits, no leading zeros.
 CONVERTER_ALWAYS_INLINE char* put_small(char* out, std::uint32_t below_10000) {
@@ -95,9 +92,7 @@ public:
         return next_;
     }
     // How many fields fit from `cursor` on.
-    std::size_t fields_after(const char* cursor) const {
-        return static_cast<std::size_t>(end_ - cursor) / field_room;
-    }
+    std::size_t fields_after(const char* cursor) const { return static_cast<std::size_t>(end_ - cursor) / field_room; }
     void commit(char* cursor) { next_ = cursor; }
 
     // Writes out what is buffered; returns false once the sink has failed.

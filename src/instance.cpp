@@ -1,5 +1,7 @@
 #include "instance.h"
 
+#include "compiler.h"
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -15,8 +17,7 @@ namespace converter {
 // int_store
 
 int_store::int_store(int_store&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
       capacity_(std::exchange(other.capacity_, 0)) {}
 
 int_store& int_store::operator=(int_store&& other) noexcept {
@@ -60,16 +61,6 @@ bool int_store::grow_for(std::size_t count) {
 // Tokens
 
 namespace {
-
-#if defined(__GNUC__)
-#define CONVERTER_ALWAYS_INLINE inline __attribute__((always_inline))
-#define CONVERTER_NOINLINE __attribute__((noinline))
-#define CONVERTER_LIKELY(condition) __builtin_expect(static_cast<bool>(condition), 1)
-#else
-#define CONVERTER_LIKELY(condition) (condition)
-#define CONVERTER_ALWAYS_INLINE inline
-#define CONVERTER_NOINLINE
-#endif
 
 // White space as the C library's isspace sees it in the "C" locale.
 constexpr struct space_table {
@@ -152,8 +143,7 @@ CONVERTER_ALWAYS_INLINE std::size_t scan_short_number(const char* digits, std::u
 class token_reader {
 public:
     explicit token_reader(byte_source source)
-        : source_(source), buffer_(new char[buffer_size + slack]), next_(buffer_.get()),
-          end_(buffer_.get()) {
+        : source_(source), buffer_(new char[buffer_size + slack]), next_(buffer_.get()), end_(buffer_.get()) {
         std::memset(end_, 0, slack);
     }
 
@@ -297,7 +287,7 @@ private:
     char* end_;
     std::uint64_t buffer_offset_ = 0;
     const char* token_start_ = nullptr; // while it is still in the buffer
-    std::uint64_t token_offset_ = 0;   // otherwise
+    std::uint64_t token_offset_ = 0;    // otherwise
     bool at_end_ = false;
     int error_ = 0;
 };
@@ -391,9 +381,9 @@ read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance&
         const std::int32_t successor_count = value;
         if (successor_count <= 0) continue;
         if (successor_total + successor_count > successor_limit) {
-            read_failure too_many = failure_of(read_failure::kind::too_many_successors,
-                                               {value_kind::successor_count, activity}, tokens.token_offset(),
-                                               successor_count);
+            read_failure too_many =
+                failure_of(read_failure::kind::too_many_successors, {value_kind::successor_count, activity},
+                           tokens.token_offset(), successor_count);
             too_many.successor_total = successor_total + successor_count;
             too_many.successor_limit = successor_limit;
             return too_many;
@@ -536,9 +526,8 @@ std::string describe(const read_failure& failure, text_position position) {
         message += quote(failure) + ", whose 0-based number is outside the signed 32-bit range";
         break;
     case kind::too_many_successors:
-        message += quote(failure) + ", which brings the successor total to " +
-                   std::to_string(failure.successor_total) + ", more than " +
-                   std::to_string(failure.successor_limit) + " (the activity count squared)";
+        message += quote(failure) + ", which brings the successor total to " + std::to_string(failure.successor_total) +
+                   ", more than " + std::to_string(failure.successor_limit) + " (the activity count squared)";
         break;
     default: break;
     }

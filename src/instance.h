@@ -100,13 +100,13 @@ struct expected_value {
 struct read_failure {
     enum class kind {
         none,
-        not_an_integer,      // the token is not entirely an optional sign and decimal digits
-        out_of_range,        // the value does not fit in a signed 32-bit integer
+        not_an_integer,         // the token is not entirely an optional sign and decimal digits
+        out_of_range,           // the value does not fit in a signed 32-bit integer
         successor_out_of_range, // a successor whose 0-based number does not fit in 32 bits
-        end_of_file,         // the input ended before the value
-        too_many_successors, // the successor total would exceed N x N
-        out_of_memory,       // a store could not be obtained or grown
-        read_error,          // the stream reported an error; system_error holds errno
+        end_of_file,            // the input ended before the value
+        too_many_successors,    // the successor total would exceed N x N
+        out_of_memory,          // a store could not be obtained or grown
+        read_error,             // the stream reported an error; system_error holds errno
     };
     kind what = kind::none;
     expected_value expected;

@@ -68,8 +68,7 @@ int main() {
     if (const answer result = read_answer(output_path); result != answer::given) return fail(refusal(result));
 
     std::FILE* const input = std::fopen(input_path, "r");
-    if (input == nullptr || converter::is_directory(input))
-        return fail("Couldn't read input file. Check path.");
+    if (input == nullptr || converter::is_directory(input)) return fail("Couldn't read input file. Check path.");
     // Opening the output empties it, so a pair that names one file twice would
     // destroy the input before it is read.
     if (converter::is_same_file(input, output_path))

@@ -53,6 +53,7 @@ TEST(write_converted, matches_the_golden_files) {
 }
 
 TEST(write_converted, writes_edge_cases_exactly) {
+    // clang-format off
     const struct {
         const char* name;
         const char* input;
@@ -70,6 +71,7 @@ TEST(write_converted, writes_edge_cases_exactly) {
          "-1\t1\t0\t0\n0\t1\t1\t-2147483648\t[2147483647]\n0\t1\t2147483647\t-2147483648\n-2147483648\t"},
         {"negative durations in lags", "2 0 -12 1 2 0 0", "0\t0\t0\t0\n0\t1\t1\t1\t[-12]\n1\t1\t0\n0\t1\t-12\n1\t1\t0\n"},
     };
+    // clang-format on
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.name);
         EXPECT_EQ(converted(expected.input), expected.output);

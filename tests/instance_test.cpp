@@ -38,6 +38,7 @@ struct valid_case {
 };
 
 TEST(read_instance, accepts_valid_instances) {
+    // clang-format off
     const valid_case cases[] = {
         {"first reference, one line", "5 2 10 8 0 0 0 3 2 3 4 3 4 2 1 5 2 3 5 1 5 4 1 1 1 5 0 0 0 0", 5, 2,
          {10, 8}, {0, 3, 2, 4, 0}, {0, 0, 4, 2, 3, 5, 1, 1, 0, 0}, {3, 1, 1, 1, 0}, {1, 2, 3, 4, 4, 4}},
@@ -68,6 +69,7 @@ TEST(read_instance, accepts_valid_instances) {
          {-123, -99999999}, {1234, -12345, 0, 0}, {4, 0}, {-1234568, 7654320, -12345679, 123456788}},
         {"last value at the very end, no line end", "1 0 5 1 12345678", 1, 0, {}, {5}, {}, {1}, {12345677}},
     };
+    // clang-format on
     for (const valid_case& expected : cases) {
         SCOPED_TRACE(expected.name);
         instance result;
@@ -84,6 +86,7 @@ TEST(read_instance, accepts_valid_instances) {
 }
 
 TEST(read_instance, reports_bad_input_with_place_expectation_and_finding) {
+    // clang-format off
     const struct {
         std::string input;
         std::string message;
@@ -148,6 +151,7 @@ TEST(read_instance, reports_bad_input_with_place_expectation_and_finding) {
          "Invalid input at line 1, column 5: expected the duration of activity 1, found \"" + std::string(40, 'x') +
              "...\", which is not an integer."},
     };
+    // clang-format on
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.input);
         EXPECT_EQ(message_for(expected.input), expected.message);
