@@ -194,8 +194,6 @@ private:
     // may touch; kept zero so that no load sees uninitialised memory.
     static constexpr std::size_t slack = 16;
 
-    // Keeps the bytes from `keep_from` on, moved to the start of the buffer, and
-    // reads more after them. Returns false when nothing more could be read.
     std::uint64_t offset_of(const char* position) const {
         return buffer_offset_ + static_cast<std::uint64_t>(position - buffer_.get());
     }
@@ -211,6 +209,8 @@ private:
         }
     }
 
+    // Keeps the bytes from `keep_from` on, moved to the start of the buffer, and
+    // reads more after them. Returns false when nothing more could be read.
     CONVERTER_NOINLINE bool refill(const char* keep_from) {
         if (at_end_) return false;
         char* const begin = buffer_.get();
@@ -355,7 +355,7 @@ read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance&
 
     for (std::int64_t resource = 1; resource <= resources; ++resource) {
         if (!tokens.next(value, failure)) return expected(value_kind::capacity, 0, resource);
-        result.capacities.push_back(value); // reserved above
+        if (!result.capacities.push_back(value)) return out_of_memory();
     }
 
     const std::int64_t successor_limit = static_cast<std::int64_t>(activity_count) * activity_count;
