@@ -9,7 +9,7 @@
 # Every output of the converter is compared byte for byte with the baseline's.
 #
 # Usage: bench/run.sh [WORK_DIR]
-# Environment: LARGE_ACTIVITIES (1000000), LARGE_RUNS (5), SMALL_RUNS (60),
+# Environment: LARGE_ACTIVITIES (1000000), LARGE_RUNS (7), SMALL_RUNS (60),
 #              CALLGRIND (1; 0 skips part c).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,7 +17,7 @@ work=${1:-$(mktemp -d)}
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 large_activities=${LARGE_ACTIVITIES:-1000000}
-large_runs=${LARGE_RUNS:-5}
+large_runs=${LARGE_RUNS:-7}
 small_runs=${SMALL_RUNS:-60}
 
 cmake -S "$root" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DCONVERTER_TESTS=OFF -DCONVERTER_BENCHMARKS=ON > /dev/null

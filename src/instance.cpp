@@ -148,7 +148,8 @@ public:
     }
 
     std::uint64_t offset() const { return offset_of(next_); }
-    // Offset of the token that next() read last, whichever way it was read.
+    // Offset of the token that next() read last, whichever way it was read. The
+    // short path of next_values() leaves it alone.
     std::uint64_t token_offset() const { return token_start_ != nullptr ? offset_of(token_start_) : token_offset_; }
 
     // Reads the next integer into `value`. On failure fills the kind, offset and
@@ -185,6 +186,36 @@ public:
         value = static_cast<std::int32_t>(magnitude);
         next_ = const_cast<char*>(cursor);
         return true;
+    }
+
+    // Reads up to `count` integers and stores each minus `minus` (0 or 1) in
+    // `out`. Returns how many it stored: fewer than `count` when next() failed
+    // (`failure` says why) or when a value minus `minus` would not fit in 32 bits
+    // (`failure` stays empty; token_offset() is that value's). The loop keeps its
+    // position in registers and hands every token the short path can't take to
+    // next().
+    std::size_t next_values(std::int32_t* out, std::size_t count, std::int32_t minus, read_failure& failure) {
+        const char* cursor = next_;
+        for (std::size_t index = 0; index != count; ++index) {
+            while (is_space(*cursor)) ++cursor;
+            std::uint32_t magnitude = 0;
+            if (CONVERTER_LIKELY(end_ - cursor >= lookahead && is_digit(*cursor))) {
+                const std::size_t digit_count = scan_short_number(cursor, magnitude);
+                if (CONVERTER_LIKELY(is_space(cursor[digit_count]))) {
+                    out[index] = static_cast<std::int32_t>(magnitude) - minus;
+                    cursor += digit_count + 1;
+                    continue;
+                }
+            }
+            next_ = const_cast<char*>(cursor);
+            std::int32_t value = 0;
+            if (!next(value, failure)) return index;
+            if (static_cast<std::int64_t>(value) - minus < std::numeric_limits<std::int32_t>::min()) return index;
+            out[index] = value - minus;
+            cursor = next_;
+        }
+        next_ = const_cast<char*>(cursor);
+        return count;
     }
 
 private:
@@ -367,14 +398,10 @@ read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance&
             const std::size_t batch = batch_size(resources - resource + 1);
             std::int32_t* const demands = result.demands.room(batch);
             if (demands == nullptr) return out_of_memory();
-            for (std::size_t index = 0; index != batch; ++index, ++resource) {
-                if (!tokens.next(value, failure)) {
-                    result.demands.added(index);
-                    return expected(value_kind::demand, activity, resource);
-                }
-                demands[index] = value;
-            }
-            result.demands.added(batch);
+            const std::size_t stored = tokens.next_values(demands, batch, 0, failure);
+            result.demands.added(stored);
+            resource += static_cast<std::int64_t>(stored);
+            if (stored != batch) return expected(value_kind::demand, activity, resource);
         }
         if (!tokens.next(value, failure)) return expected(value_kind::successor_count, activity);
         if (!result.successor_counts.push_back(value)) return out_of_memory();
@@ -393,16 +420,14 @@ read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance&
             const std::size_t batch = batch_size(successor_count - position + 1);
             std::int32_t* const successors = result.successors.room(batch);
             if (successors == nullptr) return out_of_memory();
-            for (std::size_t index = 0; index != batch; ++index, ++position) {
-                if (!tokens.next(value, failure) || value == std::numeric_limits<std::int32_t>::min()) {
-                    result.successors.added(index);
-                    if (failure) return expected(value_kind::successor, activity, position);
-                    return failure_of(read_failure::kind::successor_out_of_range,
-                                      {value_kind::successor, activity, position}, tokens.token_offset(), value);
-                }
-                successors[index] = value - 1;
-            }
-            result.successors.added(batch);
+            // Stored 0-based; only the most negative number has no 0-based form.
+            const std::size_t stored = tokens.next_values(successors, batch, 1, failure);
+            result.successors.added(stored);
+            position += static_cast<std::int64_t>(stored);
+            if (stored == batch) continue;
+            if (failure) return expected(value_kind::successor, activity, position);
+            return failure_of(read_failure::kind::successor_out_of_range, {value_kind::successor, activity, position},
+                              tokens.token_offset(), std::numeric_limits<std::int32_t>::min());
         }
     }
     return read_failure{};

@@ -209,6 +209,59 @@ TEST(read_instance, reads_tokens_cut_by_chunk_boundaries) {
     }
 }
 
+// An instance of several chunks whose values take every form the reader has a
+// path for: short and long numbers, signs, leading zeros, assorted white space.
+TEST(read_instance, reads_many_chunks_of_mixed_values) {
+    std::uint64_t state = 12345;
+    const auto random_below = [&state](std::uint64_t bound) {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        return (state >> 33) % bound;
+    };
+    const char* const separators[] = {" ", "\t", "\r\n", "\n", "   ", " \r\n\t"};
+    std::string input;
+    const auto put = [&](std::int64_t number) {
+        std::string text = std::to_string(number < 0 ? -number : number);
+        if (random_below(16) == 0) text.insert(0, random_below(30), '0');
+        if (number < 0) text.insert(0, "-");
+        else if (random_below(32) == 0) text.insert(0, "+");
+        input += text;
+        input += separators[random_below(6)];
+    };
+    const auto random_value = [&]() -> std::int64_t {
+        const std::int64_t magnitude = static_cast<std::int64_t>(random_below(std::uint64_t{1} << (random_below(32))));
+        return random_below(4) == 0 ? -magnitude : magnitude;
+    };
+    const int activities = 20000;
+    values demands, successor_counts, successors;
+    put(activities);
+    put(2);
+    put(7);
+    put(9);
+    for (int activity = 0; activity < activities; ++activity) {
+        put(activity);
+        for (int resource = 0; resource < 2; ++resource) {
+            demands.push_back(static_cast<std::int32_t>(random_value()));
+            put(demands.back());
+        }
+        successor_counts.push_back(static_cast<std::int32_t>(random_below(12)) - 2);
+        put(successor_counts.back());
+        for (int successor = 0; successor < successor_counts.back(); ++successor) {
+            const std::int64_t number = random_value();
+            successors.push_back(static_cast<std::int32_t>(number - 1));
+            put(number);
+        }
+    }
+    ASSERT_GT(input.size(), std::size_t{4} << 16);
+    instance result;
+    ASSERT_FALSE(read_instance(input, result));
+    EXPECT_EQ(all(result.capacities), (values{7, 9}));
+    EXPECT_EQ(all(result.demands), demands);
+    EXPECT_EQ(all(result.successor_counts), successor_counts);
+    EXPECT_EQ(all(result.successors), successors);
+    ASSERT_EQ(result.durations.size(), std::size_t{activities});
+    EXPECT_EQ(result.durations[activities - 1], activities - 1);
+}
+
 TEST(read_instance, reads_tokens_longer_than_a_chunk) {
     const std::string zeros(200000, '0');
     instance result;
