@@ -119,32 +119,32 @@ CONVERTER_ALWAYS_INLINE char* put_tab(char* out, std::int32_t value) {
     return put_int(out + 1, value);
 }
 
-// Writes `values[0..count)`, each after a tab.
-void put_fields(output_buffer& buffer, const std::int32_t* values, std::size_t count) {
+// Writes `count` fields with `put_field(out)`, which writes one at `out` and
+// returns where it ended; room is made once per run of fields that fits.
+template <typename field_writer>
+void put_fields(output_buffer& buffer, std::size_t count, field_writer put_field) {
     while (count != 0) {
         char* out = buffer.room(field_room);
         const std::size_t fit = buffer.fields_after(out);
         const std::size_t batch = fit < count ? fit : count;
-        for (const std::int32_t* const end = values + batch; values != end; ++values) out = put_tab(out, *values);
+        for (std::size_t field = 0; field != batch; ++field) out = put_field(out);
         buffer.commit(out);
         count -= batch;
     }
 }
 
-// Writes `count` copies of `field`, `length` bytes of it, with a fixed-size copy
-// that compiles to a couple of moves.
-void put_copies(output_buffer& buffer, const char (&field)[field_room], std::size_t length, std::size_t count) {
-    while (count != 0) {
-        char* out = buffer.room(field_room);
-        const std::size_t fit = buffer.fields_after(out);
-        const std::size_t batch = fit < count ? fit : count;
-        for (std::size_t copy = 0; copy != batch; ++copy) {
-            std::memcpy(out, field, field_room);
-            out += length;
-        }
-        buffer.commit(out);
-        count -= batch;
-    }
+// Writes `values[0..count)`, each after a tab.
+void put_values(output_buffer& buffer, const std::int32_t* values, std::size_t count) {
+    put_fields(buffer, count, [values](char* out) mutable { return put_tab(out, *values++); });
+}
+
+// Writes `count` copies of `text`, `length` bytes of it, each with a fixed-size
+// copy that compiles to a couple of moves.
+void put_copies(output_buffer& buffer, const char (&text)[field_room], std::size_t length, std::size_t count) {
+    put_fields(buffer, count, [&text, length](char* out) {
+        std::memcpy(out, text, field_room);
+        return out + length;
+    });
 }
 
 // "i\t1\tvalue", the start of every line of both sections.
@@ -177,7 +177,7 @@ void write_layout(output_buffer& buffer, const instance& source) {
         put_line_start(buffer, activity, successor_count);
         if (successor_count > 0) {
             const auto count = static_cast<std::size_t>(successor_count);
-            put_fields(buffer, successor, count);
+            put_values(buffer, successor, count);
             successor += count;
             // Every lag of the line is the same text: format it once.
             char lag[field_room] = {'\t', '['};
@@ -191,7 +191,7 @@ void write_layout(output_buffer& buffer, const instance& source) {
     const std::int32_t* demand = source.demands.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
         put_line_start(buffer, activity, source.durations[activity]);
-        put_fields(buffer, demand, resources);
+        put_values(buffer, demand, resources);
         demand += resources;
         put_line_end(buffer);
     }
