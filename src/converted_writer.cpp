@@ -121,8 +121,7 @@ CONVERTER_ALWAYS_INLINE char* put_tab(char* out, std::int32_t value) {
 
 // Writes `count` fields with `put_field(out)`, which writes one at `out` and
 // returns where it ended; room is made once per run of fields that fits.
-template <typename field_writer>
-void put_fields(output_buffer& buffer, std::size_t count, field_writer put_field) {
+template <typename field_writer> void put_fields(output_buffer& buffer, std::size_t count, field_writer put_field) {
     while (count != 0) {
         char* out = buffer.room(field_room);
         const std::size_t fit = buffer.fields_after(out);

@@ -350,9 +350,24 @@ std::size_t smaller(std::int64_t claimed, std::uint64_t bound) {
     return static_cast<std::size_t>(wanted < bound ? wanted : bound);
 }
 
-// Values are stored in batches of at most this many, so that a count the file
-// claims but does not hold obtains no memory for itself.
-std::size_t batch_size(std::int64_t left) { return left < 4096 ? static_cast<std::size_t>(left) : 4096; }
+// Reads a run of `count` values into `store`, each minus `minus`. Returns how
+// many it stored, fewer than `count` where next_values() stopped, or -1 when
+// memory ran out. Values are stored in batches of at most 4096, so that a count
+// the file claims but does not hold obtains no memory for itself.
+std::int64_t read_run(token_reader& tokens, int_store& store, std::int64_t count, std::int32_t minus,
+                      read_failure& failure) {
+    std::int64_t stored_total = 0;
+    while (stored_total < count) {
+        const std::size_t batch = count - stored_total < 4096 ? static_cast<std::size_t>(count - stored_total) : 4096;
+        std::int32_t* const slots = store.room(batch);
+        if (slots == nullptr) return -1;
+        const std::size_t stored = tokens.next_values(slots, batch, minus, failure);
+        store.added(stored);
+        stored_total += static_cast<std::int64_t>(stored);
+        if (stored != batch) break;
+    }
+    return stored_total;
+}
 
 // `input_size` is the size of the whole input in bytes, or 0 when it can't be known.
 read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance& result) {
@@ -394,15 +409,9 @@ read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance&
     for (std::int64_t activity = 1; activity <= activity_count; ++activity) {
         if (!tokens.next(value, failure)) return expected(value_kind::duration, activity);
         if (!result.durations.push_back(value)) return out_of_memory();
-        for (std::int64_t resource = 1; resource <= resources;) {
-            const std::size_t batch = batch_size(resources - resource + 1);
-            std::int32_t* const demands = result.demands.room(batch);
-            if (demands == nullptr) return out_of_memory();
-            const std::size_t stored = tokens.next_values(demands, batch, 0, failure);
-            result.demands.added(stored);
-            resource += static_cast<std::int64_t>(stored);
-            if (stored != batch) return expected(value_kind::demand, activity, resource);
-        }
+        const std::int64_t demands_read = read_run(tokens, result.demands, resources, 0, failure);
+        if (demands_read < 0) return out_of_memory();
+        if (demands_read != resources) return expected(value_kind::demand, activity, demands_read + 1);
         if (!tokens.next(value, failure)) return expected(value_kind::successor_count, activity);
         if (!result.successor_counts.push_back(value)) return out_of_memory();
         const std::int32_t successor_count = value;
@@ -416,15 +425,11 @@ read_failure read_from(token_reader& tokens, std::uint64_t input_size, instance&
             return too_many;
         }
         successor_total += successor_count;
-        for (std::int64_t position = 1; position <= successor_count;) {
-            const std::size_t batch = batch_size(successor_count - position + 1);
-            std::int32_t* const successors = result.successors.room(batch);
-            if (successors == nullptr) return out_of_memory();
-            // Stored 0-based; only the most negative number has no 0-based form.
-            const std::size_t stored = tokens.next_values(successors, batch, 1, failure);
-            result.successors.added(stored);
-            position += static_cast<std::int64_t>(stored);
-            if (stored == batch) continue;
+        // Stored 0-based; only the most negative number has no 0-based form.
+        const std::int64_t successors_read = read_run(tokens, result.successors, successor_count, 1, failure);
+        if (successors_read < 0) return out_of_memory();
+        if (successors_read != successor_count) {
+            const std::int64_t position = successors_read + 1;
             if (failure) return expected(value_kind::successor, activity, position);
             return failure_of(read_failure::kind::successor_out_of_range, {value_kind::successor, activity, position},
                               tokens.token_offset(), std::numeric_limits<std::int32_t>::min());
