@@ -65,14 +65,11 @@ CONVERTER_ALWAYS_INLINE char* put_int(char* out, std::int32_t value) {
     return put_unsigned(out + 1, 0u - static_cast<std::uint32_t>(value));
 }
 
-// The header's N - 2 needs 33 bits.
+// The header's N - 2 needs 33 bits; its magnitude still fits in 32 unsigned ones.
 char* put_wide(char* out, std::int64_t value) {
     if (value >= std::numeric_limits<std::int32_t>::min()) return put_int(out, static_cast<std::int32_t>(value));
-    const auto magnitude = static_cast<std::uint64_t>(-value);
     *out = '-';
-    return put_four(put_four(put_small(out + 1, static_cast<std::uint32_t>(magnitude / 100000000)),
-                             static_cast<std::uint32_t>(magnitude % 100000000 / 10000)),
-                    static_cast<std::uint32_t>(magnitude % 10000));
+    return put_unsigned(out + 1, static_cast<std::uint32_t>(-value));
 }
 
 // Formats into a fixed buffer and hands full buffers to a sink. Writers ask for
