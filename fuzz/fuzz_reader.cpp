@@ -16,6 +16,7 @@
 
 #include "converted_writer.h"
 #include "instance.h"
+#include "messages.h"
 
 namespace {
 
@@ -127,10 +128,12 @@ void check_stream_agrees(std::string_view input, const converter::instance& from
     const converter::read_failure stream_failure = converter::read_instance(stream, from_stream);
     check(stream_failure.what == text_failure.what, "stream and text disagree on the outcome");
     check(stream_failure.offset == text_failure.offset, "stream and text disagree on the offset");
-    check(stream_failure.found == text_failure.found, "stream and text disagree on the token");
+    check(stream_failure.found_text() == text_failure.found_text() &&
+              stream_failure.found_cut == text_failure.found_cut,
+          "stream and text disagree on the token");
     if (text_failure.has_offset()) {
-        const converter::text_position at_stream = converter::locate(stream, stream_failure.offset);
-        const converter::text_position at_text = converter::locate(input, text_failure.offset);
+        const converter::text_position at_stream = stream_failure.position();
+        const converter::text_position at_text = text_failure.position();
         check(at_stream.line == at_text.line && at_stream.column == at_text.column, "positions disagree");
     }
     check(same(from_stream.durations, from_text.durations) && same(from_stream.demands, from_text.demands) &&
@@ -154,14 +157,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (failure) {
         check(failure.has_offset(), "an in-memory read failed without a place");
         check(failure.offset <= size, "failure placed past the end");
-        const converter::text_position position = converter::locate(input, failure.offset);
-        std::uint64_t lines = 1;
-        for (const char c : input) lines += c == '\n';
-        check(position.line >= 1 && position.line <= lines, "line outside the input");
-        check(position.column >= 1 && position.column <= size + 1, "column outside the input");
-        const std::string message = converter::describe(failure, position);
+        // The reader counts lines as it goes; count them again here, directly.
+        const converter::text_position position = failure.position();
+        std::uint64_t line = 1;
+        std::uint64_t line_start = 0;
+        for (std::size_t index = 0; index < failure.offset; ++index)
+            if (input[index] == '\n') ++line, line_start = index + 1;
+        check(position.line == line && position.column == failure.offset - line_start + 1, "position miscounted");
+        const std::string message(converter::describe(failure).view());
         check(message.rfind("Invalid input at line ", 0) == 0 && message.back() == '.', "message shape");
-        check(failure.found.size() <= converter::read_failure::found_limit, "found text too long");
+        // The quoted text is the token as written.
+        check(input.substr(failure.offset, failure.found_size) == failure.found_text(), "quoted text is not the token");
         return 0;
     }
     std::string output;

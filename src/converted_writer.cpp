@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 
 namespace converter {
 namespace {
@@ -79,9 +81,12 @@ class output_buffer {
 public:
     using sink_function = bool (*)(void* context, const char* bytes, std::size_t count);
 
+    // Check ready() before anything else: false when the buffer could not be obtained.
     output_buffer(sink_function sink, void* context)
-        : sink_(sink), context_(context), begin_(new char[buffer_size + field_room]), next_(begin_.get()),
-          end_(begin_.get() + buffer_size) {}
+        : sink_(sink), context_(context), begin_(static_cast<char*>(std::malloc(buffer_size + field_room))),
+          next_(begin_.get()), end_(begin_.get() + buffer_size) {}
+
+    bool ready() const { return begin_ != nullptr; }
 
     // Where to write next, with room for at least `bytes` bytes.
     char* room(std::size_t bytes) {
@@ -103,9 +108,13 @@ public:
 private:
     static constexpr std::size_t buffer_size = std::size_t{1} << 16;
 
+    struct free_memory {
+        void operator()(char* memory) const { std::free(memory); }
+    };
+
     sink_function sink_;
     void* context_;
-    std::unique_ptr<char[]> begin_;
+    std::unique_ptr<char, free_memory> begin_;
     char* next_;
     char* const end_;
     bool failed_ = false;
@@ -221,13 +230,15 @@ bool append_text(void* context, const char* bytes, std::size_t count) {
 write_failure write_converted(std::FILE* output, const instance& source) {
     file_sink sink{output, 0};
     output_buffer buffer(write_file, &sink);
+    if (!buffer.ready()) return write_failure{0, true};
     write_layout(buffer, source);
     if (buffer.flush() && std::fflush(output) != 0) sink.error = errno != 0 ? errno : EIO;
-    return write_failure{sink.error};
+    return write_failure{sink.error, false};
 }
 
 void write_converted(std::string& output, const instance& source) {
     output_buffer buffer(append_text, &output);
+    if (!buffer.ready()) throw std::bad_alloc();
     write_layout(buffer, source);
     buffer.flush();
 }

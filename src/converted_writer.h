@@ -20,8 +20,9 @@
 namespace converter {
 
 struct write_failure {
-    int system_error = 0; // errno of the write that failed; 0 when all went well
-    explicit operator bool() const { return system_error != 0; }
+    int system_error = 0;       // errno of the write that failed; 0 when all went well
+    bool out_of_memory = false; // the writer's buffer could not be obtained; nothing was written
+    explicit operator bool() const { return system_error != 0 || out_of_memory; }
 };
 
 // `source` must be as read_instance leaves it after a successful read: with N > 0,
@@ -29,9 +30,9 @@ struct write_failure {
 // successors as the positive counts add up to.
 //
 // Writes the layout to `output` and flushes it. Stops writing at the first failed
-// write and returns its errno; the file is then short.
+// write and returns its errno; the file is then short. Never throws.
 write_failure write_converted(std::FILE* output, const instance& source);
-// Appends the layout to `output`.
+// Appends the layout to `output`; throws std::bad_alloc when memory runs out.
 void write_converted(std::string& output, const instance& source);
 
 } // namespace converter

@@ -33,7 +33,14 @@ bool is_same_file(std::FILE* file, const char* path) {
            open_info.nFileIndexHigh == path_info.nFileIndexHigh && open_info.nFileIndexLow == path_info.nFileIndexLow;
 }
 
+bool is_fifo(const char*) { return false; }
+
 #else
+
+bool is_fifo(const char* path) {
+    struct stat status;
+    return stat(path, &status) == 0 && S_ISFIFO(status.st_mode);
+}
 
 bool is_directory(std::FILE* file) {
     struct stat status;

@@ -14,4 +14,7 @@ bool is_directory(std::FILE* file);
 // another file, names nothing yet, or can't be examined.
 bool is_same_file(std::FILE* file, const char* path);
 
+// True when `path` names an existing FIFO (a named pipe). Always false on Windows.
+bool is_fifo(const char* path);
+
 } // namespace converter

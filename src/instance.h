@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <string>
+#include <cstring>
 #include <string_view>
 
 namespace converter {
@@ -97,6 +97,14 @@ struct expected_value {
     std::int64_t number = 0;
 };
 
+// Line and column, both counted from 1; the column counts bytes.
+struct text_position {
+    std::uint64_t line = 1;
+    std::uint64_t column = 1;
+};
+
+// Why reading stopped. Holds no allocated memory, so a failure can be reported
+// when memory has run out.
 struct read_failure {
     enum class kind {
         none,
@@ -105,52 +113,49 @@ struct read_failure {
         successor_out_of_range, // a successor whose 0-based number does not fit in 32 bits
         end_of_file,            // the input ended before the value
         too_many_successors,    // the successor total would exceed N x N
-        out_of_memory,          // a store could not be obtained or grown
+        out_of_memory,          // a store or the reader's buffer could not be obtained or grown
         read_error,             // the stream reported an error; system_error holds errno
     };
+    static constexpr std::size_t found_limit = 40;
+
     kind what = kind::none;
     expected_value expected;
     // Byte offset of the offending token, or of the end of the input for
-    // end_of_file. Meaningful for every kind except out_of_memory and read_error.
+    // end_of_file; the line ends before it, and the offset of the first byte of
+    // its line. Meaningful when has_offset().
     std::uint64_t offset = 0;
-    // The offending token, at most `found_limit` bytes of it; found_length is its
-    // full length in bytes.
-    std::string found;
-    std::uint64_t found_length = 0;
+    std::uint64_t line_ends_before = 0;
+    std::uint64_t line_start = 0;
+    // The offending token as written: its first `found_limit` bytes at most, and
+    // whether it goes on after them.
+    char found[found_limit] = {};
+    std::size_t found_size = 0;
+    bool found_cut = false;
     // For too_many_successors: the total the successor count would bring, and N x N.
     std::int64_t successor_total = 0;
     std::int64_t successor_limit = 0;
     int system_error = 0;
 
-    static constexpr std::size_t found_limit = 40;
     explicit operator bool() const { return what != kind::none; }
     bool has_offset() const { return what != kind::none && what != kind::out_of_memory && what != kind::read_error; }
+    text_position position() const { return {line_ends_before + 1, offset - line_start + 1}; }
+    std::string_view found_text() const { return {found, found_size}; }
+    void set_found(const char* text, std::size_t size, bool cut) {
+        found_size = size < found_limit ? size : found_limit;
+        if (found_size != 0) std::memcpy(found, text, found_size);
+        found_cut = cut || size > found_limit;
+    }
 };
 
 // Reads one instance from `input`, which must be positioned at its start, into
 // `result` (whose earlier contents are discarded). Stops at the first failure and
-// returns it; `result` then holds what was read so far. Successor numbers are
-// accepted whatever their value (0 and numbers above N included) as long as the
-// number minus 1 fits in 32 bits. Reserves memory for the counts the header claims
-// only as far as the input's size could hold them; an input whose size can't be
-// known (a pipe) grows its stores as the values arrive.
+// returns it; `result` then holds what was read so far, and nothing after the
+// failing token has been read (so a pipe that stays open does not block it).
+// Successor numbers are accepted whatever their value (0 and numbers above N
+// included) as long as the number minus 1 fits in 32 bits. Stores grow as the
+// values arrive, whatever counts the header claims, so memory follows what the
+// input holds. Works on any stream: a file, a pipe, a terminal.
 read_failure read_instance(std::FILE* input, instance& result);
 read_failure read_instance(std::string_view input, instance& result);
-
-// Line and column, both counted from 1, of a byte offset; the column counts bytes.
-// An offset at the end of the input lies just past its last byte.
-struct text_position {
-    std::uint64_t line = 1;
-    std::uint64_t column = 1;
-};
-// The FILE* form rewinds `input` and reads it up to `offset`. A read error stops the
-// count where it happened.
-text_position locate(std::FILE* input, std::uint64_t offset);
-text_position locate(std::string_view input, std::uint64_t offset);
-
-// The message for a failure, one sentence ending in a full stop and no line end,
-// e.g. `Invalid input at line 3, column 5: expected the duration of activity 2,
-// found "3.5".` `position` is used only by the kinds that have an offset.
-std::string describe(const read_failure& failure, text_position position);
 
 } // namespace converter

@@ -2,20 +2,20 @@
 // the only place that talks to the user or decides the exit status.
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <string>
 
 #include "converted_writer.h"
 #include "file_identity.h"
 #include "instance.h"
+#include "messages.h"
 
 namespace {
 
 constexpr std::size_t path_capacity = 200; // 199 characters and the NUL
 
-// Messages end without a line end, like the two that users already know.
-int fail(const std::string& message) {
-    std::fputs(message.c_str(), stdout);
+// Messages end without a line end, like the two that users already know. Nothing
+// on the way to the user allocates memory, so running out of it is reported too.
+int fail(const char* message) {
+    std::fputs(message, stdout);
     std::fflush(stdout);
     return 1;
 }
@@ -54,8 +54,6 @@ const char* refusal(answer result) {
     return "";
 }
 
-std::string system_reason(int error) { return std::strerror(error); }
-
 } // namespace
 
 int main() {
@@ -68,29 +66,32 @@ int main() {
     if (const answer result = read_answer(output_path); result != answer::given) return fail(refusal(result));
 
     std::FILE* const input = std::fopen(input_path, "r");
+    if (input == nullptr && errno == ENOMEM) return fail("Not enough memory to open the input file.");
     if (input == nullptr || converter::is_directory(input)) return fail("Couldn't read input file. Check path.");
     // Opening the output empties it, so a pair that names one file twice would
     // destroy the input before it is read.
     if (converter::is_same_file(input, output_path))
         return fail("The input and output paths name the same file. Choose another output path.");
-    std::FILE* const output = std::fopen(output_path, "w+");
+    // A FIFO opened for reading too never waits for its reader, and what is
+    // written into it is lost when the program ends; opened for writing only,
+    // it waits for its reader as any writer does.
+    std::FILE* const output = std::fopen(output_path, converter::is_fifo(output_path) ? "w" : "w+");
+    if (output == nullptr && errno == ENOMEM) return fail("Not enough memory to open the output file.");
     if (output == nullptr) return fail("Couln't write output file. Check path.");
     // Reader and writer move whole chunks through buffers of their own.
     std::setvbuf(input, nullptr, _IONBF, 0);
     std::setvbuf(output, nullptr, _IONBF, 0);
 
     converter::instance instance;
-    const converter::read_failure failure = converter::read_instance(input, instance);
-    if (failure) {
-        const converter::text_position position =
-            failure.has_offset() ? converter::locate(input, failure.offset) : converter::text_position{};
-        return fail(converter::describe(failure, position));
-    }
+    // The reader places a failure itself: the input is never read again, which a
+    // pipe could not do.
+    if (const converter::read_failure failure = converter::read_instance(input, instance))
+        return fail(converter::describe(failure).c_str());
     std::fclose(input);
 
-    if (const converter::write_failure written = converter::write_converted(output, instance))
-        return fail("Writing the output file failed: " + system_reason(written.system_error) + ".");
-    if (std::fclose(output) != 0)
-        return fail("Writing the output file failed: " + system_reason(errno != 0 ? errno : EIO) + ".");
+    const converter::write_failure written = converter::write_converted(output, instance);
+    if (written.out_of_memory) return fail(converter::out_of_memory_message);
+    if (written) return fail(converter::describe_write_error(written.system_error).c_str());
+    if (std::fclose(output) != 0) return fail(converter::describe_write_error(errno != 0 ? errno : EIO).c_str());
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "converted_writer.h"
+#include "messages.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ std::string file_text(const std::string& path) {
 std::string converted(std::string_view input) {
     instance source;
     const read_failure failure = read_instance(input, source);
-    if (failure) return "rejected: " + describe(failure, locate(input, failure.offset));
+    if (failure) return "rejected: " + std::string(describe(failure).view());
     std::string output;
     write_converted(output, source);
     return output;

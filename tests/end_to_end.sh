@@ -176,16 +176,92 @@ invalid_input $'1 0\n4 1 -2147483648\n' \
 invalid_input '2000000000 3 1 1 1' \
     "Invalid input at line 1, column 19: expected the duration of activity 1, found the end of the file."
 
+if [ "$windows" = 0 ]; then
+current="input that can't be rewound is placed right, and nothing after the failure is read"
+mkfifo in.fifo
+printf '3 0\n7 2 2 3\n5 1 x\n6 0\n' > in.fifo &
+run_expect $'in.fifo out.txt\n' \
+    "${prompts}Invalid input at line 3, column 5: expected successor 1 of activity 2, found \"x\", which is not an integer." 1
+wait
+# 200 KB of line ends before the token, then a writer that keeps the pipe open:
+# the failure is known at once and must not wait for the writer.
+{ printf '3 0\n'; head -c 200000 /dev/zero | tr '\0' '\n'; printf '7 2 2 3\n5 1 x\n'; head -c 100000 /dev/zero; exec sleep 20; } > in.fifo 2> /dev/null &
+writer=$!
+checks=$((checks + 1))
+stdout=$(printf 'in.fifo out.txt\n' | timeout 10 "${command[@]}"; echo "x$?")
+[ "$stdout" == "${prompts}Invalid input at line 200003, column 5: expected successor 1 of activity 2, found \"x\", which is not an integer.x1" ] ||
+    fail "standard output was [$stdout]"
+kill "$writer" 2> /dev/null
+wait "$writer" 2> /dev/null
+rm in.fifo
+
+current="an endless token ends the run"
+checks=$((checks + 1))
+stdout=$(printf '/dev/zero out.txt\n' | timeout 10 "${command[@]}"; echo "x$?")
+nuls=$(printf '\\x00%.0s' $(seq 40))
+[ "$stdout" == "${prompts}Invalid input at line 1, column 1: expected the activity count, found \"$nuls...\", which is not an integer.x1" ] ||
+    fail "standard output was [$stdout]"
+ones=$(printf '1%.0s' $(seq 40))
+checks=$((checks + 1))
+stdout=$(echo /dev/fd/5 out.txt | timeout 10 "${command[@]}" 5< <(printf '1 0 '; yes 1 | tr -d '\n'); echo "x$?")
+[ "$stdout" == "${prompts}Invalid input at line 1, column 5: expected the duration of activity 1, found \"$ones...\", which is outside the signed 32-bit range.x1" ] ||
+    fail "standard output was [$stdout]"
+
+current="output to a named pipe waits for its reader and loses nothing"
+mkfifo out.fifo
+# 200 activities of 200 successors each: an output of 280 KB, more than a pipe holds.
+successors=$(printf ' 3%.0s' $(seq 200))
+{ echo "200 0"; for ((i = 0; i < 200; ++i)); do echo "7 200$successors"; done; } > wide.txt
+"$converter" > /dev/null <<< "wide.txt out.fifo" &
+producer=$!
+checks=$((checks + 1))
+timeout 10 cat out.fifo > from_fifo.txt || fail "reading the pipe failed"
+wait "$producer" || fail "status $? writing into a named pipe"
+"$converter" > /dev/null <<< "wide.txt wide.out"
+same_bytes from_fifo.txt wide.out
+"$converter" > /dev/null <<< "$data/reference_1.txt out.fifo" &
+producer=$!
+checks=$((checks + 1))
+timeout 10 cat out.fifo > from_fifo.txt || fail "reading the pipe failed"
+wait "$producer" || fail "status $? writing into a named pipe"
+same_bytes from_fifo.txt "$expected/reference_1.expected"
+fi
+
 current="memory runs out"
 # Sanitized builds reserve far more address space than any useful limit.
 if [ "$windows" = 0 ] && [ "${MEMORY_LIMIT_TEST:-on}" = on ]; then
-    # The header claims what the file's size could hold, so the stores are
-    # reserved at about twice the file's size: more than the limit allows.
+    # The stores hold 40 MB of values: more than the limit allows.
     { echo "5000000 0"; yes '1 0' | head -n 5000000; } > big.txt
     checks=$((checks + 1))
     stdout=$( (ulimit -v 40000; printf 'big.txt big.out\n' | "${command[@]}"); echo "x$?")
     [ "$stdout" == "${prompts}Not enough memory for the instance.x1" ] || fail "standard output was [$stdout]"
     empty_file big.out
+
+    # Memory follows what the file holds, not what its header claims.
+    { echo "2000000000 0"; head -c 30000000 /dev/zero | tr '\0' ' '; } > blanks.txt
+    checks=$((checks + 1))
+    stdout=$( (ulimit -v 20000; printf 'blanks.txt blanks.out\n' | "${command[@]}"); echo "x$?")
+    [ "$stdout" == "${prompts}Invalid input at line 2, column 30000001: expected the duration of activity 1, found the end of the file.x1" ] ||
+        fail "standard output was [$stdout]"
+
+    # Wherever memory runs out, the run ends with the message and status 1, never
+    # an abort. Below some limit the C runtime can't start the program at all;
+    # such a run prints no prompt.
+    for input in "$data/reference_1.txt" "$data/c001.txt"; do
+        cp "$input" walk.txt
+        for ((limit = 1000; limit <= 2400; limit += 8)); do
+            checks=$((checks + 1))
+            rm -f walk.out
+            stdout=$( (ulimit -v $limit; printf 'walk.txt walk.out\n' | "${command[@]}" 2> walk.err) 2> /dev/null; echo "x$?")
+            case $stdout in
+            "${prompts}x0") same_bytes walk.out "$expected/$(basename "$input" .txt).expected" ;;
+            "${prompts}Not enough memory for the instance.x1") empty_file walk.out ;;
+            x1[0-9][0-9]) [[ $stdout != x134 ]] || fail "aborted under a limit of $limit KiB" ;;
+            *) fail "under a limit of $limit KiB, standard output was [$stdout]" ;;
+            esac
+            ! grep -q terminate walk.err || fail "under a limit of $limit KiB: $(cat walk.err)"
+        done
+    done
 fi
 
 current="a full device"
