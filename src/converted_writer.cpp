@@ -99,11 +99,15 @@ public:
 
     // Writes out what is buffered; returns false once the sink has failed.
     bool flush() {
-        if (next_ != begin_.get() && !failed_)
-            failed_ = !sink_(context_, begin_.get(), static_cast<std::size_t>(next_ - begin_.get()));
+        const auto count = static_cast<std::size_t>(next_ - begin_.get());
+        if (count != 0 && !failed_) {
+            failed_ = !sink_(context_, begin_.get(), count);
+            if (!failed_) written_ += count;
+        }
         next_ = begin_.get();
         return !failed_;
     }
+    std::uint64_t written() const { return written_; }
 
 private:
     static constexpr std::size_t buffer_size = std::size_t{1} << 16;
@@ -117,6 +121,7 @@ private:
     std::unique_ptr<char, free_memory> begin_;
     char* next_;
     char* const end_;
+    std::uint64_t written_ = 0;
     bool failed_ = false;
 };
 
@@ -230,10 +235,10 @@ bool append_text(void* context, const char* bytes, std::size_t count) {
 write_failure write_converted(std::FILE* output, const instance& source) {
     file_sink sink{output, 0};
     output_buffer buffer(write_file, &sink);
-    if (!buffer.ready()) return write_failure{0, true};
+    if (!buffer.ready()) return write_failure{0, true, 0};
     write_layout(buffer, source);
     if (buffer.flush() && std::fflush(output) != 0) sink.error = errno != 0 ? errno : EIO;
-    return write_failure{sink.error, false};
+    return write_failure{sink.error, false, buffer.written()};
 }
 
 void write_converted(std::string& output, const instance& source) {

@@ -12,6 +12,7 @@
 // is still written. N - 2 is computed without overflow.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -22,6 +23,7 @@ namespace converter {
 struct write_failure {
     int system_error = 0;       // errno of the write that failed; 0 when all went well
     bool out_of_memory = false; // the writer's buffer could not be obtained; nothing was written
+    std::uint64_t bytes_written = 0;
     explicit operator bool() const { return system_error != 0 || out_of_memory; }
 };
 

@@ -8,6 +8,12 @@
 #include <limits>
 #include <utility>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace converter {
 
 int_store::int_store(int_store&& other) noexcept
@@ -139,11 +145,35 @@ read_failure read_from(token_reader& tokens, instance& result) {
     return read_failure{};
 }
 
+// Reads the stream's descriptor directly: a read returns what has arrived, so a
+// pipe that stays open never holds back a verdict the bytes already allow, and
+// the end of a file costs one empty read. Streams without a descriptor (memory
+// streams) go through fread.
 std::size_t read_file(void* context, char* buffer, std::size_t capacity, int& error) {
     auto* file = static_cast<std::FILE*>(context);
-    const std::size_t count = std::fread(buffer, 1, capacity, file);
-    if (count == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
-    return count;
+#ifdef _WIN32
+    const int descriptor = _fileno(file);
+#else
+    const int descriptor = fileno(file);
+#endif
+    if (descriptor < 0) {
+        const std::size_t count = std::fread(buffer, 1, capacity, file);
+        if (count == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
+        return count;
+    }
+    for (;;) {
+#ifdef _WIN32
+        // In text mode, as the stream was opened, _read turns CR LF into LF.
+        const int count = _read(descriptor, buffer, static_cast<unsigned>(capacity));
+#else
+        const ssize_t count = read(descriptor, buffer, capacity);
+#endif
+        if (count >= 0) return static_cast<std::size_t>(count);
+        if (errno != EINTR) {
+            error = errno != 0 ? errno : EIO;
+            return 0;
+        }
+    }
 }
 
 struct text_cursor {

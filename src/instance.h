@@ -154,7 +154,10 @@ struct read_failure {
 // Successor numbers are accepted whatever their value (0 and numbers above N
 // included) as long as the number minus 1 fits in 32 bits. Stores grow as the
 // values arrive, whatever counts the header claims, so memory follows what the
-// input holds. Works on any stream: a file, a pipe, a terminal.
+// input holds. Works on any stream: a file, a pipe, a terminal. The FILE* form
+// reads the stream's file descriptor directly, so nothing may have been read
+// through the stream's own buffer before (switch it to unbuffered, or don't read
+// from it); a stream without a descriptor is read through fread.
 read_failure read_instance(std::FILE* input, instance& result);
 read_failure read_instance(std::string_view input, instance& result);
 

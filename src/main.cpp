@@ -1,12 +1,11 @@
 // The console driver: asks for the two paths, opens the files, converts, and is
 // the only place that talks to the user or decides the exit status.
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 
-#include "converted_writer.h"
+#include "conversion.h"
 #include "file_identity.h"
-#include "instance.h"
-#include "messages.h"
 
 namespace {
 
@@ -78,20 +77,12 @@ int main() {
     std::FILE* const output = std::fopen(output_path, converter::is_fifo(output_path) ? "w" : "w+");
     if (output == nullptr && errno == ENOMEM) return fail("Not enough memory to open the output file.");
     if (output == nullptr) return fail("Couln't write output file. Check path.");
-    // Reader and writer move whole chunks through buffers of their own.
-    std::setvbuf(input, nullptr, _IONBF, 0);
-    std::setvbuf(output, nullptr, _IONBF, 0);
-
     converter::instance instance;
-    // The reader places a failure itself: the input is never read again, which a
-    // pipe could not do.
-    if (const converter::read_failure failure = converter::read_instance(input, instance))
-        return fail(converter::describe(failure).c_str());
+    converter::message_text message;
+    std::uint64_t bytes_written = 0;
+    if (!converter::read_stream(input, instance, message)) return fail(message.c_str());
     std::fclose(input);
-
-    const converter::write_failure written = converter::write_converted(output, instance);
-    if (written.out_of_memory) return fail(converter::out_of_memory_message);
-    if (written) return fail(converter::describe_write_error(written.system_error).c_str());
-    if (std::fclose(output) != 0) return fail(converter::describe_write_error(errno != 0 ? errno : EIO).c_str());
+    if (!converter::write_stream(output, instance, message, bytes_written) || !converter::close_output(output, message))
+        return fail(message.c_str());
     return 0;
 }
