@@ -35,7 +35,28 @@ bool is_same_file(std::FILE* file, const char* path) {
 
 bool is_fifo(const char*) { return false; }
 
+bool identify(const std::filesystem::path& path, file_key& key) {
+    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (!known) return false;
+    key.device = info.dwVolumeSerialNumber;
+    key.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    return true;
+}
+
 #else
+
+bool identify(const std::filesystem::path& path, file_key& key) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return false;
+    key.device = static_cast<std::uint64_t>(status.st_dev);
+    key.index = static_cast<std::uint64_t>(status.st_ino);
+    return true;
+}
 
 bool is_fifo(const char* path) {
     struct stat status;

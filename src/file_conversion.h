@@ -1,0 +1,47 @@
+// The work converter-batch does for one file: convert it into a temporary file
+// that replaces the output only when complete, or read and validate it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "instance.h"
+#include "messages.h"
+#include "validation.h"
+
+namespace converter {
+
+struct file_result {
+    bool failed = false;
+    message_text message;        // why it failed, worded as converter words the same cause
+    std::uint64_t bytes_in = 0;  // the input's size, when it is a regular file
+    std::uint64_t bytes_out = 0; // bytes of the output written
+    validation_report report;    // check_file only
+};
+
+// Converts `input` to `output`, whose directory must exist. The output is written
+// to a new temporary file beside it (named "." + its name + a random tail, so
+// that listings skip it) and renamed over `output` only once the whole layout is
+// written, flushed and closed: a failure leaves no temporary file and an existing
+// output untouched. The new output gets the permissions a newly created file
+// gets. The input is opened in text mode and the output written in text mode,
+// as converter does (CR LF on Windows). `scratch` holds the instance meanwhile,
+// so that one worker reuses its memory. Never throws.
+file_result convert_file(const std::filesystem::path& input, const std::filesystem::path& output, instance& scratch);
+
+// Reads `input` with the same reader and, when it reads, validates it, keeping
+// the first `finding_limit` findings. Never throws.
+file_result check_file(const std::filesystem::path& input, instance& scratch, std::size_t finding_limit);
+
+// The same for standard input, converting to standard output: nothing is
+// written unless the whole instance has been read.
+file_result convert_standard_streams(instance& scratch);
+file_result check_standard_input(instance& scratch, std::size_t finding_limit);
+
+// For an interrupt: removes every temporary file that a conversion still holds
+// and keeps any conversion from renaming one afterwards (conversions that get
+// that far wait for good). Call it only on the way out of the process. Safe to
+// call from any thread, not from a signal handler.
+void remove_temporary_files_for_exit();
+
+} // namespace converter

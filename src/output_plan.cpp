@@ -1,0 +1,101 @@
+#include "output_plan.h"
+
+#include <cwctype>
+#include <map>
+#include <string>
+#include <unordered_map>
+
+#include "file_identity.h"
+
+namespace converter {
+namespace fs = std::filesystem;
+namespace {
+
+// A directory's identity when it exists, otherwise its normal absolute form
+// (which is then the only spelling the plan can know).
+struct directory_key {
+    bool exists = false;
+    file_key identity;
+    fs::path::string_type spelling;
+    bool operator<(const directory_key& other) const {
+        if (exists != other.exists) return exists < other.exists;
+        return exists ? identity < other.identity : spelling < other.spelling;
+    }
+};
+
+struct output_key {
+    directory_key directory;
+    fs::path::string_type name;
+    bool operator<(const output_key& other) const {
+        if (directory < other.directory) return true;
+        if (other.directory < directory) return false;
+        return name < other.name;
+    }
+};
+
+fs::path::string_type comparable_name(const fs::path& name) {
+    fs::path::string_type text = name.native();
+#ifdef _WIN32
+    for (auto& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+#endif
+    return text;
+}
+
+} // namespace
+
+output_plan plan_outputs(const std::vector<input_file>& inputs, const plan_options& options) {
+    output_plan plan;
+    plan.outputs.resize(inputs.size());
+    for (std::size_t index = 0; index < inputs.size(); ++index) {
+        const input_file& input = inputs[index];
+        if (input.error) continue;
+        fs::path output = options.output_directory ? *options.output_directory / input.relative : input.path;
+        if (options.suffix) output.replace_extension(*options.suffix);
+        plan.outputs[index] = std::move(output);
+    }
+
+    // Directories repeat from file to file; each is examined once.
+    std::unordered_map<fs::path::string_type, directory_key> directories;
+    std::map<output_key, std::size_t> writer_of;
+    // Outputs that exist already, to be compared with the inputs; when none does,
+    // as in a fresh output directory, the inputs need not be examined at all.
+    std::vector<std::pair<file_key, std::size_t>> existing;
+    for (std::size_t index = 0; index < inputs.size(); ++index) {
+        const fs::path& output = plan.outputs[index];
+        if (output.empty()) continue;
+        const fs::path parent = output.has_parent_path() ? output.parent_path() : fs::path(".");
+        auto found = directories.find(parent.native());
+        if (found == directories.end()) {
+            directory_key directory;
+            directory.exists = identify(parent, directory.identity);
+            if (!directory.exists) {
+                std::error_code error;
+                const fs::path absolute = fs::absolute(parent, error);
+                directory.spelling = comparable_name((error ? parent : absolute).lexically_normal());
+            }
+            found = directories.emplace(parent.native(), std::move(directory)).first;
+        }
+        const auto [writer, inserted] =
+            writer_of.emplace(output_key{found->second, comparable_name(output.filename())}, index);
+        if (!inserted) {
+            plan.conflicts.push_back({plan_conflict::kind::same_output, writer->second, index, output});
+            continue;
+        }
+        file_key key;
+        if (found->second.exists && identify(output, key)) existing.emplace_back(key, index);
+    }
+    if (existing.empty()) return plan;
+    std::map<file_key, std::size_t> input_of;
+    for (std::size_t index = 0; index < inputs.size(); ++index) {
+        file_key key;
+        if (!inputs[index].error && identify(inputs[index].path, key)) input_of.emplace(key, index);
+    }
+    for (const auto& [key, index] : existing) {
+        const auto input = input_of.find(key);
+        if (input != input_of.end())
+            plan.conflicts.push_back({plan_conflict::kind::output_is_input, index, input->second, plan.outputs[index]});
+    }
+    return plan;
+}
+
+} // namespace converter

@@ -1,0 +1,47 @@
+// Where converter-batch writes each output, and the plans it refuses.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "input_list.h"
+
+namespace converter {
+
+struct plan_options {
+    // Outputs go into this directory under each input's relative path; without
+    // it, beside their inputs.
+    std::optional<std::filesystem::path> output_directory;
+    // Replaces each input's extension (`.out`: a001.txt gives a001.out).
+    std::optional<std::filesystem::path> suffix;
+};
+
+struct plan_conflict {
+    enum class kind {
+        same_output,     // inputs `first` and `second` would both write `output`
+        output_is_input, // input `first` would write `output`, which is the file `second` (an input)
+    };
+    kind what = kind::same_output;
+    std::size_t first = 0; // indexes into the input list
+    std::size_t second = 0;
+    std::filesystem::path output;
+};
+
+struct output_plan {
+    // One per input; empty for an input entry that carries an error.
+    std::vector<std::filesystem::path> outputs;
+    // Nothing may be written when this is not empty.
+    std::vector<plan_conflict> conflicts;
+};
+
+// Computes every output path and checks the plan before anything is written:
+// two outputs are the same when their directories are the same directory (by
+// file identity, so other spellings and links are caught; by their lexically
+// normal absolute form while they don't exist yet) and their names are equal
+// (ignoring case on Windows); an output is an input when it exists and is, as a
+// file, one of the inputs. Touches nothing on disk. Throws std::bad_alloc when
+// memory runs out.
+output_plan plan_outputs(const std::vector<input_file>& inputs, const plan_options& options);
+
+} // namespace converter
