@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows program with mingw-w64 and checks it under Wine: the
-# end-to-end checks (CR LF output, both fixed messages, every refusal) and the
+# end-to-end checks of both programs (CR LF output, both fixed messages, every
+# refusal; converter-batch on a directory, wildcards and a failing file) and the
 # fuzz corpus replay. Needs g++-mingw-w64-x86-64-posix and wine64.
 # Usage: scripts/windows_check.sh [BUILD_DIR]
 set -euo pipefail
@@ -19,3 +20,4 @@ trap 'rm -rf "$WINEPREFIX"' EXIT
 
 "$wine" "$build/fuzz/fuzz_replay.exe" "$root/fuzz/corpus"
 RUNNER=$wine bash "$root/tests/end_to_end.sh" "$build/converter.exe" "$root/tests/data"
+RUNNER=$wine bash "$root/tests/batch_end_to_end.sh" "$build/converter-batch.exe" "$build/converter.exe" "$root/tests/data"

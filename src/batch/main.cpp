@@ -39,9 +39,14 @@ void handle_interrupts() { SetConsoleCtrlHandler(on_console_event, TRUE); }
 void handle_interrupts() {
     // Blocked here, before any thread starts, so that only the thread below takes
     // them, at a point where it may lock and remove files.
+    // A signal ignored when the program started (nohup, a background job) stays so.
     static sigset_t signals;
     sigemptyset(&signals);
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal_number);
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action {};
+        if (sigaction(signal_number, nullptr, &action) == 0 && action.sa_handler != SIG_IGN)
+            sigaddset(&signals, signal_number);
+    }
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::thread([] {
         int signal_number = 0;

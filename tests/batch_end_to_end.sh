@@ -1,0 +1,225 @@
+#!/usr/bin/env bash
+# End-to-end checks of converter-batch: options, exit statuses, plan refusals,
+# outputs against converter's, failures, a full disk and interrupts.
+# Usage: batch_end_to_end.sh CONVERTER_BATCH CONVERTER DATA_DIR
+# With RUNNER set (RUNNER=/usr/lib/wine/wine64 for the .exe files), both run
+# through it and are checked as Windows programs: CR LF outputs, wildcards
+# expanded by the program, backslashes in paths; the checks that need POSIX
+# features (signals, ulimit, tmpfs) are left out.
+set -u
+batch=$(realpath "$1")
+converter=$(realpath "$2")
+data=$(realpath "$3")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+windows=0
+[ -n "${RUNNER:-}" ] && windows=1
+batch_command=(${RUNNER:+"$RUNNER"} "$batch")
+converter_command=(${RUNNER:+"$RUNNER"} "$converter")
+failures=0
+checks=0
+
+fail() {
+    echo "FAIL: $current: $*"
+    failures=$((failures + 1))
+}
+
+# run_batch STATUS ARGUMENT...: runs converter-batch; keeps its output in
+# $stdout and $stderr (CR removed; on Windows, where paths found in directories
+# are joined with backslashes, those made slashes) and checks its status.
+run_batch() {
+    local expected=$1
+    shift
+    checks=$((checks + 1))
+    "${batch_command[@]}" "$@" > batch.stdout 2> batch.stderr
+    local status=$?
+    if [ "$windows" = 1 ]; then
+        stdout=$(tr -d '\r' < batch.stdout | tr '\\' /)
+        stderr=$(tr -d '\r' < batch.stderr | tr '\\' /)
+    else
+        stdout=$(cat batch.stdout)
+        stderr=$(cat batch.stderr)
+    fi
+    [ "$status" == "$expected" ] || fail "status $status, expected $expected for: $* [$stderr]"
+}
+
+contains() { # TEXT PART
+    [[ "$1" == *"$2"* ]] || fail "[$1] does not contain [$2]"
+}
+
+# What converter writes for INPUT, as the reference for converter-batch's bytes.
+reference_output() { # INPUT OUTPUT
+    printf '%s %s\n' "$1" "$2" | "${converter_command[@]}" > /dev/null || fail "converter failed on $1"
+}
+
+same_bytes() { # FILE EXPECTED_FILE
+    cmp -s "$1" "$2" || fail "$1 differs from $2"
+}
+
+no_temporary_files() { # DIR
+    local left
+    left=$(find "$1" -name '.*.tmp' | head -n 3)
+    [ -z "$left" ] || fail "temporary files left: $left"
+}
+
+mkdir -p set/sub
+cp "$data/a001.txt" "$data/b0001.txt" "$data/c001.txt" set/
+cp "$data/reference_1.txt" set/sub/
+cp "$data/reference_2.txt" set/.hidden.txt
+mkdir references
+for name in a001 b0001 c001 reference_1 reference_2; do reference_output "$data/$name.txt" "references/$name.txt"; done
+
+current="a directory into an output directory"
+run_batch 0 -o out set
+same_bytes out/a001.txt references/a001.txt
+same_bytes out/b0001.txt references/b0001.txt
+same_bytes out/c001.txt references/c001.txt
+[ ! -e out/sub ] && [ ! -e out/.hidden.txt ] || fail "took a subdirectory or a dot file without -r"
+contains "$stderr" "converter-batch: 3 converted, 0 failed, "
+no_temporary_files out
+
+current="recursive, with include patterns and a suffix"
+run_batch 0 --recursive --output-dir=tree --include='*_1.txt' -i 'a*' --suffix .out set
+[ "$(cd tree && find . -type f | sort | tr '\n' ' ')" == "./a001.out ./sub/reference_1.out " ] ||
+    fail "tree holds $(cd tree && find . -type f | sort | tr '\n' ' ')"
+same_bytes tree/sub/reference_1.out references/reference_1.txt
+
+current="outputs beside their inputs, quiet, one job, files named directly"
+cp -r set beside
+run_batch 0 -q -j1 -s .tsv beside/a001.txt beside/sub/reference_1.txt -- beside/.hidden.txt
+[ -z "$stderr$stdout" ] || fail "quiet run printed [$stdout$stderr]"
+same_bytes beside/a001.tsv references/a001.txt
+same_bytes beside/sub/reference_1.tsv references/reference_1.txt
+same_bytes beside/.hidden.tsv references/reference_2.txt
+
+current="existing outputs are replaced, and every job count gives the same bytes"
+echo "old" > out/a001.txt
+for jobs in 1 2 3 8; do
+    rm -rf "jobs$jobs"
+    run_batch 0 -j "$jobs" -q -o "jobs$jobs" set set/sub
+    for name in a001 b0001 c001 reference_1; do same_bytes "jobs$jobs/$name.txt" "references/$name.txt"; done
+done
+run_batch 0 -q -o out set
+same_bytes out/a001.txt references/a001.txt
+
+current="a failing file among good ones"
+mkdir mixed
+cp "$data/a001.txt" mixed/1.txt
+printf '3 0\n7 2 2 x\n' > mixed/2.txt
+cp "$data/b0001.txt" mixed/3.txt
+mkdir mixed_out
+echo "keep" > mixed_out/2.txt
+run_batch 1 -o mixed_out mixed mixed/missing.txt
+[ "$(echo "$stderr" | grep -v '^converter-batch: ')" == "mixed/2.txt: Invalid input at line 2, column 7: expected successor 2 of activity 1, found \"x\", which is not an integer.
+mixed/missing.txt: Can't open the input file: No such file or directory." ] || fail "stderr was [$stderr]"
+contains "$stderr" "converter-batch: 2 converted, 2 failed, "
+same_bytes mixed_out/1.txt references/a001.txt
+same_bytes mixed_out/3.txt references/b0001.txt
+[ "$(cat mixed_out/2.txt)" == keep ] || fail "a failed conversion changed the existing output"
+no_temporary_files mixed_out
+
+current="--check"
+mkdir checked
+printf '3 0\n0 1 2\n1 1 5\n0 0\n' > checked/broken.txt
+printf '3 0\n0 1 2\n1 1 3\n0 0\n' > checked/proper.txt
+printf '3 0\n0 1 x\n' > checked/unreadable.txt
+run_batch 1 --check checked
+[ "$stdout" == "checked/broken.txt: activity 2: successor 5 is outside 1..3
+checked/broken.txt: activity 3: can't be reached from activity 1
+checked/broken.txt: activity 1: activity 3 can't be reached from it
+checked/broken.txt: activity 2: activity 3 can't be reached from it" ] || fail "findings were [$stdout]"
+contains "$stderr" "checked/unreadable.txt: Invalid input at line 2, column 5: expected successor 1 of activity 1"
+contains "$stderr" "converter-batch: 2 checked, 1 with findings, 1 failed, "
+[ ! -e checked/broken.out ] || fail "--check wrote a file"
+run_batch 0 --check checked/proper.txt
+
+current="usage errors and refused plans"
+run_batch 2
+contains "$stderr" "converter-batch: missing INPUT"
+contains "$stderr" "Usage: converter-batch [OPTION]... INPUT..."
+run_batch 2 --bogus set
+run_batch 2 -j 0 -o x set
+run_batch 2 -j many -o x set
+run_batch 2 set
+contains "$stderr" "give -o DIR or -s SUFFIX"
+run_batch 2 -o x - set
+mkdir empty
+run_batch 2 -o x empty
+contains "$stderr" "converter-batch: no input files found."
+run_batch 2 -o collide set/a001.txt beside/a001.txt
+contains "$stderr" "converter-batch: set/a001.txt and beside/a001.txt would both be written to collide/a001.txt"
+[ ! -e collide ] || fail "a refused plan created its output directory"
+cp set/a001.txt self.txt
+run_batch 2 -s .txt self.txt
+contains "$stderr" "the output of self.txt would be written to self.txt, which is the input self.txt"
+same_bytes self.txt set/a001.txt
+run_batch 0 --help
+contains "$stdout" "--output-dir"
+run_batch 0 --version
+[[ "$stdout" =~ ^converter-batch\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "version was [$stdout]"
+
+current="standard input to standard output"
+checks=$((checks + 1))
+"${batch_command[@]}" - < "$data/c001.txt" > piped.txt 2> piped.err || fail "status $? through a pipe"
+same_bytes piped.txt references/c001.txt
+cat "$data/reference_1.txt" | "${batch_command[@]}" -q - > piped.txt 2> piped.err
+same_bytes piped.txt references/reference_1.txt
+printf '3 0\n7 2 2 x\n' | "${batch_command[@]}" - > piped.txt 2> piped.err
+[ $? == 1 ] && [ ! -s piped.txt ] || fail "a bad instance on standard input wrote [$(cat piped.txt)]"
+contains "$(tr -d '\r' < piped.err)" "(standard input): Invalid input at line 2, column 7"
+
+if [ "$windows" = 1 ]; then
+    current="Windows: wildcards, backslashes"
+    run_batch 0 -o wild 'set\*.txt' 'set\sub\ref*'
+    [ "$(ls wild | tr '\n' ' ')" == "a001.txt b0001.txt c001.txt reference_1.txt " ] || fail "wild holds $(ls wild)"
+    same_bytes wild/c001.txt references/c001.txt
+    run_batch 1 -o wild 'set\nothing*.txt'
+    contains "$stderr" 'set/nothing*.txt: Can'"'"'t open the input file'
+fi
+
+if [ "$windows" = 0 ]; then
+    current="a full disk"
+    mkdir small
+    if mount -t tmpfs -o size=48k tmpfs small 2> /dev/null; then
+        cp "$data/a001.txt" small/keep.txt
+        # 12 pages: c001's output (49 KB) does not fit beside the two small files.
+        run_batch 1 -o small "$data/c001.txt" "$data/a001.txt"
+        contains "$stderr" "c001.txt: Writing the output file failed: No space left on device."
+        no_temporary_files small
+        same_bytes small/a001.txt references/a001.txt
+        umount small
+    else
+        # No mount here: a file size limit fails the write the same way.
+        echo "keep" > small/c001.txt
+        checks=$((checks + 1))
+        (trap '' XFSZ; ulimit -f 16; "${batch_command[@]}" -o small "$data/c001.txt" "$data/a001.txt" 2> full.err)
+        [ $? == 1 ] || fail "status $? when the disk is full"
+        contains "$(cat full.err)" "c001.txt: Writing the output file failed: File too large."
+        [ "$(cat small/c001.txt)" == keep ] || fail "a failed write changed the existing output"
+        same_bytes small/a001.txt references/a001.txt
+        no_temporary_files small
+    fi
+
+    current="an interrupt leaves no temporary file"
+    mkdir large
+    awk 'BEGIN { n = 300000; print n, 1; print 10; for (i = 1; i <= n; i++) print i % 7, i % 10, (i < n ? 1 : 0), (i < n ? i + 1 : "") }' > large/1.txt
+    for ((i = 2; i <= 40; ++i)); do ln large/1.txt "large/$i.txt"; done
+    set -m # so that the background job gets SIGINT as from a terminal
+    for signal in INT TERM; do
+        rm -rf large_out
+        checks=$((checks + 1))
+        "${batch_command[@]}" -q -j 2 -o large_out large &
+        pid=$!
+        sleep 0.2
+        kill "-$signal" "$pid"
+        wait "$pid"
+        status=$?
+        [ "$status" -gt 128 ] || fail "status $status after SIG$signal"
+        no_temporary_files large_out
+    done
+    set +m
+fi
+
+echo "$checks converter-batch runs, $failures failures"
+[ "$failures" -eq 0 ]

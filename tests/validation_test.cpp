@@ -1,0 +1,111 @@
+#include "validation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace converter {
+namespace {
+
+std::vector<std::string> findings_of(const instance& source, std::size_t limit = 20) {
+    const validation_report report = validate(source, limit);
+    std::vector<std::string> texts;
+    for (const finding& item : report.findings) texts.emplace_back(item.text.view());
+    if (report.total > report.findings.size())
+        texts.push_back("+" + std::to_string(report.total - report.findings.size()));
+    return texts;
+}
+
+std::vector<std::string> findings_of(std::string_view input) {
+    instance source;
+    const read_failure failure = read_instance(input, source);
+    if (failure) return {"unreadable: " + std::string(describe(failure).view())};
+    return findings_of(source);
+}
+
+TEST(validate, finds_each_kind_of_problem) {
+    // clang-format off
+    const struct {
+        const char* name;
+        std::string input;
+        std::vector<std::string> findings;
+    } cases[] = {
+        {"a proper project", "5 2 10 8  0 0 0 3 2 3 4  3 4 2 1 5  2 3 5 1 5  4 1 1 1 5  0 0 0 0", {}},
+        {"no resources", "3 0  0 1 2  4 1 3  0 0", {}},
+        {"fewer than two activities", "1 0 0 0", {"the activity count is 1; a project needs at least a dummy start and a dummy end"}},
+        {"no activities", "0 1 5", {"the activity count is 0; a project needs at least a dummy start and a dummy end"}},
+        {"successor outside 1..N", "3 0  0 2 2 4  1 1 3  0 0",
+         {"activity 1: successor 4 is outside 1..3"}},
+        {"successor 0", "3 0  0 2 2 0  1 1 3  0 0", {"activity 1: successor 0 is outside 1..3"}},
+        {"own successor", "3 0  0 1 2  1 2 2 3  0 0", {"activity 2: is its own successor"}},
+        {"successor listed twice", "3 0  0 1 2  1 2 3 3  0 0", {"activity 2: lists successor 3 twice"}},
+        {"negative values", "3 1 -4  0 0 1 2  -1 -2 1 3  0 0 0",
+         {"resource 1: negative capacity -4", "activity 2: negative duration -1",
+          "activity 2: negative demand -2 for resource 1"}},
+        {"demand above capacity", "3 2 5 5  0 0 0 1 2  1 6 5 1 3  0 0 0 0",
+         {"activity 2: demand 6 for resource 1 is above its capacity 5"}},
+        {"negative successor count", "3 0  0 1 2  1 -1  0 0",
+         {"activity 2: negative successor count -1", "activity 3: can't be reached from activity 1",
+          "activity 1: activity 3 can't be reached from it", "activity 2: activity 3 can't be reached from it"}},
+        {"no dummy start or end", "3 1 5  1 0 1 2  1 1 1 3  2 3 1 1",
+         {"activity 1: not a dummy start (duration 0, no demands)",
+          "activity 3: not a dummy end (duration 0, no demands, no successors)",
+          "activity 1: on a precedence cycle of 3 activities: 1 -> 2 -> 3 -> 1"}},
+        {"a cycle in the middle", "5 0  0 1 2  1 1 3  1 1 4  1 2 2 5  0 0",
+         {"activity 2: on a precedence cycle of 3 activities: 2 -> 3 -> 4 -> 2"}},
+        {"unreachable both ways", "4 0  0 1 4  1 0  1 1 4  0 0",
+         {"activity 2: can't be reached from activity 1", "activity 3: can't be reached from activity 1",
+          "activity 2: activity 4 can't be reached from it"}},
+    };
+    // clang-format on
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        EXPECT_EQ(findings_of(expected.input), expected.findings);
+    }
+}
+
+// A chain of a million activities and a cycle through all of them: neither may
+// recurse deeply, and the cycle's text names its start and how long it is.
+TEST(validate, handles_long_chains_and_long_cycles) {
+    constexpr std::int32_t activities = 1000000;
+    instance chain;
+    chain.activity_count = activities;
+    for (std::int32_t activity = 0; activity < activities; ++activity) {
+        ASSERT_TRUE(chain.durations.push_back(activity == 0 || activity == activities - 1 ? 0 : 1));
+        const bool last = activity == activities - 1;
+        ASSERT_TRUE(chain.successor_counts.push_back(last ? 0 : 1));
+        if (!last) {
+            ASSERT_TRUE(chain.successors.push_back(activity + 1));
+        }
+    }
+    EXPECT_EQ(findings_of(chain), std::vector<std::string>{});
+
+    instance cycle;
+    cycle.activity_count = activities;
+    for (std::int32_t activity = 0; activity < activities; ++activity) {
+        ASSERT_TRUE(cycle.durations.push_back(0));
+        ASSERT_TRUE(cycle.successor_counts.push_back(1));
+        ASSERT_TRUE(cycle.successors.push_back((activity + 1) % activities));
+    }
+    EXPECT_EQ(findings_of(cycle),
+              (std::vector<std::string>{"activity 1000000: not a dummy end (duration 0, no demands, no successors)",
+                                        "activity 1: on a precedence cycle of 1000000 activities: 1 -> 2 -> 3 -> 4 "
+                                        "-> 5 -> 6 -> 7 -> 8 -> 9 -> 10 -> 11 -> 12 -> ... -> 1"}));
+}
+
+TEST(validate, keeps_the_first_findings_and_counts_the_rest) {
+    std::string input = "30 0 0 29";
+    for (int successor = 2; successor <= 30; ++successor) input += " " + std::to_string(successor + 100);
+    for (int activity = 2; activity <= 30; ++activity) input += " 0 0";
+    instance source;
+    ASSERT_FALSE(read_instance(input, source));
+    const std::vector<std::string> findings = findings_of(source, 3);
+    ASSERT_EQ(findings.size(), 4u);
+    EXPECT_EQ(findings[0], "activity 1: successor 102 is outside 1..30");
+    // 29 out of range, 29 activities unreachable from the first, 29 that can't reach the last.
+    EXPECT_EQ(findings[3], "+" + std::to_string(29 + 29 + 29 - 3));
+}
+
+} // namespace
+} // namespace converter
