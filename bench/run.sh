@@ -5,12 +5,17 @@
 #   (b) a real 302-activity instance: median ratio over many alternating
 #       whole-process runs;
 #   (c) the converter's instructions per byte of input plus output on the large
-#       instance, counted by callgrind.
+#       instance, counted by callgrind;
+#   (d) a whole set of instance files (SET_DIR, by default ../shared/instances
+#       beside the clone; skipped when missing): one converter-batch run against
+#       the README's shell loop over converter and against cp -r of the same
+#       tree (medians over alternating runs), its peak resident memory, and its
+#       outputs compared byte for byte with the loop's.
 # Every output of the converter is compared byte for byte with the baseline's.
 #
 # Usage: bench/run.sh [WORK_DIR]
 # Environment: LARGE_ACTIVITIES (1000000), LARGE_RUNS (7), SMALL_RUNS (60),
-#              CALLGRIND (1; 0 skips part c).
+#              CALLGRIND (1; 0 skips part c), SET_DIR, SET_RUNS (5).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-$(mktemp -d)}
@@ -89,4 +94,45 @@ if [ "${CALLGRIND:-1}" != 0 ]; then
     same_output "$work/large.out" "$work/large.base"
     printf 'large: %d instructions, %.2f per byte of input plus output\n' \
         "$instructions" "$(echo "$instructions / ($input_bytes + $output_bytes)" | bc -l)"
+fi
+
+# (d) a whole set
+set_dir=${SET_DIR:-$root/../shared/instances}
+if [ -d "$set_dir" ]; then
+    set_dir=$(cd "$set_dir" && pwd)
+    batch=$work/build/converter-batch
+    set_runs=${SET_RUNS:-5}
+    files=$(find "$set_dir" -type f ! -name '.*' | wc -l)
+    set_bytes=$(find "$set_dir" -type f ! -name '.*' -printf '%s\n' | awk '{ total += $1 } END { print total }')
+    # The README's loop, once: it takes tens of seconds.
+    rm -rf "$work/set.loop"
+    start=$EPOCHREALTIME
+    (cd "$set_dir" && find . -type f ! -name '.*' | sort | while read -r input; do
+        mkdir -p "$work/set.loop/$(dirname "$input")"
+        printf '%s %s\n' "$input" "$work/set.loop/$input" | "$converter" > /dev/null || echo "failed: $input"
+    done)
+    loop_time=$(echo "$EPOCHREALTIME - $start" | bc -l)
+    : > "$work/set.batch"
+    : > "$work/set.cp"
+    for ((i = 0; i < set_runs; ++i)); do
+        rm -rf "$work/set.out" "$work/set.cp.out"
+        start=$EPOCHREALTIME
+        "$batch" -q -r -o "$work/set.out" "$set_dir"
+        echo "$EPOCHREALTIME - $start" | bc -l >> "$work/set.batch"
+        start=$EPOCHREALTIME
+        cp -r "$set_dir" "$work/set.cp.out"
+        echo "$EPOCHREALTIME - $start" | bc -l >> "$work/set.cp"
+    done
+    diff -r "$work/set.out" "$work/set.loop" > /dev/null || { echo "FAIL: converter-batch's outputs differ from the loop's"; exit 1; }
+    batch_time=$(median < "$work/set.batch")
+    cp_time=$(median < "$work/set.cp")
+    rm -rf "$work/set.out"
+    set_peak_kib=$( { /usr/bin/time -f '%M' "$batch" -q -r -o "$work/set.out" "$set_dir"; } 2>&1)
+    printf 'set: %d files, %d bytes; outputs equal to the loop'"'"'s\n' "$files" "$set_bytes"
+    printf 'set: shell loop over converter %.2f s; converter-batch median of %d %.3f s, %.1f times faster\n' \
+        "$loop_time" "$set_runs" "$batch_time" "$(echo "$loop_time / $batch_time" | bc -l)"
+    printf 'set: cp -r median of %d %.3f s; converter-batch takes %.2f times as long\n' \
+        "$set_runs" "$cp_time" "$(echo "$batch_time / $cp_time" | bc -l)"
+    printf 'set: converter-batch peak resident memory %d KiB\n' "$set_peak_kib"
+    rm -rf "$work/set.out" "$work/set.cp.out" "$work/set.loop"
 fi
