@@ -22,6 +22,11 @@ bool read_stream(std::FILE* input, instance& result, message_text& message);
 // failed: <reason>." in `message`; the output is then short. Does not close it.
 bool write_stream(std::FILE* output, const instance& source, message_text& message, std::uint64_t& bytes_written);
 
+// The same on open file descriptors (see read_instance_from_descriptor and
+// write_converted_to_descriptor), for callers that need no stream.
+bool read_stream(int input, instance& result, message_text& message);
+bool write_stream(int output, const instance& source, message_text& message, std::uint64_t& bytes_written);
+
 // Closes `output`, which write_stream wrote, and reports a failure of the last
 // write as write_stream does.
 bool close_output(std::FILE* output, message_text& message);

@@ -10,6 +10,12 @@
 #include <memory>
 #include <new>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace converter {
 namespace {
 
@@ -225,6 +231,35 @@ bool write_file(void* context, const char* bytes, std::size_t count) {
     return false;
 }
 
+struct descriptor_sink {
+    int descriptor;
+    int error;
+};
+
+bool write_descriptor(void* context, const char* bytes, std::size_t count) {
+    auto* sink = static_cast<descriptor_sink*>(context);
+    while (count != 0) {
+#ifdef _WIN32
+        // In text mode _write turns each LF into CR LF and reports the bytes it took.
+        const int written = _write(sink->descriptor, bytes, static_cast<unsigned>(count));
+#else
+        const ssize_t written = write(sink->descriptor, bytes, count);
+#endif
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            sink->error = errno != 0 ? errno : EIO;
+            return false;
+        }
+        if (written == 0) {
+            sink->error = ENOSPC;
+            return false;
+        }
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
 bool append_text(void* context, const char* bytes, std::size_t count) {
     static_cast<std::string*>(context)->append(bytes, count);
     return true;
@@ -238,6 +273,15 @@ write_failure write_converted(std::FILE* output, const instance& source) {
     if (!buffer.ready()) return write_failure{0, true, 0};
     write_layout(buffer, source);
     if (buffer.flush() && std::fflush(output) != 0) sink.error = errno != 0 ? errno : EIO;
+    return write_failure{sink.error, false, buffer.written()};
+}
+
+write_failure write_converted_to_descriptor(int output, const instance& source) {
+    descriptor_sink sink{output, 0};
+    output_buffer buffer(write_descriptor, &sink);
+    if (!buffer.ready()) return write_failure{0, true, 0};
+    write_layout(buffer, source);
+    buffer.flush();
     return write_failure{sink.error, false, buffer.written()};
 }
 

@@ -145,25 +145,13 @@ read_failure read_from(token_reader& tokens, instance& result) {
     return read_failure{};
 }
 
-// Reads the stream's descriptor directly: a read returns what has arrived, so a
-// pipe that stays open never holds back a verdict the bytes already allow, and
-// the end of a file costs one empty read. Streams without a descriptor (memory
-// streams) go through fread.
-std::size_t read_file(void* context, char* buffer, std::size_t capacity, int& error) {
-    auto* file = static_cast<std::FILE*>(context);
-#ifdef _WIN32
-    const int descriptor = _fileno(file);
-#else
-    const int descriptor = fileno(file);
-#endif
-    if (descriptor < 0) {
-        const std::size_t count = std::fread(buffer, 1, capacity, file);
-        if (count == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
-        return count;
-    }
+// Reads a descriptor directly: a read returns what has arrived, so a pipe that
+// stays open never holds back a verdict the bytes already allow, and the end of
+// a file costs one empty read.
+std::size_t read_descriptor(int descriptor, char* buffer, std::size_t capacity, int& error) {
     for (;;) {
 #ifdef _WIN32
-        // In text mode, as the stream was opened, _read turns CR LF into LF.
+        // In text mode, as the file was opened, _read turns CR LF into LF.
         const int count = _read(descriptor, buffer, static_cast<unsigned>(capacity));
 #else
         const ssize_t count = read(descriptor, buffer, capacity);
@@ -174,6 +162,24 @@ std::size_t read_file(void* context, char* buffer, std::size_t capacity, int& er
             return 0;
         }
     }
+}
+
+std::size_t read_from_descriptor(void* context, char* buffer, std::size_t capacity, int& error) {
+    return read_descriptor(*static_cast<int*>(context), buffer, capacity, error);
+}
+
+// Streams without a descriptor (memory streams) are read through fread.
+std::size_t read_file(void* context, char* buffer, std::size_t capacity, int& error) {
+    auto* file = static_cast<std::FILE*>(context);
+#ifdef _WIN32
+    const int descriptor = _fileno(file);
+#else
+    const int descriptor = fileno(file);
+#endif
+    if (descriptor >= 0) return read_descriptor(descriptor, buffer, capacity, error);
+    const std::size_t count = std::fread(buffer, 1, capacity, file);
+    if (count == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
+    return count;
 }
 
 struct text_cursor {
@@ -193,6 +199,11 @@ std::size_t read_text(void* context, char* buffer, std::size_t capacity, int&) {
 
 read_failure read_instance(std::FILE* input, instance& result) {
     token_reader tokens({read_file, input});
+    return read_from(tokens, result);
+}
+
+read_failure read_instance_from_descriptor(int input, instance& result) {
+    token_reader tokens({read_from_descriptor, &input});
     return read_from(tokens, result);
 }
 

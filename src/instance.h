@@ -160,5 +160,8 @@ struct read_failure {
 // from it); a stream without a descriptor is read through fread.
 read_failure read_instance(std::FILE* input, instance& result);
 read_failure read_instance(std::string_view input, instance& result);
+// The same from an open file descriptor (on Windows, one the C runtime opened,
+// in text mode to read as text-mode streams do).
+read_failure read_instance_from_descriptor(int input, instance& result);
 
 } // namespace converter

@@ -219,6 +219,18 @@ if [ "$windows" = 0 ]; then
         no_temporary_files large_out
     done
     set +m
+
+    current="a progress line on a terminal only"
+    if command -v script > /dev/null; then
+        checks=$((checks + 1))
+        script -qec "'$batch' -o progress_out large" /dev/null > terminal.txt 2>&1 < /dev/null
+        grep -q "of 40 files, 0 failed" terminal.txt || fail "no progress line on a terminal: [$(head -c 300 terminal.txt)]"
+        last=$(tr -d '\n' < terminal.txt | tr '\r' '\n' | tail -n 1)
+        [[ "$last" == "converter-batch: 40 converted, 0 failed, "* ]] || fail "progress not erased before [$last]"
+        checks=$((checks + 1))
+        "$batch" -o progress_out large 2> not_terminal.txt
+        ! grep -q "of 40 files" not_terminal.txt || fail "a progress line where standard error is not a terminal"
+    fi
 fi
 
 echo "$checks converter-batch runs, $failures failures"

@@ -1,12 +1,12 @@
 #include "run.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -147,38 +147,53 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     const std::size_t jobs = std::min<std::size_t>(request.jobs != 0 ? request.jobs : processors, inputs.size());
     const std::size_t window = jobs * results_ahead_per_job;
 
+    // Workers take files by an atomic counter and hand results over through
+    // slots, one per file that may wait to be reported; the mutex is only taken
+    // to sleep or to wake a sleeper, so converting small files costs no locking.
+    // The reporter is not woken per result, which would cost two system calls
+    // per small file: it looks every few milliseconds and reports what is ready,
+    // and is woken only for the last file.
+    struct slot {
+        std::atomic<bool> ready{false};
+        file_result result;
+    };
+    std::vector<slot> slots(window);
+    std::atomic<std::size_t> next{0}, reported{0};
+    std::atomic<bool> reporter_waiting{false};
+    std::atomic<std::size_t> workers_waiting{0};
     std::mutex mutex;
     std::condition_variable result_ready, room_ready;
-    std::vector<std::optional<file_result>> results(window);
-    std::size_t next = 0, reported = 0;
-    bool reporter_waiting = false;
 
+    const auto convert = [&](std::size_t index, instance& scratch) {
+        const input_file& input = inputs[index];
+        if (input.error)
+            return failure(fs::is_directory(input.path) ? "Can't read the directory: " : "Can't open the input file: ",
+                           input.error);
+        if (request.check) return check_file(input.path, scratch, finding_limit);
+        const fs::path& output = plan.outputs[index];
+        const auto directory_error = directory_errors.find(output.parent_path());
+        if (directory_error != directory_errors.end())
+            return failure("Can't create the output directory: ", directory_error->second);
+        return convert_file(input.path, output, scratch);
+    };
     const auto work = [&] {
         instance scratch;
-        std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
-            room_ready.wait(lock, [&] { return next == inputs.size() || next < reported + window; });
-            if (next == inputs.size()) return;
-            const std::size_t index = next++;
-            lock.unlock();
-            const input_file& input = inputs[index];
-            file_result result;
-            if (input.error) {
-                result =
-                    failure(fs::is_directory(input.path) ? "Can't read the directory: " : "Can't open the input file: ",
-                            input.error);
-            } else if (request.check) {
-                result = check_file(input.path, scratch, finding_limit);
-            } else {
-                const fs::path& output = plan.outputs[index];
-                const auto directory_error = directory_errors.find(output.parent_path());
-                result = directory_error != directory_errors.end()
-                             ? failure("Can't create the output directory: ", directory_error->second)
-                             : convert_file(input.path, output, scratch);
+            const std::size_t index = next.fetch_add(1);
+            if (index >= inputs.size()) return;
+            if (index >= reported.load() + window) {
+                std::unique_lock<std::mutex> lock(mutex);
+                ++workers_waiting;
+                room_ready.wait(lock, [&] { return index < reported.load() + window; });
+                --workers_waiting;
             }
-            lock.lock();
-            results[index % window] = std::move(result);
-            if (index == reported && reporter_waiting) result_ready.notify_one();
+            slot& target = slots[index % window];
+            target.result = convert(index, scratch);
+            target.ready.store(true);
+            if (index + 1 == inputs.size() && reporter_waiting.load()) {
+                std::lock_guard<std::mutex> lock(mutex);
+                result_ready.notify_one();
+            }
         }
     };
     std::vector<std::thread> workers;
@@ -187,32 +202,28 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     totals counts;
     progress_line progress(!request.quiet && standard_error_is_terminal(), inputs.size());
     progress.update(counts);
-    while (reported < inputs.size()) {
-        std::optional<file_result> result;
-        {
+    for (std::size_t index = 0; index < inputs.size(); ++index) {
+        slot& source = slots[index % window];
+        if (!source.ready.load()) {
             std::unique_lock<std::mutex> lock(mutex);
-            while (!results[reported % window]) {
-                reporter_waiting = true;
-                const std::cv_status waited = result_ready.wait_for(lock, std::chrono::milliseconds(100));
-                reporter_waiting = false;
-                if (waited == std::cv_status::timeout) {
+            reporter_waiting.store(true);
+            while (!source.ready.load())
+                if (result_ready.wait_for(lock, std::chrono::milliseconds(4)) == std::cv_status::timeout) {
                     lock.unlock();
                     progress.update(counts);
                     lock.lock();
                 }
-            }
-            result = std::move(results[reported % window]);
-            results[reported % window].reset();
+            reporter_waiting.store(false);
         }
-        if (result->failed || result->report.total != 0) progress.erase();
-        report(inputs[reported].path, *result, counts);
-        bool workers_waiting = false;
-        {
+        const file_result result = std::move(source.result);
+        source.ready.store(false);
+        reported.store(index + 1);
+        if (workers_waiting.load() != 0) {
             std::lock_guard<std::mutex> lock(mutex);
-            ++reported;
-            workers_waiting = next < inputs.size() && next + 1 == reported + window;
+            room_ready.notify_all();
         }
-        if (workers_waiting) room_ready.notify_all();
+        if (result.failed || result.report.total != 0) progress.erase();
+        report(inputs[index].path, result, counts);
         progress.update(counts);
     }
     for (std::thread& worker : workers) worker.join();
