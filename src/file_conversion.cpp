@@ -163,6 +163,15 @@ void validate_into(const instance& scratch, std::size_t finding_limit, file_resu
     }
 }
 
+void measure_into(const instance& scratch, file_result& result) {
+    try {
+        result.stats = compute_stats(scratch);
+    } catch (const std::bad_alloc&) {
+        result.failed = true;
+        result.message = message_text("Not enough memory to measure the instance.");
+    }
+}
+
 } // namespace
 
 file_result convert_file(const fs::path& input, const fs::path& output, instance& scratch) {
@@ -216,6 +225,19 @@ file_result check_file(const fs::path& input, instance& scratch, std::size_t fin
         result.failed = true;
         result.message = message_text(out_of_memory_message);
     }
+    return result;
+}
+
+file_result measure_file(const fs::path& input, instance& scratch) {
+    file_result result;
+    if (read_file(input, scratch, result)) measure_into(scratch, result);
+    return result;
+}
+
+file_result measure_standard_input(instance& scratch) {
+    file_result result;
+    result.failed = !read_stream(stdin, scratch, result.message);
+    if (!result.failed) measure_into(scratch, result);
     return result;
 }
 

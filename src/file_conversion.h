@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "instance.h"
+#include "instance_stats.h"
 #include "messages.h"
 #include "validation.h"
 
@@ -17,6 +18,7 @@ struct file_result {
     std::uint64_t bytes_in = 0;  // the input's size, when it is a regular file
     std::uint64_t bytes_out = 0; // bytes of the output written
     validation_report report;    // check_file only
+    instance_stats stats;        // measure_file only
 };
 
 // Converts `input` to `output`, whose directory must exist. The output is written
@@ -33,10 +35,15 @@ file_result convert_file(const std::filesystem::path& input, const std::filesyst
 // the first `finding_limit` findings. Never throws.
 file_result check_file(const std::filesystem::path& input, instance& scratch, std::size_t finding_limit);
 
+// Reads `input` with the same reader and, when it reads, computes its measures.
+// Never throws.
+file_result measure_file(const std::filesystem::path& input, instance& scratch);
+
 // The same for standard input, converting to standard output: nothing is
 // written unless the whole instance has been read.
 file_result convert_standard_streams(instance& scratch);
 file_result check_standard_input(instance& scratch, std::size_t finding_limit);
+file_result measure_standard_input(instance& scratch);
 
 // For an interrupt: removes every temporary file that a conversion still holds
 // and keeps any conversion from renaming one afterwards (conversions that get

@@ -33,6 +33,8 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
         ->allow_extra_args(false);
     app.add_option("-j,--jobs", parsed.jobs, "convert N files at once (default: one per processor)")->type_name("N");
     app.add_flag("--check", parsed.check, "read and validate every input, write nothing");
+    app.add_flag("--stats", parsed.stats,
+                 "read every input and write a CSV table of its measures on standard output, nothing else");
     app.add_flag("-q,--quiet", parsed.quiet, "print only failures (and findings)");
     app.set_version_flag("--version", "converter-batch " CONVERTER_VERSION);
     app.add_option("INPUT", inputs, "instance files and directories")->type_name("");
@@ -71,7 +73,11 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
                 error = "- (standard input) must be the only INPUT";
                 return parse_result::usage_error;
             }
-    if (!parsed.check && !parsed.standard_streams() && !parsed.plan.output_directory && !parsed.plan.suffix) {
+    if (parsed.check && parsed.stats) {
+        error = "--check and --stats can't be combined";
+        return parse_result::usage_error;
+    }
+    if (parsed.converts() && !parsed.standard_streams() && !parsed.plan.output_directory && !parsed.plan.suffix) {
         error = "give -o DIR or -s SUFFIX: without -o, outputs go beside their inputs and need a suffix";
         return parse_result::usage_error;
     }

@@ -93,7 +93,7 @@ int run(int argc, const char* const* argv) {
         std::fputs("converter-batch: no input files found.\n", stderr);
         return usage_status;
     }
-    const output_plan plan = request.check ? output_plan{} : plan_outputs(inputs, request.plan);
+    const output_plan plan = request.converts() ? plan_outputs(inputs, request.plan) : output_plan{};
     if (!plan.conflicts.empty()) return refuse_plan(inputs, plan);
     return batch::run_files(request, inputs, plan);
 }

@@ -16,8 +16,11 @@ struct options {
     plan_options plan;
     unsigned jobs = 0; // 0: one per processor
     bool check = false;
+    bool stats = false;
     bool quiet = false;
 
+    // Whether outputs are written at all.
+    bool converts() const { return !check && !stats; }
     bool standard_streams() const { return inputs.size() == 1 && inputs[0] == "-"; }
 };
 

@@ -78,13 +78,19 @@ private:
     clock_type::time_point last_drawn_;
 };
 
-void report(const fs::path& path, const file_result& result, totals& counts) {
+void report(const fs::path& path, const file_result& result, bool request_stats, totals& counts) {
     ++counts.done;
     counts.bytes_in += result.bytes_in;
     counts.bytes_out += result.bytes_out;
     if (result.failed) {
         ++counts.failed;
         print_line(stderr, path, result.message.view());
+        return;
+    }
+    if (request_stats) {
+        std::string row = stats_csv_row(path == "-" ? std::string("-") : displayed(path), result.stats);
+        row += '\n';
+        std::fwrite(row.data(), 1, row.size(), stdout);
         return;
     }
     if (result.report.total == 0) return;
@@ -100,9 +106,14 @@ void report(const fs::path& path, const file_result& result, totals& counts) {
 }
 
 void print_summary(const options& request, const totals& counts, clock_type::time_point start) {
+    std::fflush(stdout); // rows and findings before the summary, on a console too
     if (request.quiet) return;
     const double seconds = std::chrono::duration<double>(clock_type::now() - start).count();
-    if (request.check)
+    if (request.stats)
+        std::fprintf(stderr, "converter-batch: %zu measured, %zu failed, %llu bytes in, %.2f s\n",
+                     counts.done - counts.failed, counts.failed, static_cast<unsigned long long>(counts.bytes_in),
+                     seconds);
+    else if (request.check)
         std::fprintf(stderr, "converter-batch: %zu checked, %zu with findings, %zu failed, %llu bytes in, %.2f s\n",
                      counts.done - counts.failed, counts.with_findings, counts.failed,
                      static_cast<unsigned long long>(counts.bytes_in), seconds);
@@ -141,7 +152,7 @@ file_result failure(const char* what, const std::error_code& error) {
 int run_files(const options& request, const std::vector<input_file>& inputs, const output_plan& plan) {
     const clock_type::time_point start = clock_type::now();
     const std::map<fs::path, std::error_code> directory_errors =
-        request.check ? std::map<fs::path, std::error_code>{} : make_output_directories(plan);
+        request.converts() ? make_output_directories(plan) : std::map<fs::path, std::error_code>{};
 
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t jobs = std::min<std::size_t>(request.jobs != 0 ? request.jobs : processors, inputs.size());
@@ -170,6 +181,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             return failure(fs::is_directory(input.path) ? "Can't read the directory: " : "Can't open the input file: ",
                            input.error);
         if (request.check) return check_file(input.path, scratch, finding_limit);
+        if (request.stats) return measure_file(input.path, scratch);
         const fs::path& output = plan.outputs[index];
         const auto directory_error = directory_errors.find(output.parent_path());
         if (directory_error != directory_errors.end())
@@ -199,6 +211,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     std::vector<std::thread> workers;
     for (std::size_t job = 0; job < jobs; ++job) workers.emplace_back(work);
 
+    if (request.stats) std::printf("%s\n", stats_csv_header());
     totals counts;
     progress_line progress(!request.quiet && standard_error_is_terminal(), inputs.size());
     progress.update(counts);
@@ -223,7 +236,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             room_ready.notify_all();
         }
         if (result.failed || result.report.total != 0) progress.erase();
-        report(inputs[index].path, result, counts);
+        report(inputs[index].path, result, request.stats, counts);
         progress.update(counts);
     }
     for (std::thread& worker : workers) worker.join();
@@ -235,10 +248,12 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
 int run_standard_streams(const options& request) {
     const clock_type::time_point start = clock_type::now();
     instance scratch;
-    const file_result result =
-        request.check ? check_standard_input(scratch, finding_limit) : convert_standard_streams(scratch);
+    const file_result result = request.check   ? check_standard_input(scratch, finding_limit)
+                               : request.stats ? measure_standard_input(scratch)
+                                               : convert_standard_streams(scratch);
+    if (request.stats) std::printf("%s\n", stats_csv_header());
     totals counts;
-    report("(standard input)", result, counts);
+    report(result.failed ? fs::path("(standard input)") : fs::path("-"), result, request.stats, counts);
     print_summary(request, counts, start);
     return exit_status(counts);
 }
