@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "conversion.h"
+#include "system_path.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -58,7 +59,7 @@ message_text system_message(const char* what, int error) {
 // all threads and, for the output, a system call, per file.
 int open_for_reading(const fs::path& path) {
 #ifdef _WIN32
-    return _wopen(path.c_str(), _O_RDONLY | _O_TEXT);
+    return _wopen(system_path(path).c_str(), _O_RDONLY | _O_TEXT);
 #else
     return open(path.c_str(), O_RDONLY | O_CLOEXEC);
 #endif
@@ -83,8 +84,8 @@ std::uint64_t size_of(int descriptor) {
     return status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
 }
 
-// Creates a new file beside `output` for writing in text mode and names it in
-// `temporary`. Returns its descriptor, or -1 with errno set.
+// Creates a new file beside `output` (in its system spelling) for writing in
+// text mode and names it in `temporary`. Returns its descriptor, or -1 with errno set.
 int create_temporary(const fs::path& output, fs::path& temporary) {
     const fs::path::string_type stem =
         (output.has_parent_path() ? output.parent_path() / ("." + output.filename().string())
@@ -179,12 +180,13 @@ file_result convert_file(const fs::path& input, const fs::path& output, instance
     try {
         if (!read_file(input, scratch, result)) return result;
         temporary_slot& slot = own_slot();
+        const fs::path system_output = system_path(output);
         int descriptor = -1;
         {
             // Held from the file's creation to its registration, so that an
             // interrupt finds every file that exists.
             std::lock_guard<std::mutex> lock(slot.mutex);
-            descriptor = create_temporary(output, slot.file);
+            descriptor = create_temporary(system_output, slot.file);
             if (descriptor < 0) slot.file.clear();
         }
         if (descriptor < 0) {
@@ -203,7 +205,7 @@ file_result convert_file(const fs::path& input, const fs::path& output, instance
         }
         std::lock_guard<std::mutex> lock(slot.mutex);
         std::error_code error;
-        fs::rename(slot.file, output, error);
+        fs::rename(slot.file, system_output, error);
         if (error) {
             fs::remove(slot.file, error);
             result.failed = true;

@@ -1,5 +1,7 @@
 #include "file_identity.h"
 
+#include "system_path.h"
+
 #ifdef _WIN32
 #include <io.h>
 #include <sys/stat.h>
@@ -36,8 +38,9 @@ bool is_same_file(std::FILE* file, const char* path) {
 bool is_fifo(const char*) { return false; }
 
 bool identify(const std::filesystem::path& path, file_key& key) {
-    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        CreateFileW(system_path(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
     const bool known = GetFileInformationByHandle(handle, &info) != 0;

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "system_path.h"
 #include "wildcard.h"
 
 namespace converter {
@@ -20,41 +25,76 @@ bool included(const fs::path& name, const listing_options& options) {
     return false;
 }
 
+struct entry {
+    fs::path name;
+    bool regular = false;
+    bool directory = false;
+    bool link = false;
+};
+
 // The entries of one directory in name order; `error` is set when it can't be read.
-std::vector<fs::directory_entry> sorted_entries(const fs::path& directory, std::error_code& error) {
-    std::vector<fs::directory_entry> entries;
+std::vector<entry> sorted_entries(const fs::path& directory, std::error_code& error) {
+    std::vector<entry> entries;
+#ifdef _WIN32
+    // The C runtime's directory functions that the standard library uses stop at
+    // MAX_PATH characters; FindFirstFileExW takes the long form.
+    WIN32_FIND_DATAW found;
+    const fs::path pattern = system_path(directory) / L"*";
+    const HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        error = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+        return entries;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        entry item;
+        item.name = name;
+        item.link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        item.directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        item.regular = !item.directory && (found.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
+        entries.push_back(std::move(item));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+#else
     fs::directory_iterator iterator(directory, error);
-    for (const fs::directory_iterator end; !error && iterator != end; iterator.increment(error))
-        entries.push_back(*iterator);
-    std::sort(entries.begin(), entries.end(), [](const fs::directory_entry& left, const fs::directory_entry& right) {
-        return left.path().filename().native() < right.path().filename().native();
-    });
+    for (const fs::directory_iterator end; !error && iterator != end; iterator.increment(error)) {
+        std::error_code kind_error;
+        entry item;
+        item.name = iterator->path().filename();
+        item.regular = iterator->is_regular_file(kind_error);
+        item.directory = iterator->is_directory(kind_error);
+        item.link = iterator->is_symlink(kind_error);
+        entries.push_back(std::move(item));
+    }
+#endif
+    std::sort(entries.begin(), entries.end(),
+              [](const entry& left, const entry& right) { return left.name.native() < right.name.native(); });
     return entries;
 }
 
 void list_directory(const fs::path& directory, const fs::path& relative, const listing_options& options,
                     std::vector<input_file>& files) {
     std::error_code error;
-    const std::vector<fs::directory_entry> entries = sorted_entries(directory, error);
+    const std::vector<entry> entries = sorted_entries(directory, error);
     if (error) {
         files.push_back({directory, relative, error});
         return;
     }
-    for (const fs::directory_entry& entry : entries) {
-        const fs::path name = entry.path().filename();
-        if (is_hidden(name)) continue;
-        std::error_code kind_error;
-        if (entry.is_regular_file(kind_error)) {
-            if (included(name, options)) files.push_back({entry.path(), relative / name, {}});
-        } else if (options.recursive && entry.is_directory(kind_error) && !entry.is_symlink(kind_error)) {
-            list_directory(entry.path(), relative / name, options, files);
+    for (const entry& item : entries) {
+        if (is_hidden(item.name)) continue;
+        // Spelled as the user spelled the directory, not as the system was asked.
+        if (item.regular) {
+            if (included(item.name, options)) files.push_back({directory / item.name, relative / item.name, {}});
+        } else if (options.recursive && item.directory && !item.link) {
+            list_directory(directory / item.name, relative / item.name, options, files);
         }
     }
 }
 
 void list_input(const fs::path& input, const listing_options& options, std::vector<input_file>& files) {
     std::error_code error;
-    const fs::file_status status = fs::status(input, error);
+    const fs::file_status status = fs::status(system_path(input), error);
     if (fs::is_directory(status)) {
         list_directory(input, {}, options, files);
         return;
@@ -69,10 +109,10 @@ void list_input(const fs::path& input, const listing_options& options, std::vect
         !has_wildcard(input.parent_path())) {
         const fs::path directory = input.has_parent_path() ? input.parent_path() : fs::path(".");
         std::error_code list_error;
-        const std::vector<fs::directory_entry> entries = sorted_entries(directory, list_error);
+        const std::vector<entry> entries = sorted_entries(directory, list_error);
         const std::size_t before = files.size();
-        for (const fs::directory_entry& entry : entries) {
-            const fs::path name = entry.path().filename();
+        for (const entry& item : entries) {
+            const fs::path& name = item.name;
             // As in a POSIX shell, only a pattern that starts with a dot matches dot files.
             if (!matches_wildcard(input.filename(), name) || (is_hidden(name) && !is_hidden(input.filename())))
                 continue;

@@ -188,6 +188,37 @@ printf '3 0\n7 2 2 x\n' | "${batch_command[@]}" - > piped.txt 2> piped.err
 contains "$(tr -d '\r' < piped.err)" "(standard input): Invalid input at line 2, column 7"
 
 if [ "$windows" = 1 ]; then
+    current="Windows: names outside any code page"
+    export LANG=C.UTF-8 # so that Wine hands the arguments on as they are
+    unicode="set-Ζωή-数据-ß"
+    mkdir "$unicode"
+    cp "$data/c001.txt" "$unicode/ά-实例.txt"
+    cp "$data/reference_1.txt" "$unicode/b-ß.txt"
+    printf '3 0\n7 2 2 x\n' > "$unicode/κακό-坏.txt"
+    run_batch 1 -o "out-Ζωή" "$unicode"
+    [ "$(ls "out-Ζωή" | tr '\n' ' ')" == "b-ß.txt ά-实例.txt " ] || fail "out-Ζωή holds $(ls "out-Ζωή")"
+    # The Linux build's bytes, CR LF aside.
+    [ "$(tr -d '\r' < "out-Ζωή/ά-实例.txt" | md5sum)" == "$(md5sum < "$data/c001.expected")" ] || fail "ά-实例.txt differs"
+    [ "$(tr -d '\r' < "out-Ζωή/b-ß.txt" | md5sum)" == "$(md5sum < "$data/reference_1.expected")" ] || fail "b-ß.txt differs"
+    contains "$stderr" "$unicode/κακό-坏.txt: Invalid input at line 2, column 7"
+    run_batch 0 -q -s .out "$unicode\ά*.txt"
+    [ -f "$unicode/ά-实例.out" ] || fail "a wildcard over such names took nothing"
+    run_batch 0 --stats "$unicode\b-*"
+    contains "$stdout" "$unicode/b-ß.txt,5,2,6,1.2000,1.0000,1.2500,4,3"
+
+    current="Windows: paths longer than 260 characters"
+    deep=$(printf 'level-%s-abcdefghijklmnopqrstuvwxyz0123456789-Ωμέγα/' 1 2 3 4 5 6)
+    mkdir -p "$deep"
+    cp "$data/reference_1.txt" "$deep/instance-数据.txt"
+    long_input="Z:$work/$deep/instance-数据.txt"
+    [ "${#long_input}" -gt 260 ] || fail "the test path has only ${#long_input} characters"
+    run_batch 0 -q -o "$deep/out" "$deep/instance-数据.txt"
+    [ "$(tr -d '\r' < "$deep/out/instance-数据.txt" | md5sum)" == "$(md5sum < "$data/reference_1.expected")" ] ||
+        fail "the output under a long path differs"
+    run_batch 0 -q -s .tsv "$deep"
+    [ -f "$deep/instance-数据.tsv" ] || fail "a directory under a long path gave no output"
+    run_batch 0 --check -i "*.txt" "$deep"
+
     current="Windows: wildcards, backslashes"
     run_batch 0 -o wild 'set\*.txt' 'set\sub\ref*'
     [ "$(ls wild | tr '\n' ' ')" == "a001.txt b0001.txt c001.txt reference_1.txt " ] || fail "wild holds $(ls wild)"

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "options.h"
+#include "text_output.h"
 
 #ifndef CONVERTER_VERSION
 #define CONVERTER_VERSION "unknown"
@@ -20,6 +21,8 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
                  "- alone reads standard input and writes standard output.",
                  "converter-batch");
     app.get_formatter()->column_width(30);
+    // "/dir/file" is a path, on Windows too.
+    app.allow_windows_style_options(false);
     std::vector<std::string> inputs, include;
     std::string output_directory, suffix;
     app.add_option("-o,--output-dir", output_directory,
@@ -54,10 +57,10 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
         return parse_result::usage_error;
     }
 
-    for (const std::string& input : inputs) parsed.inputs.emplace_back(input);
-    for (const std::string& pattern : include) parsed.listing.include.emplace_back(pattern);
-    if (app.count("--output-dir") != 0) parsed.plan.output_directory = std::filesystem::path(output_directory);
-    if (app.count("--suffix") != 0) parsed.plan.suffix = std::filesystem::path(suffix);
+    for (const std::string& input : inputs) parsed.inputs.push_back(path_from_argument(input));
+    for (const std::string& pattern : include) parsed.listing.include.push_back(path_from_argument(pattern));
+    if (app.count("--output-dir") != 0) parsed.plan.output_directory = path_from_argument(output_directory);
+    if (app.count("--suffix") != 0) parsed.plan.suffix = path_from_argument(suffix);
 
     if (app.count("--jobs") != 0 && (parsed.jobs < 1 || parsed.jobs > 1024)) {
         error = "--jobs: N must be a number from 1 to 1024";

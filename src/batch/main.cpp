@@ -13,7 +13,10 @@
 #include "text_output.h"
 
 #ifdef _WIN32
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 #else
 #include <csignal>
 #include <pthread.h>
@@ -65,11 +68,11 @@ int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) 
         const std::string first = batch::displayed(inputs[conflict.first].path);
         const std::string second = batch::displayed(inputs[conflict.second].path);
         if (conflict.what == plan_conflict::kind::same_output)
-            std::fprintf(stderr, "converter-batch: %s and %s would both be written to %s\n", first.c_str(),
-                         second.c_str(), output.c_str());
+            batch::write_text(stderr, "converter-batch: " + first + " and " + second + " would both be written to " +
+                                          output + "\n");
         else
-            std::fprintf(stderr, "converter-batch: the output of %s would be written to %s, which is the input %s\n",
-                         first.c_str(), output.c_str(), second.c_str());
+            batch::write_text(stderr, "converter-batch: the output of " + first + " would be written to " + output +
+                                          ", which is the input " + second + "\n");
     }
     std::fputs("converter-batch: nothing was written.\n", stderr);
     return usage_status;
@@ -81,7 +84,7 @@ int run(int argc, const char* const* argv) {
     switch (batch::parse_command_line(argc, argv, request, error)) {
     case batch::parse_result::finished: return 0;
     case batch::parse_result::usage_error:
-        std::fprintf(stderr, "converter-batch: %s\n%s", error.c_str(), batch::usage_text());
+        batch::write_text(stderr, "converter-batch: " + error + "\n" + batch::usage_text());
         return usage_status;
     case batch::parse_result::run: break;
     }
@@ -98,11 +101,40 @@ int run(int argc, const char* const* argv) {
     return batch::run_files(request, inputs, plan);
 }
 
+#ifdef _WIN32
+// Windows gives a program its arguments as UTF-16; main's argv would hold them
+// in the ANSI code page, losing every character outside it. They are handed on
+// as UTF-8, and paths are made from them as such.
+std::vector<std::string> utf8_arguments() {
+    int count = 0;
+    wchar_t** const wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int index = 0; wide != nullptr && index < count; ++index) {
+        const int length = WideCharToMultiByte(CP_UTF8, 0, wide[index], -1, nullptr, 0, nullptr, nullptr);
+        std::string argument(length > 0 ? static_cast<std::size_t>(length - 1) : 0, '\0');
+        if (length > 1) WideCharToMultiByte(CP_UTF8, 0, wide[index], -1, argument.data(), length, nullptr, nullptr);
+        arguments.push_back(std::move(argument));
+    }
+    LocalFree(wide);
+    return arguments;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
     try {
+#ifdef _WIN32
+        (void)argc;
+        (void)argv;
+        const std::vector<std::string> arguments = utf8_arguments();
+        std::vector<const char*> pointers;
+        for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+        pointers.push_back(nullptr);
+        return run(static_cast<int>(arguments.size()), pointers.data());
+#else
         return run(argc, argv);
+#endif
     } catch (const std::bad_alloc&) {
         std::fputs("converter-batch: not enough memory.\n", stderr);
     } catch (const std::exception& failure) {

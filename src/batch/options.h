@@ -30,7 +30,7 @@ enum class parse_result {
     usage_error,
 };
 
-// Parses the arguments GNU style: short and long options, values attached or
+// Parses the arguments (UTF-8 on Windows, see main.cpp) GNU style: short and long options, values attached or
 // separate (`-j4`, `-j 4`, `--jobs=4`, `--jobs 4`), flags grouped (`-rq`), `--`
 // ends the options. On a usage error puts its one-line description in `error`
 // (for example "missing INPUT"); the caller prints it with the usage text.

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "file_conversion.h"
+#include "system_path.h"
 #include "text_output.h"
 
 #ifdef _WIN32
@@ -90,7 +91,7 @@ void report(const fs::path& path, const file_result& result, bool request_stats,
     if (request_stats) {
         std::string row = stats_csv_row(path == "-" ? std::string("-") : displayed(path), result.stats);
         row += '\n';
-        std::fwrite(row.data(), 1, row.size(), stdout);
+        write_text(stdout, row);
         return;
     }
     if (result.report.total == 0) return;
@@ -134,7 +135,7 @@ std::map<fs::path, std::error_code> make_output_directories(const output_plan& p
         if (output.empty() || !output.has_parent_path() || output.parent_path() == last) continue;
         last = output.parent_path();
         std::error_code error;
-        fs::create_directories(last, error);
+        fs::create_directories(system_path(last), error);
         if (error) failed.emplace(last, error);
     }
     return failed;
@@ -178,7 +179,8 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     const auto convert = [&](std::size_t index, instance& scratch) {
         const input_file& input = inputs[index];
         if (input.error)
-            return failure(fs::is_directory(input.path) ? "Can't read the directory: " : "Can't open the input file: ",
+            return failure(fs::is_directory(system_path(input.path)) ? "Can't read the directory: "
+                                                                     : "Can't open the input file: ",
                            input.error);
         if (request.check) return check_file(input.path, scratch, finding_limit);
         if (request.stats) return measure_file(input.path, scratch);
