@@ -151,6 +151,9 @@ checks=$((checks + 1))
 [ "$("${batch_command[@]}" --stats -q - < "$data/reference_2.txt" | tr -d '\r' | tail -n 1)" == "-,3,0,3,1.0000,,,18," ] ||
     fail "no row for standard input"
 run_batch 2 --stats --check set
+checks=$((checks + 1))
+findings=$(printf '3 0\n0 1 2\n1 1 5\n0 0\n' | "${batch_command[@]}" --check -q - | tr -d '\r' | head -n 1)
+[ "$findings" == "(standard input): activity 2: successor 5 is outside 1..3" ] || fail "findings on standard input: [$findings]"
 
 current="usage errors and refused plans"
 run_batch 2

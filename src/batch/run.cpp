@@ -255,7 +255,9 @@ int run_standard_streams(const options& request) {
                                                : convert_standard_streams(scratch);
     if (request.stats) std::printf("%s\n", stats_csv_header());
     totals counts;
-    report(result.failed ? fs::path("(standard input)") : fs::path("-"), result, request.stats, counts);
+    // A row names it as given; a message or a finding names it in words.
+    report(request.stats && !result.failed ? fs::path("-") : fs::path("(standard input)"), result, request.stats,
+           counts);
     print_summary(request, counts, start);
     return exit_status(counts);
 }
