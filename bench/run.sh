@@ -10,7 +10,8 @@
 #       beside the clone; skipped when missing): one converter-batch run against
 #       the README's shell loop over converter and against cp -r of the same
 #       tree (medians over alternating runs), its peak resident memory, and its
-#       outputs compared byte for byte with the loop's.
+#       outputs compared byte for byte with the loop's;
+#   (e) converter-batch --stats on the large instance: wall time and peak memory.
 # Every output of the converter is compared byte for byte with the baseline's.
 #
 # Usage: bench/run.sh [WORK_DIR]
@@ -114,14 +115,24 @@ if [ -d "$set_dir" ]; then
     loop_time=$(echo "$EPOCHREALTIME - $start" | bc -l)
     : > "$work/set.batch"
     : > "$work/set.cp"
-    for ((i = 0; i < set_runs; ++i)); do
-        rm -rf "$work/set.out" "$work/set.cp.out"
-        start=$EPOCHREALTIME
+    # Each run starts from a synced file system, and the two take turns going
+    # first, so that neither pays for the other's write-back.
+    timed_batch() {
+        rm -rf "$work/set.out"
+        sync
+        local start=$EPOCHREALTIME
         "$batch" -q -r -o "$work/set.out" "$set_dir"
         echo "$EPOCHREALTIME - $start" | bc -l >> "$work/set.batch"
-        start=$EPOCHREALTIME
+    }
+    timed_cp() {
+        rm -rf "$work/set.cp.out"
+        sync
+        local start=$EPOCHREALTIME
         cp -r "$set_dir" "$work/set.cp.out"
         echo "$EPOCHREALTIME - $start" | bc -l >> "$work/set.cp"
+    }
+    for ((i = 0; i < set_runs; ++i)); do
+        if ((i % 2 == 0)); then timed_batch; timed_cp; else timed_cp; timed_batch; fi
     done
     diff -r "$work/set.out" "$work/set.loop" > /dev/null || { echo "FAIL: converter-batch's outputs differ from the loop's"; exit 1; }
     batch_time=$(median < "$work/set.batch")
@@ -136,3 +147,9 @@ if [ -d "$set_dir" ]; then
     printf 'set: converter-batch peak resident memory %d KiB\n' "$set_peak_kib"
     rm -rf "$work/set.out" "$work/set.cp.out" "$work/set.loop"
 fi
+
+# (e) the measures of the large instance
+stats_line=$( { /usr/bin/time -f '%e %M' "$work/build/converter-batch" -q --stats "$work/large.txt" > /dev/null; } 2>&1)
+read -r stats_seconds stats_kib <<< "$stats_line"
+printf 'stats: converter-batch --stats on the large instance %.2f s, peak resident memory %d KiB\n' \
+    "$stats_seconds" "$stats_kib"

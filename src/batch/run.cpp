@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t finding_limit = 20;
-constexpr std::size_t results_ahead_per_job = 16;
+constexpr std::size_t results_ahead_per_job = 64;
 
 using clock_type = std::chrono::steady_clock;
 
@@ -197,6 +197,8 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             if (index >= inputs.size()) return;
             if (index >= reported.load() + window) {
                 std::unique_lock<std::mutex> lock(mutex);
+                // The reporter may be asleep with every slot full: wake it.
+                result_ready.notify_one();
                 ++workers_waiting;
                 room_ready.wait(lock, [&] { return index < reported.load() + window; });
                 --workers_waiting;
