@@ -5,41 +5,26 @@
 #include <cstdio>
 #include <vector>
 
+#include "precedence_graph.h"
+
 namespace converter {
 namespace {
 
-// Earliest starts by Kahn's algorithm; empty when a successor is out of range,
-// a cycle exists or a duration is negative.
+// Earliest starts, in topological order; empty when a successor is out of
+// range or the activity itself, a cycle exists or a duration is negative.
 std::vector<std::int64_t> earliest_starts(const instance& source, std::size_t activities) {
-    std::vector<std::uint32_t> waiting(activities, 0);
-    for (const std::int32_t successor : source.successors) {
-        if (successor < 0 || static_cast<std::size_t>(successor) >= activities) return {};
-        ++waiting[static_cast<std::size_t>(successor)];
-    }
     for (std::size_t activity = 0; activity < activities; ++activity)
         if (source.durations[activity] < 0) return {};
-    std::vector<std::size_t> first_successor(activities + 1, 0);
-    for (std::size_t activity = 0; activity < activities; ++activity) {
-        const std::int32_t count = source.successor_counts[activity];
-        first_successor[activity + 1] = first_successor[activity] + (count > 0 ? static_cast<std::size_t>(count) : 0);
-    }
+    const precedence_graph graph = build_precedence_graph(source, false);
+    if (!graph.all_arcs_kept) return {};
+    const std::vector<activity_index> order = topological_order(graph);
+    if (order.size() != activities) return {};
     std::vector<std::int64_t> start(activities, 0);
-    std::vector<std::uint32_t> ready;
-    for (std::size_t activity = 0; activity < activities; ++activity)
-        if (waiting[activity] == 0) ready.push_back(static_cast<std::uint32_t>(activity));
-    std::size_t scheduled = 0;
-    while (!ready.empty()) {
-        const std::uint32_t activity = ready.back();
-        ready.pop_back();
-        ++scheduled;
+    for (const activity_index activity : order) {
         const std::int64_t finish = start[activity] + source.durations[activity];
-        for (std::size_t entry = first_successor[activity]; entry < first_successor[activity + 1]; ++entry) {
-            const auto successor = static_cast<std::size_t>(source.successors[entry]);
-            start[successor] = std::max(start[successor], finish);
-            if (--waiting[successor] == 0) ready.push_back(static_cast<std::uint32_t>(successor));
-        }
+        for (std::size_t arc = graph.successor_start[activity]; arc < graph.successor_start[activity + 1]; ++arc)
+            start[graph.successors[arc]] = std::max(start[graph.successors[arc]], finish);
     }
-    if (scheduled != activities) return {};
     return start;
 }
 

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "precedence_graph.h"
+
 namespace converter {
 namespace {
 
-using node = std::uint32_t;
+using node = activity_index;
 
 class report_builder {
 public:
@@ -27,61 +29,16 @@ private:
     std::size_t limit_;
 };
 
-// The arcs between activities that exist (successor in 0..N-1, not the activity
-// itself), forward and backward, in compressed rows.
-struct precedence_graph {
-    std::vector<std::size_t> successor_start, predecessor_start;
-    std::vector<node> successors, predecessors;
-};
-
-precedence_graph build_graph(const instance& source, std::size_t activities) {
-    precedence_graph graph;
-    graph.successor_start.assign(activities + 1, 0);
-    graph.predecessor_start.assign(activities + 1, 0);
-    std::size_t cursor = 0;
-    for (std::size_t activity = 0; activity < activities; ++activity) {
-        const std::int32_t count = source.successor_counts[activity];
-        for (std::int32_t index = 0; index < count; ++index, ++cursor) {
-            const std::int32_t successor = source.successors[cursor];
-            if (successor < 0 || static_cast<std::size_t>(successor) >= activities ||
-                static_cast<std::size_t>(successor) == activity)
-                continue;
-            graph.successors.push_back(static_cast<node>(successor));
-            ++graph.predecessor_start[static_cast<std::size_t>(successor) + 1];
-        }
-        graph.successor_start[activity + 1] = graph.successors.size();
-    }
-    for (std::size_t activity = 0; activity < activities; ++activity)
-        graph.predecessor_start[activity + 1] += graph.predecessor_start[activity];
-    graph.predecessors.resize(graph.successors.size());
-    std::vector<std::size_t> fill(graph.predecessor_start.begin(), graph.predecessor_start.end() - 1);
-    for (std::size_t activity = 0; activity < activities; ++activity)
-        for (std::size_t arc = graph.successor_start[activity]; arc < graph.successor_start[activity + 1]; ++arc)
-            graph.predecessors[fill[graph.successors[arc]]++] = static_cast<node>(activity);
-    return graph;
-}
-
-// Kahn's algorithm takes away every activity that no cycle leads to; each one
-// left has a predecessor left, so walking back through those must come round.
+// Every activity that topological_order() leaves out has a predecessor left
+// out too, so walking back through those must come round.
 std::vector<node> find_cycle(const precedence_graph& graph, std::size_t activities) {
-    std::vector<std::size_t> waiting(activities);
-    std::vector<node> ready;
-    for (std::size_t activity = 0; activity < activities; ++activity) {
-        waiting[activity] = graph.predecessor_start[activity + 1] - graph.predecessor_start[activity];
-        if (waiting[activity] == 0) ready.push_back(static_cast<node>(activity));
-    }
-    std::size_t taken = 0;
-    while (!ready.empty()) {
-        const node activity = ready.back();
-        ready.pop_back();
-        ++taken;
-        for (std::size_t arc = graph.successor_start[activity]; arc < graph.successor_start[activity + 1]; ++arc)
-            if (--waiting[graph.successors[arc]] == 0) ready.push_back(graph.successors[arc]);
-    }
-    if (taken == activities) return {};
+    const std::vector<node> order = topological_order(graph);
+    if (order.size() == activities) return {};
+    std::vector<bool> ordered(activities, false);
+    for (const node activity : order) ordered[activity] = true;
 
     std::size_t start = 0;
-    while (waiting[start] == 0) ++start;
+    while (ordered[start]) ++start;
     // Step numbers of the walk, 0 for not visited.
     std::vector<std::size_t> visited(activities, 0);
     std::vector<node> walk;
@@ -91,7 +48,7 @@ std::vector<node> find_cycle(const precedence_graph& graph, std::size_t activiti
         visited[current] = walk.size();
         for (std::size_t arc = graph.predecessor_start[current];; ++arc) {
             const node predecessor = graph.predecessors[arc];
-            if (waiting[predecessor] != 0) {
+            if (!ordered[predecessor]) {
                 current = predecessor;
                 break;
             }
@@ -207,7 +164,7 @@ validation_report validate(const instance& source, std::size_t limit) {
         if (message_text* text = findings.add(static_cast<std::int64_t>(last)))
             text->append("not a dummy end (duration 0, no demands, no successors)");
 
-    const precedence_graph graph = build_graph(source, activities);
+    const precedence_graph graph = build_precedence_graph(source, true);
     const std::vector<node> cycle = find_cycle(graph, activities);
     if (!cycle.empty())
         if (message_text* text = findings.add(cycle.front())) {

@@ -1,0 +1,55 @@
+#include "precedence_graph.h"
+
+namespace converter {
+
+precedence_graph build_precedence_graph(const instance& source, bool with_predecessors) {
+    const std::size_t activities = source.activity_count > 0 ? static_cast<std::size_t>(source.activity_count) : 0;
+    precedence_graph graph;
+    graph.successor_start.assign(activities + 1, 0);
+    std::vector<std::size_t> predecessor_count(with_predecessors ? activities + 1 : 0, 0);
+    std::size_t cursor = 0;
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        const std::int32_t count = source.successor_counts[activity];
+        for (std::int32_t index = 0; index < count; ++index, ++cursor) {
+            const std::int32_t successor = source.successors[cursor];
+            if (successor < 0 || static_cast<std::size_t>(successor) >= activities ||
+                static_cast<std::size_t>(successor) == activity) {
+                graph.all_arcs_kept = false;
+                continue;
+            }
+            graph.successors.push_back(static_cast<activity_index>(successor));
+            if (with_predecessors) ++predecessor_count[static_cast<std::size_t>(successor) + 1];
+        }
+        graph.successor_start[activity + 1] = graph.successors.size();
+    }
+    if (!with_predecessors) return graph;
+
+    for (std::size_t activity = 0; activity < activities; ++activity)
+        predecessor_count[activity + 1] += predecessor_count[activity];
+    graph.predecessor_start = predecessor_count;
+    graph.predecessors.resize(graph.successors.size());
+    for (std::size_t activity = 0; activity < activities; ++activity)
+        for (std::size_t arc = graph.successor_start[activity]; arc < graph.successor_start[activity + 1]; ++arc)
+            graph.predecessors[predecessor_count[graph.successors[arc]]++] = static_cast<activity_index>(activity);
+    return graph;
+}
+
+std::vector<activity_index> topological_order(const precedence_graph& graph) {
+    const std::size_t activities = graph.successor_start.size() - 1;
+    std::vector<std::size_t> waiting(activities, 0);
+    for (const activity_index successor : graph.successors) ++waiting[successor];
+    std::vector<activity_index> order;
+    order.reserve(activities);
+    for (std::size_t activity = 0; activity < activities; ++activity)
+        if (waiting[activity] == 0) order.push_back(static_cast<activity_index>(activity));
+    // The order doubles as the queue: activities enter it once all their
+    // predecessors are in it.
+    for (std::size_t next = 0; next < order.size(); ++next) {
+        const activity_index activity = order[next];
+        for (std::size_t arc = graph.successor_start[activity]; arc < graph.successor_start[activity + 1]; ++arc)
+            if (--waiting[graph.successors[arc]] == 0) order.push_back(graph.successors[arc]);
+    }
+    return order;
+}
+
+} // namespace converter
