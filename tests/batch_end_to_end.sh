@@ -11,7 +11,7 @@ batch=$(realpath "$1")
 converter=$(realpath "$2")
 data=$(realpath "$3")
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'umount "$work/small" 2> /dev/null; rm -rf "$work"' EXIT
 cd "$work" || exit 1
 windows=0
 [ -n "${RUNNER:-}" ] && windows=1
