@@ -87,10 +87,11 @@ std::uint64_t size_of(int descriptor) {
 // Creates a new file beside `output` (in its system spelling) for writing in
 // text mode and names it in `temporary`. Returns its descriptor, or -1 with errno set.
 int create_temporary(const fs::path& output, fs::path& temporary) {
-    const fs::path::string_type stem =
-        (output.has_parent_path() ? output.parent_path() / ("." + output.filename().string())
-                                  : fs::path("." + output.filename().string()))
-            .native();
+    // Built from the path's own characters: a narrow copy of a wide name would
+    // lose every character outside the ANSI code page on Windows.
+    fs::path hidden_name(".");
+    hidden_name += output.filename().native();
+    const fs::path::string_type stem = (output.parent_path() / hidden_name).native();
     static std::atomic<unsigned> counter{0};
 #ifdef _WIN32
     static const unsigned long process = GetCurrentProcessId();
