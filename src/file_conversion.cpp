@@ -220,10 +220,12 @@ file_result convert_file(const fs::path& input, const fs::path& output, instance
     return result;
 }
 
-file_result check_file(const fs::path& input, instance& scratch, std::size_t finding_limit) {
+// Reads `input` and hands the instance to `then`; memory running out on the way
+// (a path's system spelling allocates) is a failure like any other.
+template <typename step> file_result read_file_then(const fs::path& input, instance& scratch, step then) {
     file_result result;
     try {
-        if (read_file(input, scratch, result)) validate_into(scratch, finding_limit, result);
+        if (read_file(input, scratch, result)) then(result);
     } catch (const std::bad_alloc&) {
         result.failed = true;
         result.message = message_text(out_of_memory_message);
@@ -231,10 +233,12 @@ file_result check_file(const fs::path& input, instance& scratch, std::size_t fin
     return result;
 }
 
+file_result check_file(const fs::path& input, instance& scratch, std::size_t finding_limit) {
+    return read_file_then(input, scratch, [&](file_result& result) { validate_into(scratch, finding_limit, result); });
+}
+
 file_result measure_file(const fs::path& input, instance& scratch) {
-    file_result result;
-    if (read_file(input, scratch, result)) measure_into(scratch, result);
-    return result;
+    return read_file_then(input, scratch, [&](file_result& result) { measure_into(scratch, result); });
 }
 
 file_result measure_standard_input(instance& scratch) {

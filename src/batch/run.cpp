@@ -89,7 +89,7 @@ void report(const fs::path& path, const file_result& result, bool request_stats,
         return;
     }
     if (request_stats) {
-        std::string row = stats_csv_row(path == "-" ? std::string("-") : displayed(path), result.stats);
+        std::string row = stats_csv_row(displayed(path), result.stats);
         row += '\n';
         write_text(stdout, row);
         return;
