@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "conversion.h"
+#include "converted_writer.h"
 #include "system_path.h"
 
 #ifdef _WIN32
@@ -84,6 +85,14 @@ std::uint64_t size_of(int descriptor) {
     return status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
 }
 
+std::uint64_t standard_input_size() {
+#ifdef _WIN32
+    return size_of(_fileno(stdin));
+#else
+    return size_of(STDIN_FILENO);
+#endif
+}
+
 // Creates a new file beside `output` (in its system spelling) for writing in
 // text mode and names it in `temporary`. Returns its descriptor, or -1 with errno set.
 int create_temporary(const fs::path& output, fs::path& temporary) {
@@ -140,8 +149,26 @@ void discard_temporary(temporary_slot& slot) {
     slot.file.clear();
 }
 
+// Creating a file fails for these for every file of its directory alike.
+bool is_directory_wide(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ENOENT:
+    case ENOTDIR:
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return true;
+    default: return false;
+    }
+}
+
 // Reads the input file into `scratch`; fills `result` on failure.
-bool read_file(const fs::path& input, instance& scratch, file_result& result) {
+bool read_file(const fs::path& input, instance& scratch, file_result& result,
+               trailing_tokens* trailing = nullptr) {
     const int descriptor = open_for_reading(input);
     if (descriptor < 0) {
         result.failed = true;
@@ -150,15 +177,16 @@ bool read_file(const fs::path& input, instance& scratch, file_result& result) {
         return false;
     }
     result.bytes_in = size_of(descriptor);
-    const bool read = read_stream(descriptor, scratch, result.message);
+    const bool read = read_stream(descriptor, scratch, result.message, trailing);
     close_descriptor(descriptor);
     result.failed = !read;
     return read;
 }
 
-void validate_into(const instance& scratch, std::size_t finding_limit, file_result& result) {
+void validate_into(const instance& scratch, std::size_t finding_limit, const trailing_tokens& trailing,
+                   file_result& result) {
     try {
-        result.report = validate(scratch, finding_limit);
+        result.report = validate(scratch, finding_limit, &trailing);
     } catch (const std::bad_alloc&) {
         result.failed = true;
         result.message = message_text("Not enough memory to validate the instance.");
@@ -191,11 +219,16 @@ file_result convert_file(const fs::path& input, const fs::path& output, instance
             if (descriptor < 0) slot.file.clear();
         }
         if (descriptor < 0) {
+            const int error = errno;
             result.failed = true;
-            result.message = system_message("Can't create the output file: ", errno);
+            result.message = system_message("Can't create the output file: ", error);
+            if (is_directory_wide(error)) result.directory_error = error;
             return result;
         }
-        const bool written = write_stream(descriptor, scratch, result.message, result.bytes_out);
+        std::uint64_t written_bytes = 0;
+        const bool written = write_stream(descriptor, scratch, result.message, written_bytes);
+        // What reached the file: on Windows, text mode adds a CR to each line end.
+        const std::uint64_t size = written ? size_of(descriptor) : 0;
         // A file system may report a failed write only when the file is closed.
         const bool closed = close_descriptor(descriptor) == 0;
         if (!written || !closed) {
@@ -208,9 +241,12 @@ file_result convert_file(const fs::path& input, const fs::path& output, instance
         std::error_code error;
         fs::rename(slot.file, system_output, error);
         if (error) {
-            fs::remove(slot.file, error);
+            std::error_code ignored;
+            fs::remove(slot.file, ignored);
             result.failed = true;
             result.message = message_text("Can't replace the output file: ").append(error.message()).append(".");
+        } else {
+            result.bytes_out = size != 0 ? size : written_bytes;
         }
         slot.file.clear();
     } catch (const std::bad_alloc&) {
@@ -222,10 +258,11 @@ file_result convert_file(const fs::path& input, const fs::path& output, instance
 
 // Reads `input` and hands the instance to `then`; memory running out on the way
 // (a path's system spelling allocates) is a failure like any other.
-template <typename step> file_result read_file_then(const fs::path& input, instance& scratch, step then) {
+template <typename step>
+file_result read_file_then(const fs::path& input, instance& scratch, trailing_tokens* trailing, step then) {
     file_result result;
     try {
-        if (read_file(input, scratch, result)) then(result);
+        if (read_file(input, scratch, result, trailing)) then(result);
     } catch (const std::bad_alloc&) {
         result.failed = true;
         result.message = message_text(out_of_memory_message);
@@ -233,16 +270,33 @@ template <typename step> file_result read_file_then(const fs::path& input, insta
     return result;
 }
 
+bool output_is_current(const fs::path& input, const fs::path& output) {
+    try {
+        std::error_code error;
+        const fs::path system_output = system_path(output);
+        if (!fs::is_regular_file(system_output, error)) return false;
+        const fs::file_time_type output_time = fs::last_write_time(system_output, error);
+        if (error) return false;
+        const fs::file_time_type input_time = fs::last_write_time(system_path(input), error);
+        return !error && output_time >= input_time;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 file_result check_file(const fs::path& input, instance& scratch, std::size_t finding_limit) {
-    return read_file_then(input, scratch, [&](file_result& result) { validate_into(scratch, finding_limit, result); });
+    trailing_tokens trailing;
+    return read_file_then(input, scratch, &trailing,
+                          [&](file_result& result) { validate_into(scratch, finding_limit, trailing, result); });
 }
 
 file_result measure_file(const fs::path& input, instance& scratch) {
-    return read_file_then(input, scratch, [&](file_result& result) { measure_into(scratch, result); });
+    return read_file_then(input, scratch, nullptr, [&](file_result& result) { measure_into(scratch, result); });
 }
 
 file_result measure_standard_input(instance& scratch) {
     file_result result;
+    result.bytes_in = standard_input_size();
     result.failed = !read_stream(stdin, scratch, result.message);
     if (!result.failed) measure_into(scratch, result);
     return result;
@@ -250,15 +304,29 @@ file_result measure_standard_input(instance& scratch) {
 
 file_result convert_standard_streams(instance& scratch) {
     file_result result;
-    result.failed = !read_stream(stdin, scratch, result.message) ||
-                    !write_stream(stdout, scratch, result.message, result.bytes_out);
+    result.bytes_in = standard_input_size();
+    result.failed = !read_stream(stdin, scratch, result.message);
+    if (result.failed) return result;
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    const write_failure written = write_converted(stdout, scratch);
+    result.bytes_out = written.bytes_written;
+    if (written.out_of_memory) {
+        result.failed = true;
+        result.message = message_text(out_of_memory_message);
+    } else if (written) {
+        result.failed = true;
+        result.output_error = written.system_error;
+        result.message = system_message("Writing standard output failed: ", written.system_error);
+    }
     return result;
 }
 
 file_result check_standard_input(instance& scratch, std::size_t finding_limit) {
     file_result result;
-    result.failed = !read_stream(stdin, scratch, result.message);
-    if (!result.failed) validate_into(scratch, finding_limit, result);
+    result.bytes_in = standard_input_size();
+    trailing_tokens trailing;
+    result.failed = !read_stream(stdin, scratch, result.message, &trailing);
+    if (!result.failed) validate_into(scratch, finding_limit, trailing, result);
     return result;
 }
 

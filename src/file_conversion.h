@@ -14,11 +14,20 @@ namespace converter {
 
 struct file_result {
     bool failed = false;
+    bool skipped = false;        // not converted: its output is current (set by the caller)
     message_text message;        // why it failed, worded as converter words the same cause
-    std::uint64_t bytes_in = 0;  // the input's size, when it is a regular file
-    std::uint64_t bytes_out = 0; // bytes of the output written
-    validation_report report;    // check_file only
-    instance_stats stats;        // measure_file only
+    std::uint64_t bytes_in = 0;  // the input's size when it was opened and is a regular file, whatever the result
+    std::uint64_t bytes_out = 0; // the size of the output kept (as it is on disk: CR LF on Windows); 0 on failure
+    // When the output file could not even be created for a reason that holds
+    // for its whole directory (no permission, a read-only or full file system,
+    // a missing directory): the system's errno, the directory being the output's
+    // parent. 0 otherwise.
+    int directory_error = 0;
+    // convert_standard_streams only: the errno of a failed write of standard
+    // output, 0 otherwise.
+    int output_error = 0;
+    validation_report report; // check_file only
+    instance_stats stats;     // measure_file only
 };
 
 // Converts `input` to `output`, whose directory must exist. The output is written
@@ -31,8 +40,14 @@ struct file_result {
 // so that one worker reuses its memory. Never throws.
 file_result convert_file(const std::filesystem::path& input, const std::filesystem::path& output, instance& scratch);
 
-// Reads `input` with the same reader and, when it reads, validates it, keeping
-// the first `finding_limit` findings. Never throws.
+// Whether `output` is a regular file at least as new (last write time) as
+// `input`, so that converting again can be skipped. False when either can't be
+// examined. Never throws.
+bool output_is_current(const std::filesystem::path& input, const std::filesystem::path& output);
+
+// Reads `input` with the same reader, counting what follows the instance, and
+// when it reads, validates it, keeping the first `finding_limit` findings.
+// Never throws.
 file_result check_file(const std::filesystem::path& input, instance& scratch, std::size_t finding_limit);
 
 // Reads `input` with the same reader and, when it reads, computes its measures.
@@ -40,7 +55,8 @@ file_result check_file(const std::filesystem::path& input, instance& scratch, st
 file_result measure_file(const std::filesystem::path& input, instance& scratch);
 
 // The same for standard input, converting to standard output: nothing is
-// written unless the whole instance has been read.
+// written unless the whole instance has been read. A failed write of standard
+// output gives "Writing standard output failed: <reason>." and `output_error`.
 file_result convert_standard_streams(instance& scratch);
 file_result check_standard_input(instance& scratch, std::size_t finding_limit);
 file_result measure_standard_input(instance& scratch);

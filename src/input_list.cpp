@@ -1,11 +1,14 @@
 #include "input_list.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
+#include "file_identity.h"
 #include "system_path.h"
 #include "wildcard.h"
 
@@ -73,30 +76,50 @@ std::vector<entry> sorted_entries(const fs::path& directory, std::error_code& er
     return entries;
 }
 
-void list_directory(const fs::path& directory, const fs::path& relative, const listing_options& options,
-                    std::vector<input_file>& files) {
-    std::error_code error;
-    const std::vector<entry> entries = sorted_entries(directory, error);
-    if (error) {
-        files.push_back({directory, relative, error});
-        return;
+struct walk {
+    const listing_options& options;
+    std::vector<input_file>& files;
+    listing_summary& summary;
+    bool has_excluded = false;
+    file_key excluded;
+
+    bool is_excluded(const fs::path& directory) const {
+        file_key key;
+        return has_excluded && identify(directory, key) && key == excluded;
     }
-    for (const entry& item : entries) {
-        if (is_hidden(item.name)) continue;
-        // Spelled as the user spelled the directory, not as the system was asked.
-        if (item.regular) {
-            if (included(item.name, options)) files.push_back({directory / item.name, relative / item.name, {}});
-        } else if (options.recursive && item.directory && !item.link) {
-            list_directory(directory / item.name, relative / item.name, options, files);
+
+    void list_directory(const fs::path& directory, const fs::path& relative) {
+        std::error_code error;
+        const std::vector<entry> entries = sorted_entries(directory, error);
+        if (error) {
+            files.push_back({directory, relative, error, true});
+            return;
+        }
+        for (const entry& item : entries) {
+            if (is_hidden(item.name)) continue;
+            // Spelled as the user spelled the directory, not as the system was asked.
+            if (item.regular) {
+                if (included(item.name, options))
+                    files.push_back({directory / item.name, relative / item.name, {}, true});
+                else
+                    ++summary.files_not_included;
+            } else if (item.directory && !item.link) {
+                if (!options.recursive)
+                    ++summary.subdirectories_skipped;
+                else if (!is_excluded(directory / item.name))
+                    list_directory(directory / item.name, relative / item.name);
+            }
         }
     }
-}
 
-void list_input(const fs::path& input, const listing_options& options, std::vector<input_file>& files) {
+    void list_input(const fs::path& input);
+};
+
+void walk::list_input(const fs::path& input) {
     std::error_code error;
     const fs::file_status status = fs::status(system_path(input), error);
     if (fs::is_directory(status)) {
-        list_directory(input, {}, options, files);
+        list_directory(input, {});
         return;
     }
     if (!error) {
@@ -117,7 +140,7 @@ void list_input(const fs::path& input, const listing_options& options, std::vect
             if (!matches_wildcard(input.filename(), name) || (is_hidden(name) && !is_hidden(input.filename())))
                 continue;
             // Spelled as the user spelled the directory, not as the listing does.
-            list_input(input.has_parent_path() ? input.parent_path() / name : name, options, files);
+            list_input(input.has_parent_path() ? input.parent_path() / name : name);
         }
         if (files.size() != before) return;
     }
@@ -127,10 +150,30 @@ void list_input(const fs::path& input, const listing_options& options, std::vect
 
 } // namespace
 
-std::vector<input_file> list_inputs(const std::vector<fs::path>& inputs, const listing_options& options) {
+std::vector<input_file> list_inputs(const std::vector<fs::path>& inputs, const listing_options& options,
+                                    listing_summary* summary) {
     std::vector<input_file> files;
-    for (const fs::path& input : inputs) list_input(input, options, files);
+    listing_summary ignored;
+    walk walker{options, files, summary != nullptr ? *summary : ignored, false, {}};
+    if (options.excluded_directory)
+        walker.has_excluded = identify(*options.excluded_directory, walker.excluded);
+    for (const fs::path& input : inputs) walker.list_input(input);
     return files;
+}
+
+void drop_repeated_files(std::vector<input_file>& files) {
+    std::map<std::pair<file_key, fs::path::string_type>, bool> seen;
+    std::size_t kept = 0;
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        file_key key;
+        const input_file& file = files[index];
+        const bool repeated = !file.error && identify(file.path, key) &&
+                              !seen.emplace(std::make_pair(key, file.relative.native()), true).second;
+        if (repeated) continue;
+        if (kept != index) files[kept] = std::move(files[index]);
+        ++kept;
+    }
+    files.erase(files.begin() + static_cast<std::ptrdiff_t>(kept), files.end());
 }
 
 } // namespace converter

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -17,6 +18,8 @@ struct input_file {
     // Set when the INPUT could not be taken (it does not exist, a directory could
     // not be read, a wildcard matched nothing); `path` then names what failed.
     std::error_code error;
+    // Found in a directory INPUT rather than named directly.
+    bool found_in_directory = false;
 };
 
 struct listing_options {
@@ -24,18 +27,37 @@ struct listing_options {
     // Wildcards (see wildcard.h) for the names of files found in directories;
     // none keeps every file.
     std::vector<std::filesystem::path> include;
+    // A directory that no walk enters (the output directory, so that running a
+    // command again does not take its outputs as inputs); compared by identity.
+    std::optional<std::filesystem::path> excluded_directory;
+};
+
+// What the walks passed over, to explain an empty list.
+struct listing_summary {
+    std::size_t subdirectories_skipped = 0; // not entered without `recursive`
+    std::size_t files_not_included = 0;     // left out by the `include` patterns
 };
 
 // Lists the inputs in the order given. An INPUT that is a directory gives every
 // regular file directly inside it whose name does not start with a dot, in name
 // order (byte order of the names; with `recursive`, subdirectories not starting
 // with a dot are walked in the same order, depth first, and symbolic links to
-// directories are not followed). Files named directly are always taken, whatever
+// directories are not followed; neither is `excluded_directory`). Files named
+// directly are always taken, whatever
 // their kind and name. On Windows an INPUT that does not exist and whose last
 // part holds a wildcard is expanded there, as a POSIX shell would have done:
 // matching files and directories in name order. Never throws for a file system
-// error: such an INPUT becomes an entry with `error` set, in its place. Throws
+// error: such an INPUT becomes an entry with `error` set, in its place. Counts
+// into `summary`, when given, what the walks passed over. Throws std::bad_alloc
+// when memory runs out.
+std::vector<input_file> list_inputs(const std::vector<std::filesystem::path>& inputs, const listing_options& options,
+                                    listing_summary* summary = nullptr);
+
+// Removes each entry that repeats an earlier one: the same file (by identity)
+// under the same relative name, as when a directory and one of its files are
+// both named; so it is converted once, to the one output both would have.
+// Entries with an error and files that can't be examined are kept. Throws
 // std::bad_alloc when memory runs out.
-std::vector<input_file> list_inputs(const std::vector<std::filesystem::path>& inputs, const listing_options& options);
+void drop_repeated_files(std::vector<input_file>& files);
 
 } // namespace converter

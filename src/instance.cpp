@@ -195,22 +195,31 @@ std::size_t read_text(void* context, char* buffer, std::size_t capacity, int&) {
     return count;
 }
 
+read_failure read_whole(token_reader& tokens, instance& result, trailing_tokens* trailing) {
+    read_failure failure = read_from(tokens, result);
+    if (!failure && trailing != nullptr) {
+        *trailing = trailing_tokens{};
+        tokens.count_remaining(trailing->count, trailing->first_line, failure);
+    }
+    return failure;
+}
+
 } // namespace
 
-read_failure read_instance(std::FILE* input, instance& result) {
+read_failure read_instance(std::FILE* input, instance& result, trailing_tokens* trailing) {
     token_reader tokens({read_file, input});
-    return read_from(tokens, result);
+    return read_whole(tokens, result, trailing);
 }
 
-read_failure read_instance_from_descriptor(int input, instance& result) {
+read_failure read_instance_from_descriptor(int input, instance& result, trailing_tokens* trailing) {
     token_reader tokens({read_from_descriptor, &input});
-    return read_from(tokens, result);
+    return read_whole(tokens, result, trailing);
 }
 
-read_failure read_instance(std::string_view input, instance& result) {
+read_failure read_instance(std::string_view input, instance& result, trailing_tokens* trailing) {
     text_cursor cursor{input};
     token_reader tokens({read_text, &cursor});
-    return read_from(tokens, result);
+    return read_whole(tokens, result, trailing);
 }
 
 } // namespace converter

@@ -147,6 +147,13 @@ struct read_failure {
     }
 };
 
+// What follows the last activity record, counted only when asked for: the
+// white-space-separated tokens of any form, and the line (from 1) of the first.
+struct trailing_tokens {
+    std::uint64_t count = 0;
+    std::uint64_t first_line = 0;
+};
+
 // Reads one instance from `input`, which must be positioned at its start, into
 // `result` (whose earlier contents are discarded). Stops at the first failure and
 // returns it; `result` then holds what was read so far, and nothing after the
@@ -158,10 +165,12 @@ struct read_failure {
 // reads the stream's file descriptor directly, so nothing may have been read
 // through the stream's own buffer before (switch it to unbuffered, or don't read
 // from it); a stream without a descriptor is read through fread.
-read_failure read_instance(std::FILE* input, instance& result);
-read_failure read_instance(std::string_view input, instance& result);
+// With `trailing`, a successful read goes on to the end of the input and counts
+// what follows the instance there (a read error on the way is then the failure).
+read_failure read_instance(std::FILE* input, instance& result, trailing_tokens* trailing = nullptr);
+read_failure read_instance(std::string_view input, instance& result, trailing_tokens* trailing = nullptr);
 // The same from an open file descriptor (on Windows, one the C runtime opened,
 // in text mode to read as text-mode streams do).
-read_failure read_instance_from_descriptor(int input, instance& result);
+read_failure read_instance_from_descriptor(int input, instance& result, trailing_tokens* trailing = nullptr);
 
 } // namespace converter

@@ -41,18 +41,47 @@ fs::path::string_type comparable_name(const fs::path& name) {
     return text;
 }
 
+fs::path output_of(const input_file& input, const plan_options& options) {
+    fs::path output = options.output_directory ? *options.output_directory / input.relative : input.path;
+    if (options.suffix) output.replace_extension(*options.suffix);
+    return output;
+}
+
 } // namespace
+
+void drop_own_outputs(std::vector<input_file>& inputs, const plan_options& options) {
+    // The first two inputs that would write each existing output: one of them
+    // may be the output itself.
+    constexpr std::size_t none = static_cast<std::size_t>(-1);
+    std::map<file_key, std::pair<std::size_t, std::size_t>> writer_of;
+    for (std::size_t index = 0; index < inputs.size(); ++index) {
+        file_key key;
+        if (inputs[index].error || !identify(output_of(inputs[index], options), key)) continue;
+        const auto [writers, inserted] = writer_of.emplace(key, std::make_pair(index, none));
+        if (!inserted && writers->second.second == none) writers->second.second = index;
+    }
+    // As in a fresh output directory, no output exists: nothing to compare.
+    if (writer_of.empty()) return;
+    std::size_t kept = 0;
+    for (std::size_t index = 0; index < inputs.size(); ++index) {
+        file_key key;
+        const input_file& input = inputs[index];
+        if (input.found_in_directory && !input.error && identify(input.path, key)) {
+            const auto writers = writer_of.find(key);
+            if (writers != writer_of.end() && (writers->second.first != index || writers->second.second != none))
+                continue;
+        }
+        if (kept != index) inputs[kept] = std::move(inputs[index]);
+        ++kept;
+    }
+    inputs.erase(inputs.begin() + static_cast<std::ptrdiff_t>(kept), inputs.end());
+}
 
 output_plan plan_outputs(const std::vector<input_file>& inputs, const plan_options& options) {
     output_plan plan;
     plan.outputs.resize(inputs.size());
-    for (std::size_t index = 0; index < inputs.size(); ++index) {
-        const input_file& input = inputs[index];
-        if (input.error) continue;
-        fs::path output = options.output_directory ? *options.output_directory / input.relative : input.path;
-        if (options.suffix) output.replace_extension(*options.suffix);
-        plan.outputs[index] = std::move(output);
-    }
+    for (std::size_t index = 0; index < inputs.size(); ++index)
+        if (!inputs[index].error) plan.outputs[index] = output_of(inputs[index], options);
 
     // Directories repeat from file to file; each is examined once.
     std::unordered_map<fs::path::string_type, directory_key> directories;

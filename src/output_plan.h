@@ -35,6 +35,14 @@ struct output_plan {
     std::vector<plan_conflict> conflicts;
 };
 
+// Removes each entry found in a directory that is, as a file, the output that
+// another entry would write: the outputs of an earlier run of the same command,
+// beside their inputs or in an output directory inside the input tree, so that
+// running it again converts the inputs again instead of refusing. Files named
+// directly are kept (the plan then refuses them). Throws std::bad_alloc when
+// memory runs out.
+void drop_own_outputs(std::vector<input_file>& inputs, const plan_options& options);
+
 // Computes every output path and checks the plan before anything is written:
 // two outputs are the same when their directories are the same directory (by
 // file identity, so other spellings and links are caught; by their lexically

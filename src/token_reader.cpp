@@ -126,6 +126,29 @@ void token_reader::describe_last_token(read_failure& failure) const {
     failure.set_found(token_start_, cut ? read_failure::found_limit : length, cut);
 }
 
+void token_reader::count_remaining(std::uint64_t& count, std::uint64_t& first_line, read_failure& failure) {
+    bool in_token = false;
+    do {
+        for (; next_ != end_; ++next_) {
+            if (is_space(*next_)) {
+                in_token = false;
+            } else if (!in_token) {
+                in_token = true;
+                if (count++ == 0) {
+                    read_failure first;
+                    place(first, offset_of(next_));
+                    first_line = first.position().line;
+                }
+            }
+        }
+    } while (refill(next_));
+    if (error_ != 0) {
+        token_start_ = nullptr;
+        token_offset_ = offset();
+        fail_at_end(failure);
+    }
+}
+
 // Handles every token the fast path does not: long ones (leading zeros),
 // malformed ones and out-of-range ones, across any number of refills. A token is
 // judged as soon as the verdict is sure and the quoted text is complete: at its

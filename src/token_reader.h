@@ -164,6 +164,11 @@ public:
         return count;
     }
 
+    // Reads on to the end of the input, counting the tokens left (any run of
+    // bytes that are not white space) and noting the line of the first. A read
+    // error on the way fills `failure` as next() would.
+    void count_remaining(std::uint64_t& count, std::uint64_t& first_line, read_failure& failure);
+
     // Fills `failure` with the place and the text, as written, of the token that
     // next() read last, for a failure that judges its value rather than its form.
     void describe_last_token(read_failure& failure) const;

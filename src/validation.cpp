@@ -80,9 +80,16 @@ std::vector<bool> reachable(const std::vector<std::size_t>& start_of, const std:
 
 } // namespace
 
-validation_report validate(const instance& source, std::size_t limit) {
+validation_report validate(const instance& source, std::size_t limit, const trailing_tokens* trailing) {
     validation_report report;
     report_builder findings(report, limit);
+    if (trailing != nullptr && trailing->count != 0)
+        if (message_text* text = findings.add(-1))
+            text->append("the file goes on after the last activity (line ")
+                .append_number(static_cast<std::int64_t>(trailing->first_line))
+                .append("): ")
+                .append_number(static_cast<std::int64_t>(trailing->count))
+                .append(trailing->count == 1 ? " more value" : " more values");
     const std::int64_t activity_count = source.activity_count;
     const std::size_t activities = activity_count > 0 ? static_cast<std::size_t>(activity_count) : 0;
     const std::size_t resources = source.resource_count > 0 ? static_cast<std::size_t>(source.resource_count) : 0;

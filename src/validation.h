@@ -25,6 +25,9 @@ struct validation_report {
 };
 
 // Finds, in this order:
+//   - with `trailing` and a count above 0: the file goes on after the last
+//     activity ("the file goes on after the last activity (line L): K more
+//     values"), as two instances in one file do;
 //   - fewer than two activities (no room for a dummy start and end);
 //   - per resource: a negative capacity;
 //   - per activity, in file order: a negative duration, a negative demand, a
@@ -40,6 +43,6 @@ struct validation_report {
 // Keeps the first `limit` findings and counts the rest. Linear time and memory in
 // N plus the successors; no recursion. `source` must be as a successful read
 // leaves it. Throws std::bad_alloc when memory runs out.
-validation_report validate(const instance& source, std::size_t limit = 20);
+validation_report validate(const instance& source, std::size_t limit = 20, const trailing_tokens* trailing = nullptr);
 
 } // namespace converter

@@ -167,7 +167,7 @@ contains "$stderr" "give -o DIR or -s SUFFIX"
 run_batch 2 -o x - set
 mkdir empty
 run_batch 2 -o x empty
-contains "$stderr" "converter-batch: no input files found."
+contains "$stderr" "converter-batch: no input files in empty."
 run_batch 2 -o collide set/a001.txt beside/a001.txt
 contains "$stderr" "converter-batch: set/a001.txt and beside/a001.txt would both be written to collide/a001.txt"
 [ ! -e collide ] || fail "a refused plan created its output directory"

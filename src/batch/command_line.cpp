@@ -1,5 +1,12 @@
-// The command line, parsed with CLI11.
+// The command line, parsed with CLI11. A first pass over the arguments checks
+// what CLI11 takes differently from GNU tools (`--suffix=` would take the next
+// argument as its value, `-s=.x` would give the value "=.x") and words every
+// error about an option in one voice, with a suggestion for a mistyped one.
 #include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
 
 #include "options.h"
 #include "text_output.h"
@@ -9,6 +16,209 @@
 #endif
 
 namespace converter::batch {
+namespace {
+
+struct option_spec {
+    char short_name; // 0: none
+    const char* long_name;
+    const char* value; // what its value is, for messages; nullptr for a flag
+};
+
+constexpr option_spec known_options[] = {
+    {'o', "output-dir", "a directory"},
+    {'s', "suffix", "a suffix"},
+    {'r', "recursive", nullptr},
+    {'i', "include", "a pattern"},
+    {'j', "jobs", "a number from 1 to 1024"},
+    {'u', "update", nullptr},
+    {0, "check", nullptr},
+    {0, "stats", nullptr},
+    {'q', "quiet", nullptr},
+    {'h', "help", nullptr},
+    {0, "version", nullptr},
+};
+
+const option_spec* find_long(std::string_view name) {
+    for (const option_spec& option : known_options)
+        if (name == option.long_name) return &option;
+    return nullptr;
+}
+
+const option_spec* find_short(char name) {
+    for (const option_spec& option : known_options)
+        if (option.short_name != 0 && name == option.short_name) return &option;
+    return nullptr;
+}
+
+// Edits (insertions, deletions, substitutions, swaps of neighbours) from one to the other.
+std::size_t edit_distance(std::string_view from, std::string_view to) {
+    std::vector<std::vector<std::size_t>> distance(from.size() + 1, std::vector<std::size_t>(to.size() + 1));
+    for (std::size_t i = 0; i <= from.size(); ++i) distance[i][0] = i;
+    for (std::size_t j = 0; j <= to.size(); ++j) distance[0][j] = j;
+    for (std::size_t i = 1; i <= from.size(); ++i)
+        for (std::size_t j = 1; j <= to.size(); ++j) {
+            const std::size_t substitution = distance[i - 1][j - 1] + (from[i - 1] == to[j - 1] ? 0 : 1);
+            distance[i][j] = std::min({distance[i - 1][j] + 1, distance[i][j - 1] + 1, substitution});
+            if (i > 1 && j > 1 && from[i - 1] == to[j - 2] && from[i - 2] == to[j - 1])
+                distance[i][j] = std::min(distance[i][j], distance[i - 2][j - 2] + 1);
+        }
+    return distance[from.size()][to.size()];
+}
+
+std::string unknown_long_option(std::string_view name) {
+    std::string error = "unknown option --" + std::string(name);
+    const option_spec* nearest = nullptr;
+    std::size_t nearest_distance = 3;
+    for (const option_spec& option : known_options) {
+        const std::string_view known = option.long_name;
+        const std::size_t distance =
+            !name.empty() && known.substr(0, name.size()) == name ? 1 : edit_distance(name, known);
+        if (distance < nearest_distance) {
+            nearest = &option;
+            nearest_distance = distance;
+        }
+    }
+    if (nearest != nullptr) error += " (did you mean --" + std::string(nearest->long_name) + "?)";
+    return error;
+}
+
+std::string needs(std::string_view written, const option_spec& option, std::string_view value,
+                  std::string_view advice = {}) {
+    std::string error = std::string(written) + " needs " + option.value + ", not \"" + std::string(value) + "\"";
+    if (!advice.empty()) error += " (" + std::string(advice) + ")";
+    return error + ".";
+}
+
+bool has_directory_separator(std::string_view text) {
+#ifdef _WIN32
+    return text.find_first_of("/\\") != std::string_view::npos;
+#else
+    return text.find('/') != std::string_view::npos;
+#endif
+}
+
+// A job count is written as plain decimal digits.
+bool parse_jobs(std::string_view text, unsigned& jobs) {
+    if (text.empty() || text.size() > 4) return false;
+    unsigned value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value < 1 || value > 1024) return false;
+    jobs = value;
+    return true;
+}
+
+// Checks one option's value as written after `written` (`-s`, `--suffix`).
+bool check_value(std::string_view written, const option_spec& option, std::string_view value, options& parsed,
+                 std::string& error) {
+    if (value.empty()) {
+        error = needs(written, option, value);
+        return false;
+    }
+    if (option.short_name == 's' && has_directory_separator(value)) {
+        error = std::string(written) + " needs a suffix without a directory separator, not \"" + std::string(value) +
+                "\".";
+        return false;
+    }
+    if (option.short_name == 'j' && !parse_jobs(value, parsed.jobs)) {
+        error = needs(written, option, value);
+        return false;
+    }
+    return true;
+}
+
+// The first pass: every option known, every value present and well formed.
+bool check_arguments(int argc, const char* const* argv, options& parsed, std::string& error) {
+    for (int index = 1; index < argc; ++index) {
+        const std::string_view argument = argv[index];
+        if (argument == "--") return true;
+        if (argument.size() < 2 || argument[0] != '-') continue;
+        if (argument[1] == '-') {
+            const std::size_t equals = argument.find('=');
+            const std::string_view name = argument.substr(2, equals == std::string_view::npos ? equals : equals - 2);
+            const option_spec* option = find_long(name);
+            const std::string written = "--" + std::string(name);
+            if (option == nullptr) {
+                error = unknown_long_option(name);
+                return false;
+            }
+            if (option->value == nullptr) {
+                if (equals != std::string_view::npos) {
+                    error = written + " takes no value, not \"" + std::string(argument.substr(equals + 1)) + "\".";
+                    return false;
+                }
+                continue;
+            }
+            if (equals == std::string_view::npos && index + 1 == argc) {
+                error = written + " needs " + option->value + ".";
+                return false;
+            }
+            const std::string_view value = equals != std::string_view::npos ? argument.substr(equals + 1)
+                                                                             : std::string_view(argv[++index]);
+            if (!check_value(written, *option, value, parsed, error)) return false;
+            continue;
+        }
+        for (std::size_t position = 1; position < argument.size(); ++position) {
+            const option_spec* option = find_short(argument[position]);
+            const std::string written = "-" + std::string(1, argument[position]);
+            if (option == nullptr) {
+                error = "unknown option " + written;
+                return false;
+            }
+            if (option->value == nullptr) continue;
+            std::string_view value = argument.substr(position + 1);
+            if (!value.empty() && value[0] == '=') {
+                const std::string plain(value.substr(1));
+                error = needs(written, *option, value,
+                              "write " + written + " " + plain + " or --" + option->long_name + "=" + plain);
+                return false;
+            }
+            if (value.empty()) {
+                if (index + 1 == argc) {
+                    error = written + " needs " + option->value + ".";
+                    return false;
+                }
+                value = argv[++index];
+            }
+            if (!check_value(written, *option, value, parsed, error)) return false;
+            break;
+        }
+    }
+    return true;
+}
+
+// Options given that the request makes pointless.
+bool check_combination(const CLI::App& app, const options& parsed, std::string& error) {
+    const bool output_dir = app.count("--output-dir") != 0, suffix = app.count("--suffix") != 0;
+    if (parsed.check && parsed.stats) {
+        error = "--check and --stats can't be combined";
+        return false;
+    }
+    if (!parsed.converts()) {
+        const char* mode = parsed.check ? "--check" : "--stats";
+        const char* given = output_dir ? "-o" : suffix ? "-s" : parsed.update ? "-u" : nullptr;
+        if (given != nullptr) {
+            error = std::string(given) + " does nothing with " + mode + ", which writes no output files";
+            return false;
+        }
+    }
+    if (parsed.standard_streams()) {
+        const char* given = output_dir ? "-o" : suffix ? "-s" : parsed.update ? "-u" : nullptr;
+        if (given != nullptr) {
+            error = std::string(given) + " does nothing with -, which writes to standard output";
+            return false;
+        }
+    }
+    if (parsed.converts() && !parsed.standard_streams() && !output_dir && !suffix) {
+        error = "give -o DIR or -s SUFFIX: without -o, outputs go beside their inputs and need a suffix";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 const char* usage_text() {
     return "Usage: converter-batch [OPTION]... INPUT...\n"
@@ -16,6 +226,8 @@ const char* usage_text() {
 }
 
 parse_result parse_command_line(int argc, const char* const* argv, options& parsed, std::string& error) {
+    if (!check_arguments(argc, argv, parsed, error)) return parse_result::usage_error;
+
     CLI::App app("Converts project-scheduling instances from the whitespace-separated integer layout to the "
                  "tab-separated layout, whole sets at once. An INPUT is an instance file or a directory of them; "
                  "- alone reads standard input and writes standard output.",
@@ -24,26 +236,39 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     // "/dir/file" is a path, on Windows too.
     app.allow_windows_style_options(false);
     std::vector<std::string> inputs, include;
-    std::string output_directory, suffix;
+    std::string output_directory, suffix, jobs;
     app.add_option("-o,--output-dir", output_directory,
                    "write each output into DIR (created if missing) under its input's name")
         ->type_name("DIR");
-    app.add_option("-s,--suffix", suffix, "replace each input's extension with SUFFIX in its output's name")
+    app.add_option("-s,--suffix", suffix,
+                   "replace each input's extension with SUFFIX in its output's name (a leading dot is added "
+                   "when missing)")
         ->type_name("SUFFIX");
-    app.add_flag("-r,--recursive", parsed.listing.recursive, "take whole directory trees, kept under DIR");
-    app.add_option("-i,--include", include, "take only files found in directories that match PATTERN (repeatable)")
+    app.add_flag("-r,--recursive", parsed.listing.recursive,
+                 "take whole directory trees, kept under DIR (symbolic links to directories are not followed)");
+    app.add_option("-i,--include", include,
+                   "take only files found in directories whose name matches PATTERN; one pattern per -i, "
+                   "repeatable")
         ->type_name("PATTERN")
-        ->allow_extra_args(false);
-    app.add_option("-j,--jobs", parsed.jobs, "convert N files at once (default: one per processor)")->type_name("N");
+        ->allow_extra_args(false)
+        ->expected(1, 1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("-j,--jobs", jobs, "convert N files at once, 1 to 1024 (default: one per processor)")
+        ->type_name("N");
+    app.add_flag("-u,--update", parsed.update,
+                 "skip each input whose output exists and is at least as new as the input");
     app.add_flag("--check", parsed.check, "read and validate every input, write nothing");
     app.add_flag("--stats", parsed.stats,
                  "read every input and write a CSV table of its measures on standard output, nothing else");
     app.add_flag("-q,--quiet", parsed.quiet, "print only failures (and findings)");
     app.set_version_flag("--version", "converter-batch " CONVERTER_VERSION);
     app.add_option("INPUT", inputs, "instance files and directories")->type_name("");
-    app.footer("Without -o, outputs go beside their inputs and -s is required. Exit status: 0 when every file "
-               "converted (or checked without findings), 1 when any failed (or had findings), 2 for a usage error "
-               "or a refused plan.");
+    app.footer("Without -o, outputs go beside their inputs and -s is required.\n"
+               "Exit status:\n"
+               "  0    every file converted (or skipped), checked without findings, or measured\n"
+               "  1    any file failed or had findings, or standard output could not be written\n"
+               "  2    a usage error, a refused plan, or no input files\n"
+               "  130  interrupted (128 + the signal's number: 143 for SIGTERM, 141 for a closed pipe)");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -62,10 +287,6 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     if (app.count("--output-dir") != 0) parsed.plan.output_directory = path_from_argument(output_directory);
     if (app.count("--suffix") != 0) parsed.plan.suffix = path_from_argument(suffix);
 
-    if (app.count("--jobs") != 0 && (parsed.jobs < 1 || parsed.jobs > 1024)) {
-        error = "--jobs: N must be a number from 1 to 1024";
-        return parse_result::usage_error;
-    }
     if (parsed.inputs.empty()) {
         error = "missing INPUT";
         return parse_result::usage_error;
@@ -76,14 +297,7 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
                 error = "- (standard input) must be the only INPUT";
                 return parse_result::usage_error;
             }
-    if (parsed.check && parsed.stats) {
-        error = "--check and --stats can't be combined";
-        return parse_result::usage_error;
-    }
-    if (parsed.converts() && !parsed.standard_streams() && !parsed.plan.output_directory && !parsed.plan.suffix) {
-        error = "give -o DIR or -s SUFFIX: without -o, outputs go beside their inputs and need a suffix";
-        return parse_result::usage_error;
-    }
+    if (!check_combination(app, parsed, error)) return parse_result::usage_error;
     return parse_result::run;
 }
 

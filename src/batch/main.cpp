@@ -1,6 +1,10 @@
 // converter-batch: converts or checks whole sets of instance files in one run.
 // The only part of it that decides the exit status.
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -18,8 +22,9 @@
 #include <shellapi.h>
 // clang-format on
 #else
-#include <csignal>
+#include <fcntl.h>
 #include <pthread.h>
+#include <unistd.h>
 #include <thread>
 #endif
 
@@ -30,22 +35,64 @@ namespace fs = std::filesystem;
 
 constexpr int usage_status = 2;
 
-// An interrupt removes the temporary files of the conversions under way, then
-// ends the program as the interrupt would have.
+constexpr std::size_t refusal_limit = 20;
+
+// An interrupt removes the temporary files of the conversions under way, says
+// what it left, then ends the program as the interrupt would have.
 #ifdef _WIN32
 BOOL WINAPI on_console_event(DWORD) {
     remove_temporary_files_for_exit();
+    batch::report_interrupt();
     return FALSE; // the default handler ends the process
 }
 void handle_interrupts() { SetConsoleCtrlHandler(on_console_event, TRUE); }
+
+[[noreturn]] void on_closed_stream() {
+    remove_temporary_files_for_exit();
+    std::_Exit(1);
+}
 #else
+bool pipe_signal_ignored = false;
+
+// A reader of standard output or standard error that went away ends the run as
+// SIGPIPE would have, once the temporary files are gone; the signal itself is
+// ignored so that the write fails with EPIPE instead of killing the process
+// at once.
+[[noreturn]] void on_closed_stream() {
+    remove_temporary_files_for_exit();
+    if (!pipe_signal_ignored) {
+        std::signal(SIGPIPE, SIG_DFL);
+        raise(SIGPIPE);
+    }
+    std::_Exit(1);
+}
+
+// A standard descriptor that is closed gets a placeholder, so that no file this
+// run opens takes its number: /dev/null opened read-only, so that writing to
+// standard output still fails (EBADF) and is reported as such.
+void hold_standard_descriptors() {
+    for (int descriptor = 0; descriptor <= 2; ++descriptor)
+        if (fcntl(descriptor, F_GETFD) == -1 && errno == EBADF) {
+            const int placeholder = open("/dev/null", O_RDONLY);
+            if (placeholder >= 0 && placeholder != descriptor) {
+                dup2(placeholder, descriptor);
+                close(placeholder);
+            }
+        }
+}
+
 void handle_interrupts() {
+    struct sigaction pipe_action {};
+    pipe_signal_ignored = sigaction(SIGPIPE, nullptr, &pipe_action) == 0 && pipe_action.sa_handler == SIG_IGN;
+    std::signal(SIGPIPE, SIG_IGN);
+    // A write beyond the file size limit fails with EFBIG, as a full disk does.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Blocked here, before any thread starts, so that only the thread below takes
     // them, at a point where it may lock and remove files.
     // A signal ignored when the program started (nohup, a background job) stays so.
     static sigset_t signals;
     sigemptyset(&signals);
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         struct sigaction action {};
         if (sigaction(signal_number, nullptr, &action) == 0 && action.sa_handler != SIG_IGN)
             sigaddset(&signals, signal_number);
@@ -55,6 +102,7 @@ void handle_interrupts() {
         int signal_number = 0;
         if (sigwait(&signals, &signal_number) != 0) return;
         remove_temporary_files_for_exit();
+        batch::report_interrupt();
         std::signal(signal_number, SIG_DFL);
         pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
         raise(signal_number);
@@ -63,7 +111,9 @@ void handle_interrupts() {
 #endif
 
 int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) {
+    std::size_t shown = 0;
     for (const plan_conflict& conflict : plan.conflicts) {
+        if (shown++ == refusal_limit) break;
         const std::string output = batch::displayed(conflict.output);
         const std::string first = batch::displayed(inputs[conflict.first].path);
         const std::string second = batch::displayed(inputs[conflict.second].path);
@@ -74,7 +124,32 @@ int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) 
             batch::write_text(stderr, "converter-batch: the output of " + first + " would be written to " + output +
                                           ", which is the input " + second + "\n");
     }
-    std::fputs("converter-batch: nothing was written.\n", stderr);
+    if (plan.conflicts.size() > refusal_limit)
+        batch::write_text(stderr, "converter-batch: ... and " + std::to_string(plan.conflicts.size() - refusal_limit) +
+                                      " more conflicts\n");
+    batch::write_text(stderr, "converter-batch: nothing was written.\n");
+    return usage_status;
+}
+
+// "no input files in instances/ (3 subdirectories not searched: use -r)."
+int refuse_empty_list(const batch::options& request, const listing_summary& passed_over) {
+    std::string line = "converter-batch: no input files in ";
+    for (std::size_t index = 0; index < request.inputs.size(); ++index) {
+        if (index != 0) line += index + 1 == request.inputs.size() ? " and " : ", ";
+        line += batch::displayed(request.inputs[index]);
+    }
+    std::string reasons;
+    if (passed_over.subdirectories_skipped != 0)
+        reasons += std::to_string(passed_over.subdirectories_skipped) +
+                   (passed_over.subdirectories_skipped == 1 ? " subdirectory" : " subdirectories") +
+                   " not searched: use -r";
+    if (passed_over.files_not_included != 0) {
+        if (!reasons.empty()) reasons += "; ";
+        reasons += std::to_string(passed_over.files_not_included) +
+                   (passed_over.files_not_included == 1 ? " file does" : " files do") + " not match -i";
+    }
+    if (!reasons.empty()) line += " (" + reasons + ")";
+    batch::write_text(stderr, line + ".\n");
     return usage_status;
 }
 
@@ -91,14 +166,28 @@ int run(int argc, const char* const* argv) {
     handle_interrupts();
     if (request.standard_streams()) return batch::run_standard_streams(request);
 
-    const std::vector<input_file> inputs = list_inputs(request.inputs, request.listing);
-    if (inputs.empty()) {
-        std::fputs("converter-batch: no input files found.\n", stderr);
-        return usage_status;
-    }
+    if (request.converts()) request.listing.excluded_directory = request.plan.output_directory;
+    listing_summary passed_over;
+    std::vector<input_file> inputs = list_inputs(request.inputs, request.listing, &passed_over);
+    if (inputs.empty()) return refuse_empty_list(request, passed_over);
+    if (request.inputs.size() > 1) drop_repeated_files(inputs);
+    if (request.converts()) drop_own_outputs(inputs, request.plan);
     const output_plan plan = request.converts() ? plan_outputs(inputs, request.plan) : output_plan{};
     if (!plan.conflicts.empty()) return refuse_plan(inputs, plan);
     return batch::run_files(request, inputs, plan);
+}
+
+// Standard output is closed at the end, so that a failure of its last write
+// (which some file systems report only then) is not lost.
+int finish(int status) {
+    errno = 0;
+    if (std::fclose(stdout) != 0 && batch::standard_output_error() == 0) {
+        const int error = errno != 0 ? errno : EIO;
+        if (error == EPIPE) on_closed_stream();
+        std::fprintf(stderr, "converter-batch: Writing standard output failed: %s.\n", std::strerror(error));
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }
 
 #ifdef _WIN32
@@ -123,6 +212,10 @@ std::vector<std::string> utf8_arguments() {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+    hold_standard_descriptors();
+#endif
+    batch::set_closed_stream_handler(on_closed_stream);
     try {
 #ifdef _WIN32
         (void)argc;
@@ -131,9 +224,9 @@ int main(int argc, char** argv) {
         std::vector<const char*> pointers;
         for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
         pointers.push_back(nullptr);
-        return run(static_cast<int>(arguments.size()), pointers.data());
+        return finish(run(static_cast<int>(arguments.size()), pointers.data()));
 #else
-        return run(argc, argv);
+        return finish(run(argc, argv));
 #endif
     } catch (const std::bad_alloc&) {
         std::fputs("converter-batch: not enough memory.\n", stderr);

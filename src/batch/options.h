@@ -18,6 +18,7 @@ struct options {
     bool check = false;
     bool stats = false;
     bool quiet = false;
+    bool update = false; // skip inputs whose output exists and is at least as new
 
     // Whether outputs are written at all.
     bool converts() const { return !check && !stats; }
@@ -30,10 +31,20 @@ enum class parse_result {
     usage_error,
 };
 
-// Parses the arguments (UTF-8 on Windows, see main.cpp) GNU style: short and long options, values attached or
-// separate (`-j4`, `-j 4`, `--jobs=4`, `--jobs 4`), flags grouped (`-rq`), `--`
-// ends the options. On a usage error puts its one-line description in `error`
-// (for example "missing INPUT"); the caller prints it with the usage text.
+// Parses the arguments (UTF-8 on Windows, see main.cpp) GNU style: short and long
+// options, values attached or separate (`-j4`, `-j 4`, `--jobs=4`, `--jobs 4`),
+// flags grouped (`-rq`), `--` ends the options. On a usage error puts its
+// one-line description in `error`, in one voice for every option:
+//   - an unknown option: `unknown option --chek (did you mean --check?)`, the
+//     suggestion when a known long option is within two edits or starts with it;
+//   - a missing or empty value (`--suffix=` takes nothing from the next
+//     argument), a value attached with `=` to a short option (`-s=.x`), a
+//     suffix holding a directory separator, a job count that is not a whole
+//     number from 1 to 1024: `-j needs a number from 1 to 1024, not "abc".`;
+//   - options that would do nothing: -o or -s or -u with --check or --stats, -o,
+//     -s or -u with -, --check with --stats;
+//   - no INPUT, - beside other INPUTs, and a conversion without -o or -s.
+// The caller prints it with the usage text.
 parse_result parse_command_line(int argc, const char* const* argv, options& parsed, std::string& error);
 
 // "Usage: converter-batch [OPTION]... INPUT..." and where to find more.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
@@ -37,12 +38,31 @@ bool standard_error_is_terminal() {
 #endif
 }
 
+// What an interrupt reports, from whichever thread takes it.
+struct {
+    std::atomic<std::size_t> finished{0}, total{0};
+    std::atomic<bool> quiet{true};
+    std::atomic<std::size_t> progress_drawn{0}; // columns of the progress line on screen
+} shared_state;
+
 struct totals {
-    std::size_t done = 0, failed = 0, with_findings = 0;
+    std::size_t done = 0, failed = 0, skipped = 0, with_findings = 0;
     std::uint64_t bytes_in = 0, bytes_out = 0;
 };
 
-// The progress line, drawn on a terminal only, and erased before other output.
+// Blanks rather than an escape sequence, which not every console knows.
+void erase_progress() {
+    const std::size_t drawn = shared_state.progress_drawn.exchange(0);
+    if (drawn == 0) return;
+    std::string blanks(drawn + 2, ' ');
+    blanks.front() = '\r';
+    blanks.back() = '\r';
+    write_text(stderr, blanks);
+    std::fflush(stderr);
+}
+
+// The progress line, drawn on a terminal only, at most ten times a second, and
+// erased before other output.
 class progress_line {
 public:
     progress_line(bool shown, std::size_t total) : shown_(shown), total_(total) {}
@@ -50,33 +70,67 @@ public:
     void update(const totals& counts) {
         if (!shown_) return;
         const clock_type::time_point now = clock_type::now();
-        if (drawn_length_ != 0 && now - last_drawn_ < std::chrono::milliseconds(100)) return;
+        if (drawn_once_ && now - last_drawn_ < std::chrono::milliseconds(100)) return;
+        drawn_once_ = true;
         last_drawn_ = now;
         char line[96];
         const int length =
             std::snprintf(line, sizeof line, "\r%zu of %zu files, %zu failed", counts.done, total_, counts.failed);
         if (length <= 0) return;
-        erase();
-        std::fputs(line, stderr);
+        erase_progress();
+        write_text(stderr, line);
         std::fflush(stderr);
-        drawn_length_ = static_cast<std::size_t>(length) - 1;
+        shared_state.progress_drawn.store(static_cast<std::size_t>(length) - 1);
     }
 
     void erase() {
-        if (drawn_length_ == 0) return;
-        // Blanks rather than an escape sequence, which not every console knows.
-        std::fputc('\r', stderr);
-        for (std::size_t column = 0; column < drawn_length_; ++column) std::fputc(' ', stderr);
-        std::fputc('\r', stderr);
-        std::fflush(stderr);
-        drawn_length_ = 0;
+        if (shown_) erase_progress();
     }
 
 private:
     bool shown_;
     std::size_t total_;
-    std::size_t drawn_length_ = 0;
+    bool drawn_once_ = false;
     clock_type::time_point last_drawn_;
+};
+
+// Output directories that failed files, each reported once with its count.
+class directory_causes {
+public:
+    void add(const fs::path& directory, bool creating, int error) {
+        const auto [found, inserted] = index_.emplace(directory.native(), causes_.size());
+        if (inserted) causes_.push_back({directory, creating, error, 0});
+        ++causes_[found->second].files;
+    }
+
+    void report() const {
+        for (const cause& item : causes_) {
+            std::string line = item.creating ? "converter-batch: Can't create the output directory "
+                                             : "converter-batch: Can't create files in the output directory ";
+            line += displayed(item.directory);
+            line += ": ";
+            line += std::strerror(item.error);
+            line += " (" + std::to_string(item.files) + (item.files == 1 ? " file" : " files") + " not converted).\n";
+            write_text(stderr, line);
+        }
+    }
+
+private:
+    struct cause {
+        fs::path directory;
+        bool creating;
+        int error;
+        std::size_t files;
+    };
+    std::vector<cause> causes_;
+    std::map<fs::path::string_type, std::size_t> index_;
+};
+
+// A directory that could not be created, and the topmost missing directory of
+// its path, which is the one to name (`out` for out/a/b when out can't be made).
+struct directory_failure {
+    fs::path named;
+    int error = 0;
 };
 
 void report(const fs::path& path, const file_result& result, bool request_stats, totals& counts) {
@@ -103,40 +157,95 @@ void report(const fs::path& path, const file_result& result, bool request_stats,
             .append(" more findings");
         print_line(stdout, path, more.view());
     }
-    std::fflush(stdout);
+    flush_standard_output();
+}
+
+// Rows and findings go before the summary, on a console too; a failure to
+// write them is the run's failure.
+bool finish_standard_output() {
+    if (!flush_standard_output() || standard_output_error() != 0) {
+        std::string line = "converter-batch: Writing standard output failed: ";
+        line += std::strerror(standard_output_error());
+        line += ".\n";
+        write_text(stderr, line);
+        return false;
+    }
+    return true;
 }
 
 void print_summary(const options& request, const totals& counts, clock_type::time_point start) {
-    std::fflush(stdout); // rows and findings before the summary, on a console too
     if (request.quiet) return;
     const double seconds = std::chrono::duration<double>(clock_type::now() - start).count();
+    const std::size_t succeeded = counts.done - counts.failed - counts.skipped;
+    char line[256];
     if (request.stats)
-        std::fprintf(stderr, "converter-batch: %zu measured, %zu failed, %llu bytes in, %.2f s\n",
-                     counts.done - counts.failed, counts.failed, static_cast<unsigned long long>(counts.bytes_in),
-                     seconds);
+        std::snprintf(line, sizeof line, "converter-batch: %zu measured, %zu failed, %llu bytes in, %.2f s\n",
+                      succeeded, counts.failed, static_cast<unsigned long long>(counts.bytes_in), seconds);
     else if (request.check)
-        std::fprintf(stderr, "converter-batch: %zu checked, %zu with findings, %zu failed, %llu bytes in, %.2f s\n",
-                     counts.done - counts.failed, counts.with_findings, counts.failed,
-                     static_cast<unsigned long long>(counts.bytes_in), seconds);
+        std::snprintf(line, sizeof line,
+                      "converter-batch: %zu checked, %zu with findings, %zu failed, %llu bytes in, %.2f s\n",
+                      succeeded, counts.with_findings, counts.failed, static_cast<unsigned long long>(counts.bytes_in),
+                      seconds);
+    else if (request.update)
+        std::snprintf(line, sizeof line,
+                      "converter-batch: %zu converted, %zu skipped, %zu failed, %llu bytes in, %llu bytes out, %.2f s\n",
+                      succeeded, counts.skipped, counts.failed, static_cast<unsigned long long>(counts.bytes_in),
+                      static_cast<unsigned long long>(counts.bytes_out), seconds);
     else
-        std::fprintf(stderr, "converter-batch: %zu converted, %zu failed, %llu bytes in, %llu bytes out, %.2f s\n",
-                     counts.done - counts.failed, counts.failed, static_cast<unsigned long long>(counts.bytes_in),
-                     static_cast<unsigned long long>(counts.bytes_out), seconds);
+        std::snprintf(line, sizeof line,
+                      "converter-batch: %zu converted, %zu failed, %llu bytes in, %llu bytes out, %.2f s\n", succeeded,
+                      counts.failed, static_cast<unsigned long long>(counts.bytes_in),
+                      static_cast<unsigned long long>(counts.bytes_out), seconds);
+    write_text(stderr, line);
 }
 
-int exit_status(const totals& counts) { return counts.failed != 0 || counts.with_findings != 0 ? 1 : 0; }
+int exit_status(const totals& counts, bool output_written) {
+    return counts.failed != 0 || counts.with_findings != 0 || !output_written ? 1 : 0;
+}
+
+// The topmost directory of `directory` that does not exist.
+fs::path topmost_missing(const fs::path& directory) {
+    fs::path missing = directory;
+    for (fs::path parent = missing.parent_path(); !parent.empty() && parent != missing;
+         parent = parent.parent_path()) {
+        std::error_code error;
+        if (fs::exists(system_path(parent), error) || error) break;
+        missing = parent;
+    }
+    return missing;
+}
+
+bool is_below(const fs::path& directory, const fs::path& ancestor) {
+    auto part = directory.begin();
+    for (auto ancestor_part = ancestor.begin(); ancestor_part != ancestor.end(); ++ancestor_part, ++part)
+        if (part == directory.end() || *part != *ancestor_part) return false;
+    return true;
+}
 
 // Creates every output directory once, before any worker starts; remembers those
-// that could not be made, for their files to fail.
-std::map<fs::path, std::error_code> make_output_directories(const output_plan& plan) {
-    std::map<fs::path, std::error_code> failed;
+// that could not be made, for their files to fail. A directory below one that
+// failed is not tried again: it shares that failure.
+std::map<fs::path, directory_failure> make_output_directories(const output_plan& plan) {
+    std::map<fs::path, directory_failure> failed;
+    std::vector<directory_failure> roots;
     fs::path last;
     for (const fs::path& output : plan.outputs) {
         if (output.empty() || !output.has_parent_path() || output.parent_path() == last) continue;
         last = output.parent_path();
+        if (failed.count(last) != 0) continue;
+        const auto root = std::find_if(roots.begin(), roots.end(),
+                                       [&](const directory_failure& item) { return is_below(last, item.named); });
+        if (root != roots.end()) {
+            failed.emplace(last, *root);
+            continue;
+        }
+        const fs::path missing = topmost_missing(last);
         std::error_code error;
         fs::create_directories(system_path(last), error);
-        if (error) failed.emplace(last, error);
+        if (!error) continue;
+        const directory_failure failure{missing, error.value()};
+        roots.push_back(failure);
+        failed.emplace(last, failure);
     }
     return failed;
 }
@@ -150,10 +259,22 @@ file_result failure(const char* what, const std::error_code& error) {
 
 } // namespace
 
+void report_interrupt() {
+    erase_progress();
+    if (shared_state.quiet.load()) return;
+    char line[160];
+    std::snprintf(line, sizeof line, "converter-batch: interrupted after %zu of %zu files; nothing half-written is left.\n",
+                  shared_state.finished.load(), shared_state.total.load());
+    write_text(stderr, line);
+    std::fflush(stderr);
+}
+
 int run_files(const options& request, const std::vector<input_file>& inputs, const output_plan& plan) {
     const clock_type::time_point start = clock_type::now();
-    const std::map<fs::path, std::error_code> directory_errors =
-        request.converts() ? make_output_directories(plan) : std::map<fs::path, std::error_code>{};
+    shared_state.total.store(inputs.size());
+    shared_state.quiet.store(request.quiet);
+    const std::map<fs::path, directory_failure> directory_errors =
+        request.converts() ? make_output_directories(plan) : std::map<fs::path, directory_failure>{};
 
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t jobs = std::min<std::size_t>(request.jobs != 0 ? request.jobs : processors, inputs.size());
@@ -171,7 +292,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     };
     std::vector<slot> slots(window);
     std::atomic<std::size_t> next{0}, reported{0};
-    std::atomic<bool> reporter_waiting{false};
+    std::atomic<bool> reporter_waiting{false}, stopping{false};
     std::atomic<std::size_t> workers_waiting{0};
     std::mutex mutex;
     std::condition_variable result_ready, room_ready;
@@ -186,25 +307,36 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
         if (request.stats) return measure_file(input.path, scratch);
         const fs::path& output = plan.outputs[index];
         const auto directory_error = directory_errors.find(output.parent_path());
-        if (directory_error != directory_errors.end())
-            return failure("Can't create the output directory: ", directory_error->second);
+        if (directory_error != directory_errors.end()) {
+            file_result result = failure("Can't create the output directory: ",
+                                         std::error_code(directory_error->second.error, std::generic_category()));
+            result.directory_error = directory_error->second.error;
+            return result;
+        }
+        if (request.update && output_is_current(input.path, output)) {
+            file_result result;
+            result.skipped = true;
+            return result;
+        }
         return convert_file(input.path, output, scratch);
     };
     const auto work = [&] {
         instance scratch;
         for (;;) {
             const std::size_t index = next.fetch_add(1);
-            if (index >= inputs.size()) return;
+            if (index >= inputs.size() || stopping.load()) return;
             if (index >= reported.load() + window) {
                 std::unique_lock<std::mutex> lock(mutex);
                 // The reporter may be asleep with every slot full: wake it.
                 result_ready.notify_one();
                 ++workers_waiting;
-                room_ready.wait(lock, [&] { return index < reported.load() + window; });
+                room_ready.wait(lock, [&] { return index < reported.load() + window || stopping.load(); });
                 --workers_waiting;
+                if (stopping.load()) return;
             }
             slot& target = slots[index % window];
             target.result = convert(index, scratch);
+            shared_state.finished.fetch_add(1);
             target.ready.store(true);
             if (index + 1 == inputs.size() && reporter_waiting.load()) {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -215,11 +347,12 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     std::vector<std::thread> workers;
     for (std::size_t job = 0; job < jobs; ++job) workers.emplace_back(work);
 
-    if (request.stats) std::printf("%s\n", stats_csv_header());
+    if (request.stats) write_text(stdout, std::string(stats_csv_header()) + "\n");
     totals counts;
+    directory_causes causes;
     progress_line progress(!request.quiet && standard_error_is_terminal(), inputs.size());
     progress.update(counts);
-    for (std::size_t index = 0; index < inputs.size(); ++index) {
+    for (std::size_t index = 0; index < inputs.size() && standard_output_error() == 0; ++index) {
         slot& source = slots[index % window];
         if (!source.ready.load()) {
             std::unique_lock<std::mutex> lock(mutex);
@@ -239,29 +372,61 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             std::lock_guard<std::mutex> lock(mutex);
             room_ready.notify_all();
         }
-        if (result.failed || result.report.total != 0) progress.erase();
-        report(inputs[index].path, result, request.stats, counts);
+        if (result.skipped) {
+            ++counts.done;
+            ++counts.skipped;
+        } else if (result.failed && result.directory_error != 0) {
+            ++counts.done;
+            ++counts.failed;
+            counts.bytes_in += result.bytes_in;
+            const fs::path directory = plan.outputs[index].parent_path();
+            const auto created = directory_errors.find(directory);
+            if (created != directory_errors.end())
+                causes.add(created->second.named, true, result.directory_error);
+            else
+                causes.add(directory, false, result.directory_error);
+        } else {
+            if (result.failed || result.report.total != 0 || request.stats) progress.erase();
+            report(inputs[index].path, result, request.stats, counts);
+        }
         progress.update(counts);
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping.store(true);
+        room_ready.notify_all();
     }
     for (std::thread& worker : workers) worker.join();
     progress.erase();
+    causes.report();
+    const bool output_written = finish_standard_output();
     print_summary(request, counts, start);
-    return exit_status(counts);
+    return exit_status(counts, output_written);
 }
 
 int run_standard_streams(const options& request) {
     const clock_type::time_point start = clock_type::now();
+    shared_state.total.store(1);
+    shared_state.quiet.store(request.quiet);
     instance scratch;
     const file_result result = request.check   ? check_standard_input(scratch, finding_limit)
                                : request.stats ? measure_standard_input(scratch)
                                                : convert_standard_streams(scratch);
-    if (request.stats) std::printf("%s\n", stats_csv_header());
+    shared_state.finished.store(1);
+    if (request.stats) write_text(stdout, std::string(stats_csv_header()) + "\n");
     totals counts;
-    // A row names it as given; a message or a finding names it in words.
-    report(request.stats && !result.failed ? fs::path("-") : fs::path("(standard input)"), result, request.stats,
-           counts);
+    if (result.output_error != 0) {
+        note_write_failure(stdout, result.output_error);
+        ++counts.done;
+        ++counts.failed;
+    } else {
+        // A row names it as given; a message or a finding names it in words.
+        report(request.stats && !result.failed ? fs::path("-") : fs::path("(standard input)"), result, request.stats,
+               counts);
+    }
+    const bool output_written = finish_standard_output();
     print_summary(request, counts, start);
-    return exit_status(counts);
+    return exit_status(counts, output_written);
 }
 
 } // namespace converter::batch

@@ -1,11 +1,25 @@
 #include "text_output.h"
 
+#include <atomic>
+#include <cerrno>
+
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
 #endif
 
 namespace converter::batch {
+namespace {
+
+std::atomic<int> output_error{0};
+void (*closed_stream_handler)() = nullptr;
+
+// After a failed stream call: errno tells why, unless the call set none.
+void check_stream(std::FILE* stream, bool failed, int error) {
+    if (failed) note_write_failure(stream, error != 0 ? error : EIO);
+}
+
+} // namespace
 
 std::string displayed(const std::filesystem::path& path) {
 #ifdef _WIN32
@@ -24,6 +38,23 @@ std::filesystem::path path_from_argument(const std::string& argument) {
 #endif
 }
 
+void set_closed_stream_handler(void (*handler)()) { closed_stream_handler = handler; }
+
+void note_write_failure(std::FILE* stream, int error) {
+    if (error == EPIPE && closed_stream_handler != nullptr) closed_stream_handler();
+    int none = 0;
+    if (stream == stdout) output_error.compare_exchange_strong(none, error);
+}
+
+int standard_output_error() { return output_error.load(); }
+
+bool flush_standard_output() {
+    errno = 0;
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    check_stream(stdout, failed, errno);
+    return !failed;
+}
+
 void write_text(std::FILE* stream, std::string_view text) {
 #ifdef _WIN32
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
@@ -38,7 +69,11 @@ void write_text(std::FILE* stream, std::string_view text) {
         return;
     }
 #endif
-    std::fwrite(text.data(), 1, text.size(), stream);
+    // A stream that failed once stays failed: the error was noted then.
+    if (std::ferror(stream) != 0) return;
+    errno = 0;
+    const bool failed = std::fwrite(text.data(), 1, text.size(), stream) != text.size() || std::ferror(stream) != 0;
+    check_stream(stream, failed, errno);
 }
 
 void print_line(std::FILE* stream, const std::filesystem::path& path, std::string_view text) {
