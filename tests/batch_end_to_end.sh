@@ -11,7 +11,7 @@ batch=$(realpath "$1")
 converter=$(realpath "$2")
 data=$(realpath "$3")
 work=$(mktemp -d)
-trap 'umount "$work/small" 2> /dev/null; rm -rf "$work"' EXIT
+trap 'umount "$work/small" "$work/read_only" 2> /dev/null; rm -rf "$work"' EXIT
 cd "$work" || exit 1
 windows=0
 [ -n "${RUNNER:-}" ] && windows=1
@@ -159,15 +159,53 @@ current="usage errors and refused plans"
 run_batch 2
 contains "$stderr" "converter-batch: missing INPUT"
 contains "$stderr" "Usage: converter-batch [OPTION]... INPUT..."
-run_batch 2 --bogus set
-run_batch 2 -j 0 -o x set
-run_batch 2 -j many -o x set
 run_batch 2 set
 contains "$stderr" "give -o DIR or -s SUFFIX"
 run_batch 2 -o x - set
+# Every option error in one voice: ARGUMENTS|MESSAGE.
+while IFS='|' read -r arguments message; do
+    read -r -a words <<< "$arguments"
+    run_batch 2 "${words[@]}"
+    contains "$stderr" "converter-batch: $message"
+    contains "$stderr" "Try 'converter-batch --help'"
+done << 'EOF_CASES'
+-j 0 -o x set|-j needs a number from 1 to 1024, not "0".
+-j abc -o x set|-j needs a number from 1 to 1024, not "abc".
+-j -1 -o x set|-j needs a number from 1 to 1024, not "-1".
+-j 2.5 -o x set|-j needs a number from 1 to 1024, not "2.5".
+--jobs=1025 -o x set|--jobs needs a number from 1 to 1024, not "1025".
+-o x set -j|-j needs a number from 1 to 1024.
+--suffix= -o d set|--suffix needs a suffix, not "".
+--include= -o d set|--include needs a pattern, not "".
+--output-dir= set|--output-dir needs a directory, not "".
+-s=.x set|-s needs a suffix, not "=.x" (write -s .x or --suffix=.x).
+-rqs=.x set|-s needs a suffix, not "=.x" (write -s .x or --suffix=.x).
+-s /x set|-s needs a suffix without a directory separator, not "/x".
+--suffix=.a/b set|--suffix needs a suffix without a directory separator, not ".a/b".
+--chek set|unknown option --chek (did you mean --check?)
+--stat set|unknown option --stat (did you mean --stats?)
+--recursiv -o x set|unknown option --recursiv (did you mean --recursive?)
+--frobnicate set|unknown option --frobnicate
+-x set|unknown option -x
+--check=yes set|--check takes no value, not "yes".
+--check -o x set|-o does nothing with --check, which writes no output files
+--stats -s .x set|-s does nothing with --stats, which writes no output files
+--check -u set|-u does nothing with --check, which writes no output files
+--check --stats set|--check and --stats can't be combined
+-o x -|-o does nothing with -, which writes to standard output
+-u -|-u does nothing with -, which writes to standard output
+EOF_CASES
+[ ! -e d ] && [ ! -e x ] || fail "a usage error created an output directory"
 mkdir empty
 run_batch 2 -o x empty
 contains "$stderr" "converter-batch: no input files in empty."
+mkdir -p only_sets/one only_sets/two only_sets/three
+cp set/a001.txt only_sets/one/
+run_batch 2 --check only_sets/
+contains "$stderr" "converter-batch: no input files in only_sets/ (3 subdirectories not searched: use -r)."
+run_batch 2 --check -i '*.sm' set empty
+contains "$stderr" "converter-batch: no input files in set and empty (1 subdirectory not searched: use -r; 3 files do not match -i)."
+run_batch 0 --check -r only_sets
 run_batch 2 -o collide set/a001.txt beside/a001.txt
 contains "$stderr" "converter-batch: set/a001.txt and beside/a001.txt would both be written to collide/a001.txt"
 [ ! -e collide ] || fail "a refused plan created its output directory"
@@ -175,10 +213,96 @@ cp set/a001.txt self.txt
 run_batch 2 -s .txt self.txt
 contains "$stderr" "the output of self.txt would be written to self.txt, which is the input self.txt"
 same_bytes self.txt set/a001.txt
+mkdir many
+for i in $(seq 10 34); do cp set/a001.txt "many/$i.txt"; done
+run_batch 2 -s .txt many/*.txt
+[ "$(grep -c 'would be written to' <<< "$stderr")" == 20 ] || fail "refusals not capped at 20: [$stderr]"
+contains "$stderr" "converter-batch: ... and 5 more conflicts"
 run_batch 0 --help
 contains "$stdout" "--output-dir"
+contains "$stdout" "-i,--include PATTERN        take only files"
+contains "$stdout" "one pattern per -i"
+contains "$stdout" "130  interrupted"
+contains "$stdout" "or measured"
 run_batch 0 --version
 [[ "$stdout" =~ ^converter-batch\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "version was [$stdout]"
+
+current="running a command again"
+rm -rf rerun
+mkdir rerun
+cp -r set rerun/inst
+run_batch 0 -r -o rerun/inst/conv rerun/inst
+run_batch 0 -r -o rerun/inst/conv rerun/inst
+contains "$stderr" "converter-batch: 4 converted, 0 failed, "
+[ ! -e rerun/inst/conv/conv ] || fail "the output directory was converted into itself"
+run_batch 0 -s .out rerun/inst
+run_batch 0 -s .out rerun/inst
+contains "$stderr" "converter-batch: 3 converted, 0 failed, "
+same_bytes rerun/inst/c001.out references/c001.txt
+run_batch 0 -o named_twice set set/a001.txt set/sub/../b0001.txt
+contains "$stderr" "converter-batch: 3 converted, 0 failed, "
+
+current="-u skips outputs at least as new as their inputs"
+rm -rf update
+run_batch 0 -o update set
+touch -d '2001-01-01 00:00' update/a001.txt
+touch -d '2001-01-01 00:00' set/b0001.txt update/b0001.txt
+touch -d '2002-01-01 00:00' set/c001.txt
+printf 'stale' > update/c001.txt
+touch -d '2001-01-01 00:00' update/c001.txt
+run_batch 0 -u -o update set
+contains "$stderr" "converter-batch: 2 converted, 1 skipped, 0 failed, "
+same_bytes update/c001.txt references/c001.txt
+same_bytes update/a001.txt references/a001.txt
+run_batch 0 --update -o update set
+contains "$stderr" "converter-batch: 0 converted, 3 skipped, 0 failed, 0 bytes in, 0 bytes out, "
+rm update/b0001.txt
+run_batch 0 -u -q -o update set
+same_bytes update/b0001.txt references/b0001.txt
+touch set/b0001.txt set/c001.txt
+
+current="what the summary counts"
+rm -rf counted
+mkdir -p counted/a001.txt
+run_batch 1 -o counted set
+contains "$stderr" "set/a001.txt: Can't replace the output file: "
+[[ "$stderr" != *"Success"* ]] || fail "a failure said Success: [$stderr]"
+in_size=$(cat set/a001.txt set/b0001.txt set/c001.txt | wc -c)
+out_size=$(cat counted/b0001.txt counted/c001.txt | wc -c)
+contains "$stderr" "converter-batch: 2 converted, 1 failed, $in_size bytes in, $out_size bytes out, "
+no_temporary_files counted
+
+current="--check finds data after the last record"
+mkdir joined
+cat "$data/reference_1.txt" "$data/reference_1.txt" > joined/two.txt
+run_batch 1 --check joined
+[ "$stdout" == "joined/two.txt: the file goes on after the last activity (line 8): 30 more values" ] ||
+    fail "findings were [$stdout]"
+rm -rf joined_out
+run_batch 0 -o joined_out joined
+same_bytes joined_out/two.txt references/reference_1.txt
+
+current="standard output that can't be written"
+if [ "$windows" = 0 ]; then
+    # The set has no findings: without the failed writes, both would end with 0.
+    run_batch 0 --stats set
+    for mode in --stats --check; do
+        checks=$((checks + 1))
+        [ "$mode" == --check ] && source_dir=checked/broken.txt || source_dir=set
+        "${batch_command[@]}" "$mode" "$source_dir" > /dev/full 2> full.err
+        [ $? == 1 ] || fail "status $? for $mode into a full disk"
+        contains "$(cat full.err)" "converter-batch: Writing standard output failed: No space left on device."
+        "${batch_command[@]}" "$mode" "$source_dir" >&- 2> closed.err
+        [ $? == 1 ] || fail "status $? for $mode into a closed standard output"
+        contains "$(cat closed.err)" "converter-batch: Writing standard output failed: Bad file descriptor."
+    done
+    checks=$((checks + 1))
+    "${batch_command[@]}" - < "$data/c001.txt" > /dev/full 2> full.err
+    [ $? == 1 ] || fail "status $? for - into a full disk"
+    contains "$(cat full.err)" "converter-batch: Writing standard output failed: No space left on device."
+    "${batch_command[@]}" --help > /dev/full 2> full.err
+    [ $? == 1 ] || fail "status $? for --help into a full disk"
+fi
 
 current="standard input to standard output"
 checks=$((checks + 1))
@@ -253,35 +377,90 @@ if [ "$windows" = 0 ]; then
         no_temporary_files small
     fi
 
-    current="an interrupt leaves no temporary file"
+    current="an output directory that can't be made is named once"
+    printf 'x' > blocker
+    run_batch 1 -r -o blocker/out set
+    [[ "$stderr" == "converter-batch: Can't create the output directory blocker/out: Not a directory (4 files not converted).
+converter-batch: 0 converted, 4 failed, 0 bytes in, 0 bytes out, "* ]] || fail "stderr was [$stderr]"
+    mkdir read_only
+    if mount -t tmpfs -o ro,size=16k tmpfs read_only 2> /dev/null; then
+        run_batch 1 -r -o read_only set
+        [ "$(grep -v '^converter-batch: [0-9]* converted' <<< "$stderr")" == "converter-batch: Can't create files in the output directory read_only: Read-only file system (3 files not converted).
+converter-batch: Can't create the output directory read_only/sub: Read-only file system (1 file not converted)." ] ||
+            fail "stderr was [$stderr]"
+        umount read_only
+    fi
+
+    current="an interrupt leaves no temporary file and says so"
     mkdir large
     awk 'BEGIN { n = 300000; print n, 1; print 10; for (i = 1; i <= n; i++) print i % 7, i % 10, (i < n ? 1 : 0), (i < n ? i + 1 : "") }' > large/1.txt
-    for ((i = 2; i <= 40; ++i)); do ln large/1.txt "large/$i.txt"; done
+    for ((i = 2; i <= 100; ++i)); do ln large/1.txt "large/$i.txt"; done
+    reference_output large/1.txt references/large.txt
     set -m # so that the background job gets SIGINT as from a terminal
     for signal in INT TERM; do
-        rm -rf large_out
-        checks=$((checks + 1))
-        "${batch_command[@]}" -q -j 2 -o large_out large &
-        pid=$!
-        sleep 0.2
-        kill "-$signal" "$pid"
-        wait "$pid"
-        status=$?
-        [ "$status" -gt 128 ] || fail "status $status after SIG$signal"
-        no_temporary_files large_out
+        for quiet in -q ""; do
+            rm -rf large_out
+            checks=$((checks + 1))
+            "${batch_command[@]}" $quiet -j 2 -o large_out large 2> interrupt.err &
+            pid=$!
+            sleep 0.2
+            kill "-$signal" "$pid"
+            wait "$pid"
+            status=$?
+            [ "$status" -gt 128 ] || fail "status $status after SIG$signal"
+            no_temporary_files large_out
+            for output in large_out/*; do [ ! -e "$output" ] || same_bytes "$output" references/large.txt; done
+            message=$(cat interrupt.err)
+            if [ -n "$quiet" ]; then
+                [ -z "$message" ] || fail "a quiet run said [$message]"
+            elif [ "$status" -gt 128 ]; then
+                [[ "$message" =~ ^converter-batch:\ interrupted\ after\ [0-9]+\ of\ 100\ files\;\ nothing\ half-written\ is\ left\.$ ]] ||
+                    fail "after SIG$signal: [$message]"
+            fi
+        done
     done
+    [ "$signal" == TERM ] && [ "$status" == 143 ] || fail "status $status after SIGTERM"
     set +m
+
+    current="a reader of standard error that goes away"
+    mkdir piped_set
+    printf '3 0\n7 2 2 x\n' > piped_set/0-bad.txt
+    for ((i = 1; i <= 30; ++i)); do ln large/1.txt "piped_set/$i.txt"; done
+    for attempt in 1 2 3; do
+        rm -rf piped_out
+        checks=$((checks + 1))
+        exec 3> >(exit 0)
+        sleep 0.2 # the pipe's reader is gone
+        "${batch_command[@]}" -j 2 -o piped_out piped_set 2>&3
+        status=$?
+        exec 3>&-
+        [ "$status" == 141 ] || fail "status $status when standard error has no reader"
+        no_temporary_files piped_out
+        for output in piped_out/*; do [ ! -e "$output" ] || same_bytes "$output" references/large.txt; done
+    done
+    for attempt in 1 2 3 4 5; do
+        rm -rf piped_out
+        checks=$((checks + 1))
+        "${batch_command[@]}" -j 2 -o piped_out piped_set 2>&1 | head -n 1 > /dev/null
+        no_temporary_files piped_out
+    done
 
     current="a progress line on a terminal only"
     if command -v script > /dev/null; then
         checks=$((checks + 1))
         script -qec "'$batch' -o progress_out large" /dev/null > terminal.txt 2>&1 < /dev/null
-        grep -q "of 40 files, 0 failed" terminal.txt || fail "no progress line on a terminal: [$(head -c 300 terminal.txt)]"
+        grep -q "of 100 files, 0 failed" terminal.txt || fail "no progress line on a terminal: [$(head -c 300 terminal.txt)]"
         last=$(tr -d '\n' < terminal.txt | tr '\r' '\n' | tail -n 1)
-        [[ "$last" == "converter-batch: 40 converted, 0 failed, "* ]] || fail "progress not erased before [$last]"
+        [[ "$last" == "converter-batch: 100 converted, 0 failed, "* ]] || fail "progress not erased before [$last]"
         checks=$((checks + 1))
         "$batch" -o progress_out large 2> not_terminal.txt
-        ! grep -q "of 40 files" not_terminal.txt || fail "a progress line where standard error is not a terminal"
+        ! grep -q "of 100 files" not_terminal.txt || fail "a progress line where standard error is not a terminal"
+        checks=$((checks + 1))
+        script -qec "'$batch' --stats -j 1 -i '[1-5].txt' large" /dev/null > terminal.txt 2>&1 < /dev/null
+        grep -q "of 5 files, 0 failed" terminal.txt || fail "no progress line for --stats: [$(head -c 300 terminal.txt)]"
+        ! grep -aq "files, [0-9]* failed[^ $(printf '\r')]" terminal.txt ||
+            fail "a row ran into the progress line: [$(grep -a "failed" terminal.txt | head -c 300)]"
+        [ "$(tr '\r' '\n' < terminal.txt | grep -ac '^large/[1-5].txt,300000,1,')" == 5 ] || fail "rows were [$(head -c 600 terminal.txt)]"
     fi
 fi
 

@@ -2,6 +2,8 @@
 // and the per-file conversion.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -120,7 +122,88 @@ TEST_F(list_inputs_test, takes_directories_in_name_order_without_dot_files) {
     }
 }
 
+TEST_F(list_inputs_test, counts_what_it_passes_over_and_skips_the_excluded_directory) {
+    for (const char* name : {"set/a.txt", "set/b.dat", "set/one/c.txt", "set/two/d.txt", "set/out/a.txt"})
+        write_text(root_ / name, "0 0");
+    const struct {
+        const char* name;
+        listing_options options;
+        std::vector<std::string> expected;
+        std::size_t subdirectories_skipped, files_not_included;
+    } cases[] = {
+        {"subdirectories without -r", {}, {"set/a.txt > a.txt", "set/b.dat > b.dat"}, 3, 0},
+        {"files left out by -i", {false, {"*.txt"}, {}}, {"set/a.txt > a.txt"}, 3, 1},
+        {"recursive, the output directory left out",
+         {true, {"*.txt"}, root_ / "set/one/../out"},
+         {"set/a.txt > a.txt", "set/one/c.txt > one/c.txt", "set/two/d.txt > two/d.txt"},
+         0,
+         1},
+        {"an excluded directory that does not exist yet", {true, {}, root_ / "new"},
+         {"set/a.txt > a.txt", "set/b.dat > b.dat", "set/one/c.txt > one/c.txt", "set/out/a.txt > out/a.txt",
+          "set/two/d.txt > two/d.txt"},
+         0,
+         0},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        listing_summary summary;
+        const std::vector<input_file> files = list_inputs({root_ / "set"}, expected.options, &summary);
+        EXPECT_EQ(listed(files, root_), expected.expected);
+        EXPECT_EQ(summary.subdirectories_skipped, expected.subdirectories_skipped);
+        EXPECT_EQ(summary.files_not_included, expected.files_not_included);
+        for (const input_file& file : files) EXPECT_TRUE(file.found_in_directory);
+    }
+}
+
+TEST_F(list_inputs_test, drops_a_file_named_twice_under_the_same_name) {
+    write_text(root_ / "set/a.txt", "0 0");
+    write_text(root_ / "set/b.txt", "0 0");
+    write_text(root_ / "other/a.txt", "0 0");
+#ifndef _WIN32
+    fs::create_hard_link(root_ / "set/a.txt", root_ / "link.txt");
+#endif
+    std::vector<input_file> files = list_inputs(
+        {root_ / "set", root_ / "set/a.txt", root_ / "set/../set/b.txt", root_ / "other/a.txt", root_ / "missing.txt",
+         root_ / "missing.txt"},
+        {});
+    drop_repeated_files(files);
+    EXPECT_EQ(listed(files, root_), (std::vector<std::string>{"set/a.txt > a.txt", "set/b.txt > b.txt",
+                                                              "other/a.txt > a.txt", "missing.txt > missing.txt !",
+                                                              "missing.txt > missing.txt !"}));
+#ifndef _WIN32
+    // Another name of the same file has an output of its own.
+    files = list_inputs({root_ / "set/a.txt", root_ / "link.txt"}, {});
+    drop_repeated_files(files);
+    EXPECT_EQ(files.size(), 2u);
+#endif
+}
+
 using plan_outputs_test = in_temporary_directory;
+
+TEST_F(plan_outputs_test, leaves_out_the_outputs_of_an_earlier_run) {
+    for (const char* name : {"set/a.txt", "set/a.out", "set/b.txt", "set/stray.out", "set/c.txt"})
+        write_text(root_ / name, "0 0");
+    const plan_options beside{std::nullopt, fs::path(".out")};
+    std::vector<input_file> inputs = list_inputs({root_ / "set"}, {});
+    drop_own_outputs(inputs, beside);
+    // a.out is a.txt's output; stray.out would be its own, and stays for the plan to refuse.
+    EXPECT_EQ(listed(inputs, root_), (std::vector<std::string>{"set/a.txt > a.txt", "set/b.txt > b.txt",
+                                                               "set/c.txt > c.txt", "set/stray.out > stray.out"}));
+    EXPECT_EQ(plan_outputs(inputs, beside).conflicts.size(), 1u);
+
+    // Named directly, an earlier output is the user's choice: the plan refuses it.
+    inputs = list_inputs({root_ / "set/a.txt", root_ / "set/a.out"}, {});
+    drop_own_outputs(inputs, beside);
+    EXPECT_EQ(inputs.size(), 2u);
+
+    // An output directory inside the tree, with -s: its own outputs are left out too.
+    write_text(root_ / "set/conv/a.txt", "0 0");
+    const plan_options into{root_ / "set", fs::path(".txt")};
+    inputs = list_inputs({root_ / "set/conv"}, {});
+    inputs.push_back({root_ / "set/a.txt", "a.txt", {}, true});
+    drop_own_outputs(inputs, into);
+    EXPECT_EQ(listed(inputs, root_), (std::vector<std::string>{"set/conv/a.txt > a.txt"}));
+}
 
 TEST_F(plan_outputs_test, names_outputs_and_refuses_collisions) {
     write_text(root_ / "a.txt", "");
@@ -207,6 +290,7 @@ TEST_F(convert_file_test, writes_the_converted_layout_or_leaves_everything_as_it
     result = convert_file(root_ / "good.txt", root_ / "no/such/dir/good.out", scratch);
     EXPECT_TRUE(result.failed);
     EXPECT_EQ(result.message.view(), "Can't create the output file: No such file or directory.");
+    EXPECT_EQ(result.directory_error, ENOENT);
 
     // Nothing but the inputs and the outputs that were written: no temporary file.
     std::vector<std::string> names;
@@ -214,9 +298,42 @@ TEST_F(convert_file_test, writes_the_converted_layout_or_leaves_everything_as_it
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"bad.txt", "good.out", "good.txt", "kept.out"}));
 
+    // The reason is the rename's, and nothing counts as written.
+    fs::create_directories(root_ / "directory.out");
+    result = convert_file(root_ / "good.txt", root_ / "directory.out", scratch);
+    EXPECT_TRUE(result.failed);
+#ifndef _WIN32
+    EXPECT_EQ(result.message.view(), "Can't replace the output file: Is a directory.");
+#endif
+    EXPECT_EQ(result.bytes_out, 0u);
+    EXPECT_EQ(result.bytes_in, reference.size());
+    fs::remove(root_ / "directory.out");
+
     result = check_file(root_ / "good.txt", scratch, 20);
     EXPECT_FALSE(result.failed);
     EXPECT_EQ(result.report.total, 2u); // no dummy start, no dummy end
+}
+
+TEST_F(convert_file_test, finds_an_output_current_by_its_time) {
+    write_text(root_ / "in.txt", "0 0");
+    write_text(root_ / "out.txt", "x");
+    const auto now = fs::last_write_time(root_ / "in.txt");
+    const struct {
+        const char* name;
+        std::chrono::seconds output_age;
+        bool current;
+    } cases[] = {
+        {"output newer", std::chrono::seconds(-60), true},
+        {"same time", std::chrono::seconds(0), true},
+        {"output older", std::chrono::seconds(60), false},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        fs::last_write_time(root_ / "out.txt", now - expected.output_age);
+        EXPECT_EQ(output_is_current(root_ / "in.txt", root_ / "out.txt"), expected.current);
+    }
+    EXPECT_FALSE(output_is_current(root_ / "in.txt", root_ / "missing.txt"));
+    EXPECT_FALSE(output_is_current(root_ / "in.txt", root_));
 }
 
 } // namespace

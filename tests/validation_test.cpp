@@ -109,3 +109,44 @@ TEST(validate, keeps_the_first_findings_and_counts_the_rest) {
 
 } // namespace
 } // namespace converter
+
+namespace converter {
+namespace {
+
+TEST(validate, finds_values_after_the_last_activity) {
+    const std::string proper = "3 0\n0 1 2\n4 1 3\n0 0\n";
+    const std::string after_a_chunk(70000, ' ');
+    const struct {
+        const char* name;
+        std::string input;
+        std::uint64_t count;
+        std::uint64_t first_line;
+        std::vector<std::string> findings;
+    } cases[] = {
+        {"nothing after it", proper + "\n\n", 0, 0, {}},
+        {"a second instance", proper + "\n" + proper, 10, 6,
+         {"the file goes on after the last activity (line 6): 10 more values"}},
+        {"one value of any form", proper + "x", 1, 5, {"the file goes on after the last activity (line 5): 1 more value"}},
+        {"on the last record's line", "3 0 0 1 2 4 1 3 0 0 7", 1, 1,
+         {"the file goes on after the last activity (line 1): 1 more value"}},
+        {"beyond a chunk, with CR LF", proper + after_a_chunk + "\r\n\r\n1" + after_a_chunk + "22\r\n", 2, 7,
+         {"the file goes on after the last activity (line 7): 2 more values"}},
+        {"a token cut by a chunk boundary counts once", proper + std::string(65536 - proper.size() - 2, ' ') + "123456",
+         1, 5, {"the file goes on after the last activity (line 5): 1 more value"}},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        instance source;
+        trailing_tokens trailing;
+        ASSERT_FALSE(read_instance(expected.input, source, &trailing));
+        EXPECT_EQ(trailing.count, expected.count);
+        EXPECT_EQ(trailing.first_line, expected.first_line);
+        const validation_report report = validate(source, 20, &trailing);
+        std::vector<std::string> texts;
+        for (const finding& item : report.findings) texts.emplace_back(item.text.view());
+        EXPECT_EQ(texts, expected.findings);
+    }
+}
+
+} // namespace
+} // namespace converter
