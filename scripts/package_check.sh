@@ -23,8 +23,13 @@ cmake --preset release > /dev/null
 cmake --build --preset release --parallel > /dev/null
 cmake --install build-release --prefix "$scratch/prefix" > /dev/null
 listed=$(cd "$scratch/prefix" && find . -type f | sort | tr '\n' ' ')
-[ "$listed" == "./bin/converter ./bin/converter-batch ./share/doc/converter/LICENSE ./share/doc/converter/README.md ./share/man/man1/converter-batch.1 ./share/man/man1/converter.1 " ] ||
+[ "$listed" == "./bin/converter ./bin/converter-batch ./share/doc/converter/LICENSE ./share/doc/converter/README.md ./share/doc/converter/examples/reference.txt ./share/man/man1/converter-batch.1 ./share/man/man1/converter.1 " ] ||
     fail "cmake --install put in place: $listed"
+# The manual pages name the files where this install put them.
+for page in converter converter-batch; do
+    grep -q "^\.I $scratch/prefix/share/doc/converter/examples/reference.txt\$" "$scratch/prefix/share/man/man1/$page.1" ||
+        fail "$page.1 does not name the installed example"
+done
 
 echo "--- Debian package"
 cmake --preset package > /dev/null
@@ -41,10 +46,11 @@ out=$(printf '%s %s\n' "$example" "$scratch/one.txt" | "$installed/converter")
 [ "$out" == $'Enter input path\nEnter output path' ] || fail "installed converter said [$out]"
 cmp "$scratch/one.txt" "$expected" || fail "installed converter's output differs"
 "$installed/converter-batch" --version | grep -qx "converter-batch [0-9.]*" || fail "installed converter-batch --version"
-"$installed/converter-batch" -q -o "$scratch/batch" "$root/examples"
-cmp "$scratch/batch/reference.txt" "$expected" || fail "installed converter-batch's output differs"
+"$installed/converter-batch" -q -o "$scratch/batch" "$scratch/root/usr/share/doc/converter/examples"
+cmp "$scratch/batch/reference.txt" "$expected" || fail "installed converter-batch's output of the installed example differs"
 for page in converter converter-batch; do
     file=$scratch/root/usr/share/man/man1/$page.1.gz
+    zgrep -q '^\.I /usr/share/doc/converter/examples/reference.txt$' "$file" || fail "$page.1 does not name /usr/share/doc"
     warnings=$( { zcat "$file" | groff -man -ww -z; } 2>&1)
     [ -z "$warnings" ] || fail "groff warns about $page.1: $warnings"
     warnings=$(MANWIDTH=80 man --warnings -l "$file" 2>&1 > /dev/null)
@@ -60,7 +66,7 @@ cpack --preset windows-zip > /dev/null
 zip_file=$(ls build-windows/*.zip)
 unzip -q "$zip_file" -d "$scratch/windows"
 folder=$(ls -d "$scratch/windows"/*/)
-for file in converter.exe converter-batch.exe README.txt LICENSE.txt; do
+for file in converter.exe converter-batch.exe README.txt LICENSE.txt examples/reference.txt; do
     [ -f "$folder/$file" ] || fail "the zip has no $file"
 done
 grep -q $'\r$' "$folder/LICENSE.txt" || fail "LICENSE.txt has no CR LF line ends"
