@@ -167,8 +167,7 @@ bool is_directory_wide(int error) {
 }
 
 // Reads the input file into `scratch`; fills `result` on failure.
-bool read_file(const fs::path& input, instance& scratch, file_result& result,
-               trailing_tokens* trailing = nullptr) {
+bool read_file(const fs::path& input, instance& scratch, file_result& result, trailing_tokens* trailing = nullptr) {
     const int descriptor = open_for_reading(input);
     if (descriptor < 0) {
         result.failed = true;

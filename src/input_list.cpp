@@ -155,8 +155,7 @@ std::vector<input_file> list_inputs(const std::vector<fs::path>& inputs, const l
     std::vector<input_file> files;
     listing_summary ignored;
     walk walker{options, files, summary != nullptr ? *summary : ignored, false, {}};
-    if (options.excluded_directory)
-        walker.has_excluded = identify(*options.excluded_directory, walker.excluded);
+    if (options.excluded_directory) walker.has_excluded = identify(*options.excluded_directory, walker.excluded);
     for (const fs::path& input : inputs) walker.list_input(input);
     return files;
 }

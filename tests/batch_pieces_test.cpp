@@ -138,7 +138,8 @@ TEST_F(list_inputs_test, counts_what_it_passes_over_and_skips_the_excluded_direc
          {"set/a.txt > a.txt", "set/one/c.txt > one/c.txt", "set/two/d.txt > two/d.txt"},
          0,
          1},
-        {"an excluded directory that does not exist yet", {true, {}, root_ / "new"},
+        {"an excluded directory that does not exist yet",
+         {true, {}, root_ / "new"},
          {"set/a.txt > a.txt", "set/b.dat > b.dat", "set/one/c.txt > one/c.txt", "set/out/a.txt > out/a.txt",
           "set/two/d.txt > two/d.txt"},
          0,
@@ -162,14 +163,13 @@ TEST_F(list_inputs_test, drops_a_file_named_twice_under_the_same_name) {
 #ifndef _WIN32
     fs::create_hard_link(root_ / "set/a.txt", root_ / "link.txt");
 #endif
-    std::vector<input_file> files = list_inputs(
-        {root_ / "set", root_ / "set/a.txt", root_ / "set/../set/b.txt", root_ / "other/a.txt", root_ / "missing.txt",
-         root_ / "missing.txt"},
-        {});
+    std::vector<input_file> files = list_inputs({root_ / "set", root_ / "set/a.txt", root_ / "set/../set/b.txt",
+                                                 root_ / "other/a.txt", root_ / "missing.txt", root_ / "missing.txt"},
+                                                {});
     drop_repeated_files(files);
-    EXPECT_EQ(listed(files, root_), (std::vector<std::string>{"set/a.txt > a.txt", "set/b.txt > b.txt",
-                                                              "other/a.txt > a.txt", "missing.txt > missing.txt !",
-                                                              "missing.txt > missing.txt !"}));
+    EXPECT_EQ(listed(files, root_),
+              (std::vector<std::string>{"set/a.txt > a.txt", "set/b.txt > b.txt", "other/a.txt > a.txt",
+                                        "missing.txt > missing.txt !", "missing.txt > missing.txt !"}));
 #ifndef _WIN32
     // Another name of the same file has an output of its own.
     files = list_inputs({root_ / "set/a.txt", root_ / "link.txt"}, {});

@@ -118,8 +118,8 @@ bool check_value(std::string_view written, const option_spec& option, std::strin
         return false;
     }
     if (option.short_name == 's' && has_directory_separator(value)) {
-        error = std::string(written) + " needs a suffix without a directory separator, not \"" + std::string(value) +
-                "\".";
+        error =
+            std::string(written) + " needs a suffix without a directory separator, not \"" + std::string(value) + "\".";
         return false;
     }
     if (option.short_name == 'j' && !parse_jobs(value, parsed.jobs)) {
@@ -155,8 +155,8 @@ bool check_arguments(int argc, const char* const* argv, options& parsed, std::st
                 error = written + " needs " + option->value + ".";
                 return false;
             }
-            const std::string_view value = equals != std::string_view::npos ? argument.substr(equals + 1)
-                                                                             : std::string_view(argv[++index]);
+            const std::string_view value =
+                equals != std::string_view::npos ? argument.substr(equals + 1) : std::string_view(argv[++index]);
             if (!check_value(written, *option, value, parsed, error)) return false;
             continue;
         }

@@ -24,8 +24,8 @@
 #else
 #include <fcntl.h>
 #include <pthread.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 #endif
 
 namespace {

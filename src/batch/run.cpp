@@ -183,14 +183,14 @@ void print_summary(const options& request, const totals& counts, clock_type::tim
                       succeeded, counts.failed, static_cast<unsigned long long>(counts.bytes_in), seconds);
     else if (request.check)
         std::snprintf(line, sizeof line,
-                      "converter-batch: %zu checked, %zu with findings, %zu failed, %llu bytes in, %.2f s\n",
-                      succeeded, counts.with_findings, counts.failed, static_cast<unsigned long long>(counts.bytes_in),
-                      seconds);
+                      "converter-batch: %zu checked, %zu with findings, %zu failed, %llu bytes in, %.2f s\n", succeeded,
+                      counts.with_findings, counts.failed, static_cast<unsigned long long>(counts.bytes_in), seconds);
     else if (request.update)
-        std::snprintf(line, sizeof line,
-                      "converter-batch: %zu converted, %zu skipped, %zu failed, %llu bytes in, %llu bytes out, %.2f s\n",
-                      succeeded, counts.skipped, counts.failed, static_cast<unsigned long long>(counts.bytes_in),
-                      static_cast<unsigned long long>(counts.bytes_out), seconds);
+        std::snprintf(
+            line, sizeof line,
+            "converter-batch: %zu converted, %zu skipped, %zu failed, %llu bytes in, %llu bytes out, %.2f s\n",
+            succeeded, counts.skipped, counts.failed, static_cast<unsigned long long>(counts.bytes_in),
+            static_cast<unsigned long long>(counts.bytes_out), seconds);
     else
         std::snprintf(line, sizeof line,
                       "converter-batch: %zu converted, %zu failed, %llu bytes in, %llu bytes out, %.2f s\n", succeeded,
@@ -206,8 +206,7 @@ int exit_status(const totals& counts, bool output_written) {
 // The topmost directory of `directory` that does not exist.
 fs::path topmost_missing(const fs::path& directory) {
     fs::path missing = directory;
-    for (fs::path parent = missing.parent_path(); !parent.empty() && parent != missing;
-         parent = parent.parent_path()) {
+    for (fs::path parent = missing.parent_path(); !parent.empty() && parent != missing; parent = parent.parent_path()) {
         std::error_code error;
         if (fs::exists(system_path(parent), error) || error) break;
         missing = parent;
@@ -263,7 +262,8 @@ void report_interrupt() {
     erase_progress();
     if (shared_state.quiet.load()) return;
     char line[160];
-    std::snprintf(line, sizeof line, "converter-batch: interrupted after %zu of %zu files; nothing half-written is left.\n",
+    std::snprintf(line, sizeof line,
+                  "converter-batch: interrupted after %zu of %zu files; nothing half-written is left.\n",
                   shared_state.finished.load(), shared_state.total.load());
     write_text(stderr, line);
     std::fflush(stderr);
