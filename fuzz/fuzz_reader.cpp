@@ -14,9 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "converted_writer.h"
-#include "instance.h"
-#include "messages.h"
+#include "instance/instance.h"
+#include "instance/messages.h"
+#include "layouts/rcp_reader.h"
+#include "layouts/sch_writer.h"
 
 namespace {
 

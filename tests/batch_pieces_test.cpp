@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "converted_writer.h"
-#include "file_conversion.h"
-#include "input_list.h"
-#include "output_plan.h"
-#include "wildcard.h"
+#include "files/file_conversion.h"
+#include "files/input_list.h"
+#include "files/output_plan.h"
+#include "files/wildcard.h"
+#include "layouts/rcp_reader.h"
+#include "layouts/sch_writer.h"
 
 namespace converter {
 namespace {

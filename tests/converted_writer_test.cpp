@@ -1,5 +1,6 @@
-#include "converted_writer.h"
-#include "messages.h"
+#include "instance/messages.h"
+#include "layouts/rcp_reader.h"
+#include "layouts/sch_writer.h"
 
 #include <gtest/gtest.h>
 

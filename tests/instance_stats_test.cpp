@@ -1,10 +1,11 @@
-#include "instance_stats.h"
+#include "analysis/instance_stats.h"
+#include "layouts/rcp_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "messages.h"
+#include "instance/messages.h"
 
 namespace converter {
 namespace {

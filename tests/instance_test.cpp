@@ -1,5 +1,6 @@
-#include "instance.h"
-#include "messages.h"
+#include "instance/instance.h"
+#include "instance/messages.h"
+#include "layouts/rcp_reader.h"
 
 #include <gtest/gtest.h>
 

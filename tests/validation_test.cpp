@@ -1,4 +1,5 @@
-#include "validation.h"
+#include "analysis/validation.h"
+#include "layouts/rcp_reader.h"
 
 #include <gtest/gtest.h>
 

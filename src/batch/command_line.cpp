@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "options.h"
-#include "text_output.h"
+#include "batch/options.h"
+#include "batch/text_output.h"
 
 #ifndef CONVERTER_VERSION
 #define CONVERTER_VERSION "unknown"

@@ -9,12 +9,12 @@
 #include <new>
 #include <string>
 
-#include "file_conversion.h"
-#include "input_list.h"
-#include "options.h"
-#include "output_plan.h"
-#include "run.h"
-#include "text_output.h"
+#include "batch/options.h"
+#include "batch/run.h"
+#include "batch/text_output.h"
+#include "files/file_conversion.h"
+#include "files/input_list.h"
+#include "files/output_plan.h"
 
 #ifdef _WIN32
 // clang-format off

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "input_list.h"
-#include "output_plan.h"
+#include "files/input_list.h"
+#include "files/output_plan.h"
 
 namespace converter::batch {
 

@@ -1,4 +1,4 @@
-#include "run.h"
+#include "batch/run.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "file_conversion.h"
-#include "system_path.h"
-#include "text_output.h"
+#include "batch/text_output.h"
+#include "files/file_conversion.h"
+#include "files/system_path.h"
 
 #ifdef _WIN32
 #include <io.h>

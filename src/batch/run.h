@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "input_list.h"
-#include "options.h"
-#include "output_plan.h"
+#include "batch/options.h"
+#include "files/input_list.h"
+#include "files/output_plan.h"
 
 namespace converter::batch {
 

@@ -1,4 +1,4 @@
-#include "text_output.h"
+#include "batch/text_output.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "converted_writer.h"
+#include "layouts/sch_writer.h"
 
-#include "compiler.h"
+#include "instance/compiler.h"
 
 #include <cerrno>
 #include <cstdint>

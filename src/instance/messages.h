@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "instance.h"
+#include "instance/read_failure.h"
 
 namespace converter {
 

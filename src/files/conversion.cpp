@@ -1,8 +1,9 @@
-#include "conversion.h"
+#include "files/conversion.h"
+#include "layouts/rcp_reader.h"
 
 #include <cerrno>
 
-#include "converted_writer.h"
+#include "layouts/sch_writer.h"
 
 namespace converter {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "instance.h"
-#include "messages.h"
+#include "instance/instance.h"
+#include "instance/messages.h"
 
 namespace converter {
 

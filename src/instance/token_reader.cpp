@@ -1,4 +1,4 @@
-#include "token_reader.h"
+#include "instance/token_reader.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "wildcard.h"
+#include "files/wildcard.h"
 
 #include <cwctype>
 #include <string>

@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <string>
 
-#include "instance.h"
+#include "instance/instance.h"
 
 namespace converter {
 

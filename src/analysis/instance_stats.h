@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "instance.h"
+#include "instance/instance.h"
 
 namespace converter {
 

@@ -1,4 +1,4 @@
-#include "input_list.h"
+#include "files/input_list.h"
 
 #include <algorithm>
 #include <map>
@@ -8,9 +8,9 @@
 #include <windows.h>
 #endif
 
-#include "file_identity.h"
-#include "system_path.h"
-#include "wildcard.h"
+#include "files/file_identity.h"
+#include "files/system_path.h"
+#include "files/wildcard.h"
 
 namespace converter {
 namespace fs = std::filesystem;

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "conversion.h"
-#include "file_identity.h"
+#include "files/conversion.h"
+#include "files/file_identity.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "file_identity.h"
+#include "files/file_identity.h"
 
-#include "system_path.h"
+#include "files/system_path.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -14,17 +14,11 @@
 #include <cstring>
 #include <limits>
 
-#include "compiler.h"
-#include "instance.h"
+#include "instance/byte_source.h"
+#include "instance/compiler.h"
+#include "instance/read_failure.h"
 
 namespace converter {
-
-// A pull source of bytes: fills up to `capacity` bytes and returns how many it
-// gave, 0 at the end or on an error (then `error` holds errno, never 0).
-struct byte_source {
-    std::size_t (*read)(void* context, char* buffer, std::size_t capacity, int& error);
-    void* context;
-};
 
 namespace detail {
 

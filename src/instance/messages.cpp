@@ -1,4 +1,4 @@
-#include "messages.h"
+#include "instance/messages.h"
 
 #include <cstring>
 

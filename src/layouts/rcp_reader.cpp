@@ -1,61 +1,12 @@
-#include "instance.h"
-
-#include "token_reader.h"
+#include "layouts/rcp_reader.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <limits>
-#include <utility>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "instance/byte_source.h"
+#include "instance/token_reader.h"
 
 namespace converter {
-
-int_store::int_store(int_store&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
-      capacity_(std::exchange(other.capacity_, 0)) {}
-
-int_store& int_store::operator=(int_store&& other) noexcept {
-    if (this != &other) {
-        std::free(data_);
-        data_ = std::exchange(other.data_, nullptr);
-        size_ = std::exchange(other.size_, 0);
-        capacity_ = std::exchange(other.capacity_, 0);
-    }
-    return *this;
-}
-
-int_store::~int_store() { std::free(data_); }
-
-void int_store::release() {
-    std::free(data_);
-    data_ = nullptr;
-    size_ = capacity_ = 0;
-}
-
-bool int_store::reserve(std::size_t count) {
-    if (count <= capacity_) return true;
-    if (count > std::numeric_limits<std::size_t>::max() / sizeof(std::int32_t)) return false;
-    // realloc lets the C library extend a large block in place (mremap on Linux),
-    // so growing the biggest store never needs the old and the new copy at once.
-    void* grown = std::realloc(data_, count * sizeof(std::int32_t));
-    if (grown == nullptr) return false;
-    data_ = static_cast<std::int32_t*>(grown);
-    capacity_ = count;
-    return true;
-}
-
-bool int_store::grow_for(std::size_t count) {
-    if (count > std::numeric_limits<std::size_t>::max() - size_) return false;
-    const std::size_t needed = size_ + count;
-    const std::size_t doubled = capacity_ < 512 ? 1024 : capacity_ * 2;
-    return (doubled > needed && reserve(doubled)) || reserve(needed);
-}
 
 namespace {
 
@@ -145,56 +96,6 @@ read_failure read_from(token_reader& tokens, instance& result) {
     return read_failure{};
 }
 
-// Reads a descriptor directly: a read returns what has arrived, so a pipe that
-// stays open never holds back a verdict the bytes already allow, and the end of
-// a file costs one empty read.
-std::size_t read_descriptor(int descriptor, char* buffer, std::size_t capacity, int& error) {
-    for (;;) {
-#ifdef _WIN32
-        // In text mode, as the file was opened, _read turns CR LF into LF.
-        const int count = _read(descriptor, buffer, static_cast<unsigned>(capacity));
-#else
-        const ssize_t count = read(descriptor, buffer, capacity);
-#endif
-        if (count >= 0) return static_cast<std::size_t>(count);
-        if (errno != EINTR) {
-            error = errno != 0 ? errno : EIO;
-            return 0;
-        }
-    }
-}
-
-std::size_t read_from_descriptor(void* context, char* buffer, std::size_t capacity, int& error) {
-    return read_descriptor(*static_cast<int*>(context), buffer, capacity, error);
-}
-
-// Streams without a descriptor (memory streams) are read through fread.
-std::size_t read_file(void* context, char* buffer, std::size_t capacity, int& error) {
-    auto* file = static_cast<std::FILE*>(context);
-#ifdef _WIN32
-    const int descriptor = _fileno(file);
-#else
-    const int descriptor = fileno(file);
-#endif
-    if (descriptor >= 0) return read_descriptor(descriptor, buffer, capacity, error);
-    const std::size_t count = std::fread(buffer, 1, capacity, file);
-    if (count == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
-    return count;
-}
-
-struct text_cursor {
-    std::string_view text;
-};
-
-std::size_t read_text(void* context, char* buffer, std::size_t capacity, int&) {
-    auto* cursor = static_cast<text_cursor*>(context);
-    const std::size_t count = cursor->text.size() < capacity ? cursor->text.size() : capacity;
-    if (count == 0) return 0; // an empty view may have no data pointer at all
-    std::memcpy(buffer, cursor->text.data(), count);
-    cursor->text.remove_prefix(count);
-    return count;
-}
-
 read_failure read_whole(token_reader& tokens, instance& result, trailing_tokens* trailing) {
     read_failure failure = read_from(tokens, result);
     if (!failure && trailing != nullptr) {
@@ -207,18 +108,18 @@ read_failure read_whole(token_reader& tokens, instance& result, trailing_tokens*
 } // namespace
 
 read_failure read_instance(std::FILE* input, instance& result, trailing_tokens* trailing) {
-    token_reader tokens({read_file, input});
+    token_reader tokens(stream_source(input));
     return read_whole(tokens, result, trailing);
 }
 
 read_failure read_instance_from_descriptor(int input, instance& result, trailing_tokens* trailing) {
-    token_reader tokens({read_from_descriptor, &input});
+    token_reader tokens(descriptor_source(&input));
     return read_whole(tokens, result, trailing);
 }
 
 read_failure read_instance(std::string_view input, instance& result, trailing_tokens* trailing) {
     text_cursor cursor{input};
-    token_reader tokens({read_text, &cursor});
+    token_reader tokens(text_source(&cursor));
     return read_whole(tokens, result, trailing);
 }
 

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "instance.h"
-#include "instance_stats.h"
-#include "messages.h"
-#include "validation.h"
+#include "analysis/instance_stats.h"
+#include "analysis/validation.h"
+#include "instance/instance.h"
+#include "instance/messages.h"
 
 namespace converter {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "instance.h"
-#include "messages.h"
+#include "instance/instance.h"
+#include "instance/messages.h"
 
 namespace converter {
 

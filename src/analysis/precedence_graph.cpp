@@ -1,4 +1,4 @@
-#include "precedence_graph.h"
+#include "analysis/precedence_graph.h"
 
 namespace converter {
 

@@ -1,8 +1,8 @@
-#include "validation.h"
+#include "analysis/validation.h"
 
 #include <algorithm>
 
-#include "precedence_graph.h"
+#include "analysis/precedence_graph.h"
 
 namespace converter {
 namespace {

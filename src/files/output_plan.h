@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "input_list.h"
+#include "files/input_list.h"
 
 namespace converter {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "instance.h"
+#include "instance/instance.h"
 
 namespace converter {
 

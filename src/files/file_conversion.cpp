@@ -1,4 +1,4 @@
-#include "file_conversion.h"
+#include "files/file_conversion.h"
 
 #include <atomic>
 #include <cerrno>
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "conversion.h"
-#include "converted_writer.h"
-#include "system_path.h"
+#include "files/conversion.h"
+#include "files/system_path.h"
+#include "layouts/sch_writer.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

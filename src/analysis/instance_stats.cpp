@@ -1,11 +1,11 @@
-#include "instance_stats.h"
+#include "analysis/instance_stats.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
-#include "precedence_graph.h"
+#include "analysis/precedence_graph.h"
 
 namespace converter {
 namespace {

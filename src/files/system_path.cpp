@@ -1,4 +1,4 @@
-#include "system_path.h"
+#include "files/system_path.h"
 
 namespace converter {
 

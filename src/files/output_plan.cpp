@@ -1,11 +1,11 @@
-#include "output_plan.h"
+#include "files/output_plan.h"
 
 #include <cwctype>
 #include <map>
 #include <string>
 #include <unordered_map>
 
-#include "file_identity.h"
+#include "files/file_identity.h"
 
 namespace converter {
 namespace fs = std::filesystem;

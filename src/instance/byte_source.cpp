@@ -1,0 +1,67 @@
+#include "instance/byte_source.h"
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace converter {
+namespace {
+
+// Reads a descriptor directly: a read returns what has arrived, so a pipe that
+// stays open never holds back a verdict the bytes already allow, and the end of
+// a file costs one empty read.
+std::size_t read_descriptor(int descriptor, char* buffer, std::size_t capacity, int& error) {
+    for (;;) {
+#ifdef _WIN32
+        // In text mode, as the file was opened, _read turns CR LF into LF.
+        const int count = _read(descriptor, buffer, static_cast<unsigned>(capacity));
+#else
+        const ssize_t count = read(descriptor, buffer, capacity);
+#endif
+        if (count >= 0) return static_cast<std::size_t>(count);
+        if (errno != EINTR) {
+            error = errno != 0 ? errno : EIO;
+            return 0;
+        }
+    }
+}
+
+std::size_t read_from_descriptor(void* context, char* buffer, std::size_t capacity, int& error) {
+    return read_descriptor(*static_cast<int*>(context), buffer, capacity, error);
+}
+
+// Streams without a descriptor (memory streams) are read through fread.
+std::size_t read_file(void* context, char* buffer, std::size_t capacity, int& error) {
+    auto* file = static_cast<std::FILE*>(context);
+#ifdef _WIN32
+    const int descriptor = _fileno(file);
+#else
+    const int descriptor = fileno(file);
+#endif
+    if (descriptor >= 0) return read_descriptor(descriptor, buffer, capacity, error);
+    const std::size_t count = std::fread(buffer, 1, capacity, file);
+    if (count == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
+    return count;
+}
+
+std::size_t read_text(void* context, char* buffer, std::size_t capacity, int&) {
+    auto* cursor = static_cast<text_cursor*>(context);
+    const std::size_t count = cursor->text.size() < capacity ? cursor->text.size() : capacity;
+    if (count == 0) return 0; // an empty view may have no data pointer at all
+    std::memcpy(buffer, cursor->text.data(), count);
+    cursor->text.remove_prefix(count);
+    return count;
+}
+
+} // namespace
+
+byte_source stream_source(std::FILE* file) { return {read_file, file}; }
+byte_source descriptor_source(int* descriptor) { return {read_from_descriptor, descriptor}; }
+byte_source text_source(text_cursor* cursor) { return {read_text, cursor}; }
+
+} // namespace converter

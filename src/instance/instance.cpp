@@ -1,0 +1,50 @@
+#include "instance/instance.h"
+
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+namespace converter {
+
+int_store::int_store(int_store&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)) {}
+
+int_store& int_store::operator=(int_store&& other) noexcept {
+    if (this != &other) {
+        std::free(data_);
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
+    }
+    return *this;
+}
+
+int_store::~int_store() { std::free(data_); }
+
+void int_store::release() {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+}
+
+bool int_store::reserve(std::size_t count) {
+    if (count <= capacity_) return true;
+    if (count > std::numeric_limits<std::size_t>::max() / sizeof(std::int32_t)) return false;
+    // realloc lets the C library extend a large block in place (mremap on Linux),
+    // so growing the biggest store never needs the old and the new copy at once.
+    void* grown = std::realloc(data_, count * sizeof(std::int32_t));
+    if (grown == nullptr) return false;
+    data_ = static_cast<std::int32_t*>(grown);
+    capacity_ = count;
+    return true;
+}
+
+bool int_store::grow_for(std::size_t count) {
+    if (count > std::numeric_limits<std::size_t>::max() - size_) return false;
+    const std::size_t needed = size_ + count;
+    const std::size_t doubled = capacity_ < 512 ? 1024 : capacity_ * 2;
+    return (doubled > needed && reserve(doubled)) || reserve(needed);
+}
+
+} // namespace converter

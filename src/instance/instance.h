@@ -1,0 +1,75 @@
+// The in-memory project-scheduling instance: the one model every layout is
+// read into and written from.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace converter {
+
+// A growable array of 32-bit values. Unlike std::vector it never zero-fills, and it
+// grows with realloc so that large stores can be extended in place. Every failure to
+// obtain memory is reported by a false return; the store is then left unchanged.
+class int_store {
+public:
+    int_store() = default;
+    int_store(const int_store&) = delete;
+    int_store& operator=(const int_store&) = delete;
+    int_store(int_store&& other) noexcept;
+    int_store& operator=(int_store&& other) noexcept;
+    ~int_store();
+
+    // Makes room for at least `count` values in total.
+    bool reserve(std::size_t count);
+    bool push_back(std::int32_t value) {
+        std::int32_t* const slot = room(1);
+        if (slot == nullptr) return false;
+        *slot = value;
+        ++size_;
+        return true;
+    }
+    // For hot loops: makes room for `count` more values and returns where they
+    // go (nullptr when memory can't be obtained); `added` then counts those
+    // written. Growth is geometric, so appending stays linear.
+    std::int32_t* room(std::size_t count) {
+        if (capacity_ - size_ < count && !grow_for(count)) return nullptr;
+        return data_ + size_;
+    }
+    void added(std::size_t count) { size_ += count; }
+    // Frees the memory; the store is empty afterwards.
+    void release();
+
+    std::size_t size() const { return size_; }
+    std::size_t capacity() const { return capacity_; }
+    bool empty() const { return size_ == 0; }
+    const std::int32_t* begin() const { return data_; }
+    const std::int32_t* end() const { return data_ + size_; }
+    std::int32_t operator[](std::size_t index) const { return data_[index]; }
+
+private:
+    bool grow_for(std::size_t count);
+
+    std::int32_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+// One instance. Stores hold exactly the values read, in file order:
+//   durations, successor_counts: one per activity (N when the input is valid);
+//   capacities: R values; demands: R per activity, packed activity by activity;
+//   successors: the lists of all activities with a positive successor count,
+//   concatenated in activity order, each entry 0-based (the file's value minus 1).
+// Counts that are zero or negative are kept as read and only make the matching
+// loops run zero times (R <= 0: no capacities, no demands; s <= 0: no successors;
+// N <= 0: no activity records).
+struct instance {
+    std::int32_t activity_count = 0;
+    std::int32_t resource_count = 0;
+    int_store durations;
+    int_store capacities;
+    int_store demands;
+    int_store successor_counts;
+    int_store successors;
+};
+
+} // namespace converter
