@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Checks that no source file includes upward: each folder of src/ may include
 # its own headers and those of the folders below it, nothing else.
-#   instance  <  layouts, analysis  <  files  <  converter, batch
+#   instance  <  analysis  <  layouts  <  files  <  converter, batch
 # Usage: include_layers.sh SRC_DIR
 set -u
 cd "$1" || exit 1
 allowed() { # FOLDER: the folders it may include
     case $1 in
     instance) echo "instance" ;;
-    layouts) echo "instance layouts" ;;
+    layouts) echo "instance analysis layouts" ;;
     analysis) echo "instance analysis" ;;
     files) echo "instance layouts analysis files" ;;
     converter | batch) echo "instance layouts analysis files $1" ;;

@@ -10,24 +10,6 @@
 namespace converter {
 namespace {
 
-// Earliest starts, in topological order; empty when a successor is out of
-// range or the activity itself, a cycle exists or a duration is negative.
-std::vector<std::int64_t> earliest_starts(const instance& source, std::size_t activities) {
-    for (std::size_t activity = 0; activity < activities; ++activity)
-        if (source.durations[activity] < 0) return {};
-    const precedence_graph graph = build_precedence_graph(source, false);
-    if (!graph.all_arcs_kept) return {};
-    const std::vector<activity_index> order = topological_order(graph);
-    if (order.size() != activities) return {};
-    std::vector<std::int64_t> start(activities, 0);
-    for (const activity_index activity : order) {
-        const std::int64_t finish = start[activity] + source.durations[activity];
-        for (std::size_t arc = graph.successor_start[activity]; arc < graph.successor_start[activity + 1]; ++arc)
-            start[graph.successors[arc]] = std::max(start[graph.successors[arc]], finish);
-    }
-    return start;
-}
-
 // The mean resource strength over the schedule `start`: one sort of the start
 // and end events of activities that take time, then one sweep that keeps every
 // resource's running total.
@@ -146,7 +128,7 @@ instance_stats compute_stats(const instance& source) {
         stats.resource_factor = static_cast<double>(used) / static_cast<double>(pairs);
     }
 
-    const std::vector<std::int64_t> start = earliest_starts(source, activities);
+    const std::vector<std::int64_t> start = earliest_starts(source);
     if (activities > 0 && !start.empty()) {
         stats.critical_path = start[activities - 1] + source.durations[activities - 1];
         if (resources > 0) stats.resource_strength = resource_strength(source, start, resources);

@@ -1,5 +1,7 @@
 #include "analysis/precedence_graph.h"
 
+#include <algorithm>
+
 namespace converter {
 
 precedence_graph build_precedence_graph(const instance& source, bool with_predecessors) {
@@ -50,6 +52,23 @@ std::vector<activity_index> topological_order(const precedence_graph& graph) {
             if (--waiting[graph.successors[arc]] == 0) order.push_back(graph.successors[arc]);
     }
     return order;
+}
+
+std::vector<std::int64_t> earliest_starts(const instance& source) {
+    const std::size_t activities = source.activity_count > 0 ? static_cast<std::size_t>(source.activity_count) : 0;
+    for (std::size_t activity = 0; activity < activities; ++activity)
+        if (source.durations[activity] < 0) return {};
+    const precedence_graph graph = build_precedence_graph(source, false);
+    if (!graph.all_arcs_kept) return {};
+    const std::vector<activity_index> order = topological_order(graph);
+    if (order.size() != activities) return {};
+    std::vector<std::int64_t> start(activities, 0);
+    for (const activity_index activity : order) {
+        const std::int64_t finish = start[activity] + source.durations[activity];
+        for (std::size_t arc = graph.successor_start[activity]; arc < graph.successor_start[activity + 1]; ++arc)
+            start[graph.successors[arc]] = std::max(start[graph.successors[arc]], finish);
+    }
+    return start;
 }
 
 } // namespace converter

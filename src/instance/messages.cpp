@@ -47,8 +47,26 @@ message_text& message_text::append_quoted(std::string_view bytes, bool cut) {
 
 namespace {
 
+void append_phrase(message_text& message, const expected_value& expected) {
+    for (const char* text = expected.phrase; *text != '\0';) {
+        if (text[0] == '{' && (text[1] == 'a' || text[1] == 'n') && text[2] == '}') {
+            message.append_number(text[1] == 'a' ? expected.activity : expected.number);
+            text += 3;
+            continue;
+        }
+        const char* end = text + 1;
+        while (*end != '\0' && *end != '{') ++end;
+        message.append({text, static_cast<std::size_t>(end - text)});
+        text = end;
+    }
+}
+
 void append_expected(message_text& message, const expected_value& expected) {
     using value_kind = expected_value::kind;
+    if (expected.phrase != nullptr) {
+        append_phrase(message, expected);
+        return;
+    }
     switch (expected.what) {
     case value_kind::activity_count: message.append("the activity count"); return;
     case value_kind::resource_count: message.append("the resource count"); return;
@@ -96,6 +114,11 @@ message_text describe(const read_failure& failure) {
     message.append(", found ");
     switch (failure.what) {
     case kind::end_of_file: message.append("the end of the file"); break;
+    case kind::end_of_line: message.append("the end of the line"); break;
+    case kind::unexpected:
+        message.append_quoted(failure.found_text(), failure.found_cut);
+        if (failure.reason != nullptr) message.append(", ").append(failure.reason);
+        break;
     case kind::not_an_integer:
         message.append_quoted(failure.found_text(), failure.found_cut).append(", which is not an integer");
         break;

@@ -10,7 +10,10 @@
 namespace converter {
 
 // The value the reader was looking for when it failed; activity, resource and
-// successor numbers are 1-based, as the input file counts them.
+// successor numbers are 1-based, as the input file counts them. A reader of
+// another layout words it in its own terms with `phrase`, a static text in
+// which "{a}" stands for `activity` and "{n}" for `number`
+// ("the duration of job {a}"); `what` is then ignored.
 struct expected_value {
     enum class kind {
         activity_count,
@@ -24,6 +27,7 @@ struct expected_value {
     kind what = kind::activity_count;
     std::int64_t activity = 0;
     std::int64_t number = 0;
+    const char* phrase = nullptr;
 };
 
 // Line and column, both counted from 1; the column counts bytes.
@@ -44,6 +48,8 @@ struct read_failure {
         too_many_successors,    // the successor total would exceed N x N
         out_of_memory,          // a store or the reader's buffer could not be obtained or grown
         read_error,             // the stream reported an error; system_error holds errno
+        unexpected,             // a token other than the one expected; `reason`, if any, says why
+        end_of_line,            // the line ended before the value (layouts whose lines carry meaning)
     };
     static constexpr std::size_t found_limit = 40;
 
@@ -64,6 +70,9 @@ struct read_failure {
     std::int64_t successor_total = 0;
     std::int64_t successor_limit = 0;
     int system_error = 0;
+    // For unexpected: a static text appended after the quoted token, as in
+    // `found "2", which is not 1`, or nullptr.
+    const char* reason = nullptr;
 
     explicit operator bool() const { return what != kind::none; }
     bool has_offset() const { return what != kind::none && what != kind::out_of_memory && what != kind::read_error; }

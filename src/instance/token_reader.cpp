@@ -126,6 +126,32 @@ void token_reader::describe_last_token(read_failure& failure) const {
     failure.set_found(token_start_, cut ? read_failure::found_limit : length, cut);
 }
 
+bool token_reader::next_word(std::string_view& word, bool& cut, read_failure& failure) {
+    while (is_space(*next_)) ++next_;
+    token_start_ = nullptr;
+    if (end_ - next_ < lookahead && !fill_lookahead()) {
+        token_offset_ = offset();
+        return fail_at_end(failure);
+    }
+    token_offset_ = offset_of(next_);
+    slow_token_size_ = 0;
+    slow_token_cut_ = false;
+    for (;;) {
+        for (; next_ != end_ && !is_space(*next_); ++next_) {
+            if (slow_token_size_ == read_failure::found_limit) {
+                slow_token_cut_ = true;
+                break;
+            }
+            slow_token_[slow_token_size_++] = *next_;
+        }
+        if (slow_token_cut_ || next_ != end_ || !refill(next_)) break;
+    }
+    if (!slow_token_cut_ && next_ == end_ && error_ != 0) return fail_at_end(failure);
+    word = {slow_token_, slow_token_size_};
+    cut = slow_token_cut_;
+    return true;
+}
+
 void token_reader::count_remaining(std::uint64_t& count, std::uint64_t& first_line, read_failure& failure) {
     bool in_token = false;
     do {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "instance/byte_source.h"
 #include "instance/compiler.h"
@@ -157,6 +158,14 @@ public:
         next_ = const_cast<char*>(cursor);
         return count;
     }
+
+    // Reads the next token whatever its form (for layouts with tokens that are
+    // not plain integers): `word` views its first read_failure::found_limit
+    // bytes as written, valid until the next call, and `cut` says whether it
+    // goes on (then the rest of it is not read). At the end of the input fills
+    // `failure` as next() does and returns false. describe_last_token places
+    // and quotes it.
+    bool next_word(std::string_view& word, bool& cut, read_failure& failure);
 
     // Reads on to the end of the input, counting the tokens left (any run of
     // bytes that are not white space) and noting the line of the first. A read

@@ -107,6 +107,11 @@ read_failure read_whole(token_reader& tokens, instance& result, trailing_tokens*
 
 } // namespace
 
+read_failure read_rcp(byte_source source, instance& result, trailing_tokens* trailing) {
+    token_reader tokens(source);
+    return read_whole(tokens, result, trailing);
+}
+
 read_failure read_instance(std::FILE* input, instance& result, trailing_tokens* trailing) {
     token_reader tokens(stream_source(input));
     return read_whole(tokens, result, trailing);

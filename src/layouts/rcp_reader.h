@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "instance/byte_source.h"
 #include "instance/instance.h"
 #include "instance/read_failure.h"
 
@@ -33,5 +34,7 @@ read_failure read_instance(std::string_view input, instance& result, trailing_to
 // The same from an open file descriptor (on Windows, one the C runtime opened,
 // in text mode to read as text-mode streams do).
 read_failure read_instance_from_descriptor(int input, instance& result, trailing_tokens* trailing = nullptr);
+// The same from any source, for the table of layouts.
+read_failure read_rcp(byte_source source, instance& result, trailing_tokens* trailing = nullptr);
 
 } // namespace converter

@@ -1,4 +1,4 @@
-// The writer for the converted, tab-separated layout.
+// The writer for the converted, tab-separated layout (RCPSP/max's, `sch`).
 //
 // Output layout, every field separated from the next by one tab, every line ended
 // by "\n" (a text-mode stream on Windows stores it as CR LF), N = activity_count,
@@ -17,15 +17,12 @@
 #include <string>
 
 #include "instance/instance.h"
+#include "layouts/output_buffer.h"
 
 namespace converter {
 
-struct write_failure {
-    int system_error = 0;       // errno of the write that failed; 0 when all went well
-    bool out_of_memory = false; // the writer's buffer could not be obtained; nothing was written
-    std::uint64_t bytes_written = 0;
-    explicit operator bool() const { return system_error != 0 || out_of_memory; }
-};
+// The layout into a buffer, for the table of layouts.
+void write_sch(output_buffer& buffer, const instance& source);
 
 // `source` must be as read_instance leaves it after a successful read: with N > 0,
 // N durations and successor counts, N x R demands when R > 0, and as many

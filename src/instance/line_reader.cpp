@@ -1,0 +1,77 @@
+#include "instance/line_reader.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace converter {
+namespace {
+
+constexpr std::size_t initial_capacity = std::size_t{1} << 16;
+
+const char* find_line_end(const char* begin, const char* end) {
+    for (; begin != end; ++begin)
+        if (*begin == '\n' || *begin == '\r') return begin;
+    return end;
+}
+
+} // namespace
+
+line_reader::line_reader(byte_source source)
+    : source_(source), buffer_(static_cast<char*>(std::malloc(initial_capacity))), capacity_(initial_capacity),
+      next_(buffer_), end_(buffer_) {}
+
+line_reader::~line_reader() { std::free(buffer_); }
+
+// Keeps the unread bytes, moved to the front (the buffer doubled when they fill
+// it), and reads more after them. False when nothing more came.
+bool line_reader::refill() {
+    if (at_end_) return false;
+    const auto kept = static_cast<std::size_t>(end_ - next_);
+    buffer_offset_ += static_cast<std::uint64_t>(next_ - buffer_);
+    std::memmove(buffer_, next_, kept);
+    if (kept == capacity_) {
+        char* const grown = static_cast<char*>(std::realloc(buffer_, capacity_ * 2));
+        if (grown == nullptr) {
+            out_of_memory_ = true;
+            return false;
+        }
+        buffer_ = grown;
+        capacity_ *= 2;
+    }
+    next_ = buffer_;
+    end_ = buffer_ + kept;
+    const std::size_t count = source_.read(source_.context, end_, capacity_ - kept, error_);
+    end_ += count;
+    if (count == 0) at_end_ = true;
+    return count != 0;
+}
+
+bool line_reader::next(std::string_view& line) {
+    if (buffer_ == nullptr || out_of_memory_) return false;
+    std::size_t scanned = 0;
+    for (;;) {
+        const char* const line_end = find_line_end(next_ + scanned, end_);
+        // A CR at the end of what has arrived may be the start of CR LF.
+        if (line_end != end_ && !(*line_end == '\r' && line_end + 1 == end_ && !at_end_)) {
+            line = {next_, static_cast<std::size_t>(line_end - next_)};
+            line_offset_ = buffer_offset_ + static_cast<std::uint64_t>(next_ - buffer_);
+            ++line_number_;
+            next_ = const_cast<char*>(line_end) +
+                    (*line_end == '\r' && line_end + 1 != end_ && line_end[1] == '\n' ? 2 : 1);
+            return true;
+        }
+        scanned = static_cast<std::size_t>(line_end - next_);
+        // A CR waiting for its next byte is a line end of its own at the end of the input.
+        const bool nothing_found = line_end == end_;
+        if (!refill() && (nothing_found || error_ != 0 || out_of_memory_)) break;
+    }
+    if (error_ != 0 || out_of_memory_ || next_ == end_) return false;
+    // The last line, without a line end.
+    line = {next_, static_cast<std::size_t>(end_ - next_)};
+    line_offset_ = buffer_offset_ + static_cast<std::uint64_t>(next_ - buffer_);
+    ++line_number_;
+    next_ = end_;
+    return true;
+}
+
+} // namespace converter

@@ -1,0 +1,451 @@
+#include "layouts/sm_reader.h"
+
+#include <cstdio>
+#include <limits>
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "instance/line_reader.h"
+#include "instance/number_text.h"
+
+namespace converter {
+namespace {
+
+using kind = read_failure::kind;
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool starts_with(std::string_view text, std::string_view start) { return text.substr(0, start.size()) == start; }
+
+// A line of one repeated byte: the separators of `*` and `-`.
+bool is_separator(std::string_view text) {
+    if (text.empty() || (text[0] != '*' && text[0] != '-')) return false;
+    for (const char c : text)
+        if (c != text[0]) return false;
+    return true;
+}
+
+struct field {
+    std::string_view text;
+    std::size_t column; // from 0, in the line
+};
+
+// The instance holds one project with one mode per job and renewable resources.
+constexpr const char* one_mode = "which is not 1: the instance holds one mode per job";
+
+class sm_parser {
+public:
+    sm_parser(line_reader& lines, instance& result) : lines_(lines), result_(result) {}
+
+    read_failure run(trailing_tokens* trailing) {
+        if (!lines_.ready()) return memory_failure();
+        try {
+            if (read_sections() && trailing != nullptr) count_trailing(*trailing);
+        } catch (const std::bad_alloc&) {
+            return memory_failure();
+        }
+        return failure_;
+    }
+
+private:
+    // Lines that are not blank and not separators; false at the end of the
+    // input (failure_ then holds a read error or running out of memory).
+    bool next_line() {
+        for (;;) {
+            if (!lines_.next(line_)) {
+                if (lines_.out_of_memory()) failure_.what = kind::out_of_memory;
+                if (lines_.error() != 0) {
+                    failure_.what = kind::read_error;
+                    failure_.system_error = lines_.error();
+                }
+                at_end_ = true;
+                return false;
+            }
+            last_length_ = line_.size();
+            const std::string_view text = trimmed(line_);
+            if (!text.empty() && !is_separator(text)) {
+                split();
+                return true;
+            }
+        }
+    }
+
+    void split() {
+        fields_.clear();
+        std::size_t position = 0;
+        while (position < line_.size()) {
+            while (position < line_.size() && is_blank(line_[position])) ++position;
+            const std::size_t start = position;
+            while (position < line_.size() && !is_blank(line_[position])) ++position;
+            if (position != start) fields_.push_back({line_.substr(start, position - start), start});
+        }
+    }
+
+    bool fail(kind what, std::size_t column, std::string_view found, const char* phrase, std::int64_t activity = 0,
+              std::int64_t number = 0, const char* reason = nullptr) {
+        if (failure_.what == kind::read_error || failure_.what == kind::out_of_memory) return false;
+        failure_.what = what;
+        lines_.place(failure_, column);
+        failure_.set_found(found.data(), found.size(), false);
+        failure_.expected = {{}, activity, number, phrase};
+        failure_.reason = reason;
+        return false;
+    }
+
+    // At the end of the input, or at the end of the line after its last field.
+    bool fail_missing(const char* phrase, std::int64_t activity = 0, std::int64_t number = 0) {
+        if (at_end_) return fail(kind::end_of_file, last_length_, {}, phrase, activity, number);
+        return fail(kind::end_of_line, line_.size(), {}, phrase, activity, number);
+    }
+
+    bool fail_field(std::size_t index, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0,
+                    const char* reason = nullptr) {
+        return fail(kind::unexpected, fields_[index].column, fields_[index].text, phrase, activity, number, reason);
+    }
+
+    // Field `index` as an integer.
+    bool number_at(std::size_t index, std::int32_t& value, const char* phrase, std::int64_t activity = 0,
+                   std::int64_t number = 0) {
+        if (index >= fields_.size()) return fail_missing(phrase, activity, number);
+        const kind verdict = parse_int32(fields_[index].text, value);
+        if (verdict == kind::none) return true;
+        return fail(verdict, fields_[index].column, fields_[index].text, phrase, activity, number);
+    }
+
+    // The field after the line's colon, as in "jobs (incl. supersource/sink ):  32";
+    // `index` is where it is among the fields.
+    bool value_after_colon(std::int32_t& value, const char* phrase, std::size_t& index) {
+        for (index = 0; index < fields_.size(); ++index) {
+            const std::string_view text = fields_[index].text;
+            const std::size_t colon = text.find(':');
+            if (colon == std::string_view::npos) continue;
+            if (colon + 1 < text.size()) {
+                const field rest{text.substr(colon + 1), fields_[index].column + colon + 1};
+                fields_.insert(fields_.begin() + static_cast<std::ptrdiff_t>(index) + 1, rest);
+            }
+            ++index;
+            return number_at(index, value, phrase);
+        }
+        return fail_missing(phrase);
+    }
+
+    bool read_header_line(std::string_view text) {
+        std::int32_t value = 0;
+        std::size_t index = 0;
+        if (starts_with(text, "projects")) {
+            const char* phrase = "the number of projects, 1";
+            if (!value_after_colon(value, phrase, index)) return false;
+            return value == 1 || fail_field(index, phrase, 0, 0, "which is not 1: the instance holds one project");
+        }
+        if (starts_with(text, "jobs")) {
+            if (!value_after_colon(value, "the number of jobs", index)) return false;
+            header_jobs_ = value;
+            // Kept to be named if the rows disagree.
+            jobs_place_.what = kind::unexpected;
+            lines_.place(jobs_place_, fields_[index].column);
+            jobs_place_.set_found(fields_[index].text.data(), fields_[index].text.size(), false);
+            return true;
+        }
+        if (starts_with(text, "-")) {
+            text = trimmed(text.substr(1));
+            if (starts_with(text, "renewable")) {
+                if (!value_after_colon(value, "the number of renewable resources", index)) return false;
+                header_resources_ = value;
+                return true;
+            }
+            const bool nonrenewable = starts_with(text, "nonrenewable");
+            if (nonrenewable || starts_with(text, "doubly constrained")) {
+                const char* phrase = nonrenewable ? "the number of nonrenewable resources, 0"
+                                                  : "the number of doubly constrained resources, 0";
+                if (!value_after_colon(value, phrase, index)) return false;
+                return value == 0 ||
+                       fail_field(index, phrase, 0, 0, "which is not 0: the instance holds renewable resources only");
+            }
+        }
+        // The basedata name, the seed, the horizon and RESOURCES are not kept.
+        return starts_with(text, "file with basedata") || starts_with(text, "initial value random generator") ||
+               starts_with(text, "horizon") || text == "RESOURCES" ||
+               fail_field(0, "a header line or the PRECEDENCE RELATIONS section");
+    }
+
+    bool read_sections() {
+        // The header block and PROJECT INFORMATION, up to the precedence relations.
+        for (;;) {
+            if (!next_line()) return fail_missing("the PRECEDENCE RELATIONS section");
+            const std::string_view text = trimmed(line_);
+            if (starts_with(text, "PRECEDENCE RELATIONS")) break;
+            if (starts_with(text, "PROJECT INFORMATION")) {
+                if (!read_project_information()) return false;
+                if (starts_with(trimmed(line_), "PRECEDENCE RELATIONS")) break;
+                continue;
+            }
+            if (!read_header_line(text)) return false;
+        }
+        if (!read_precedence_relations()) return false;
+        if (!read_requests()) return false;
+        return read_availabilities();
+    }
+
+    // Its label line and one project's row; stops at the next section's label.
+    bool read_project_information() {
+        std::size_t rows = 0;
+        for (;;) {
+            if (!next_line()) return fail_missing("the PRECEDENCE RELATIONS section");
+            const std::string_view text = trimmed(line_);
+            if (starts_with(text, "PRECEDENCE RELATIONS")) return true;
+            if (starts_with(text, "pronr")) continue;
+            std::int32_t value = 0;
+            if (!number_at(0, value, "the project's number")) return false;
+            if (++rows > 1)
+                return fail_field(0, "the PRECEDENCE RELATIONS section", 0, 0,
+                                  "which starts a second project: the instance holds one");
+        }
+    }
+
+    bool read_precedence_relations() {
+        if (!next_line()) return fail_missing("the label line of PRECEDENCE RELATIONS");
+        if (!starts_with(trimmed(line_), "jobnr")) return fail_field(0, "the label line of PRECEDENCE RELATIONS");
+        const std::int64_t successor_limit =
+            header_jobs_ ? std::int64_t{*header_jobs_} * *header_jobs_ : std::numeric_limits<std::int64_t>::max();
+        std::int64_t successor_total = 0;
+        for (std::int64_t job = 1;; ++job) {
+            if (!next_line()) return fail_missing("the REQUESTS/DURATIONS section");
+            if (starts_with(trimmed(line_), "REQUESTS/DURATIONS")) {
+                jobs_ = job - 1;
+                break;
+            }
+            if (job > std::numeric_limits<std::int32_t>::max())
+                return fail_field(0, "the REQUESTS/DURATIONS section", 0, 0, "after more jobs than 32 bits count");
+            std::int32_t value = 0;
+            if (!number_at(0, value, "job {a} (the jobs in order)", job)) {
+                if (failure_.what == kind::not_an_integer)
+                    failure_.expected.phrase = "job {a} or the REQUESTS/DURATIONS section";
+                return false;
+            }
+            if (value != job) return fail_field(0, "job {a} (the jobs in order)", job);
+            if (!number_at(1, value, "the mode count of job {a}", job)) return false;
+            if (value != 1) return fail_field(1, "the mode count of job {a}", job, 0, one_mode);
+            std::int32_t count = 0;
+            if (!number_at(2, count, "the successor count of job {a}", job)) return false;
+            if (!result_.successor_counts.push_back(count)) return memory_failed();
+            if (!header_jobs_) {
+                read_failure place;
+                lines_.place(place, fields_[2].column);
+                row_places_.push_back({place.offset, place.line_ends_before, place.line_start});
+            }
+            const std::size_t listed = fields_.size() - 3;
+            const std::size_t wanted = count > 0 ? static_cast<std::size_t>(count) : 0;
+            if (count > 0 && successor_total + count > successor_limit) {
+                failure_.successor_total = successor_total + count;
+                failure_.successor_limit = successor_limit;
+                fail(kind::too_many_successors, fields_[2].column, fields_[2].text, "the successor count of job {a}",
+                     job);
+                return false;
+            }
+            successor_total += static_cast<std::int64_t>(wanted);
+            for (std::size_t position = 1; position <= wanted; ++position) {
+                std::int32_t successor = 0;
+                if (position > listed) {
+                    fail_missing("successor {n} of job {a}", job, static_cast<std::int64_t>(position));
+                    failure_.reason = nullptr;
+                    return false;
+                }
+                if (!number_at(2 + position, successor, "successor {n} of job {a}", job,
+                               static_cast<std::int64_t>(position)))
+                    return false;
+                if (successor == std::numeric_limits<std::int32_t>::min())
+                    return fail(kind::successor_out_of_range, fields_[2 + position].column, fields_[2 + position].text,
+                                "successor {n} of job {a}", job, static_cast<std::int64_t>(position));
+                if (!result_.successors.push_back(successor - 1)) return memory_failed();
+            }
+            if (listed > wanted)
+                return fail_field(3 + wanted, "the end of the row of job {a}, after its {n} successors", job,
+                                  static_cast<std::int64_t>(wanted), "beyond its successor count");
+        }
+        if (header_jobs_ && *header_jobs_ != jobs_) {
+            failure_ = jobs_place_;
+            failure_.expected = {{}, 0, jobs_, "the number of jobs, {n} as the precedence relations list"};
+            failure_.reason = "which disagrees with the rows";
+            return false;
+        }
+        // Without a header the limit is known only now: the place of the row
+        // that passed it was kept.
+        if (!header_jobs_ && successor_total > jobs_ * jobs_) {
+            std::int64_t total = 0;
+            for (std::size_t job = 0; job < row_places_.size(); ++job) {
+                const std::int32_t count = result_.successor_counts[job];
+                total += count > 0 ? count : 0;
+                if (total <= jobs_ * jobs_) continue;
+                failure_.offset = row_places_[job].offset;
+                failure_.line_ends_before = row_places_[job].line_ends_before;
+                failure_.line_start = row_places_[job].line_start;
+                char digits[16];
+                const int length = std::snprintf(digits, sizeof digits, "%d", count);
+                failure_.set_found(digits, length > 0 ? static_cast<std::size_t>(length) : 0, false);
+                failure_.what = kind::too_many_successors;
+                failure_.successor_total = total;
+                failure_.successor_limit = jobs_ * jobs_;
+                failure_.expected = {{}, static_cast<std::int64_t>(job + 1), 0, "the successor count of job {a}"};
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // "R 1" or "R1" for each renewable resource: how many.
+    bool count_labels(std::size_t first, std::int64_t& count, const char* phrase) {
+        count = 0;
+        for (std::size_t index = first; index < fields_.size(); ++index) {
+            const std::string_view text = fields_[index].text;
+            if (text[0] == 'N' || text[0] == 'D')
+                return fail_field(index, phrase, 0, 0,
+                                  text[0] == 'N' ? "a nonrenewable resource: the instance holds renewable ones only"
+                                                 : "a doubly constrained resource: the instance holds renewable ones "
+                                                   "only");
+            if (text[0] != 'R') return fail_field(index, phrase);
+            std::int32_t number = 0;
+            if (text.size() > 1) {
+                if (parse_int32(text.substr(1), number) != kind::none) return fail_field(index, phrase);
+            } else if (index + 1 < fields_.size() && parse_int32(fields_[index + 1].text, number) == kind::none) {
+                ++index;
+            } else {
+                return fail_field(index, phrase);
+            }
+            ++count;
+        }
+        return true;
+    }
+
+    bool read_requests() {
+        if (!next_line()) return fail_missing("the label line of REQUESTS/DURATIONS");
+        if (fields_.size() < 3 || fields_[0].text != "jobnr." || fields_[1].text != "mode" ||
+            fields_[2].text != "duration")
+            return fail_field(0, "the label line of REQUESTS/DURATIONS, jobnr. mode duration and the resources");
+        std::int64_t labels = 0;
+        if (!count_labels(3, labels, "the label of a renewable resource, as R 1")) return false;
+        if (header_resources_ && *header_resources_ != labels)
+            return fail(kind::unexpected, fields_.back().column, fields_.back().text,
+                        "{n} resource labels, as many as renewable resources", 0, *header_resources_,
+                        "which disagrees with the renewable count");
+        const std::int64_t resources = header_resources_ ? *header_resources_ : labels;
+        if (resources > std::numeric_limits<std::int32_t>::max()) return memory_failed();
+        result_.resource_count = static_cast<std::int32_t>(resources);
+        const auto demands = static_cast<std::size_t>(resources > 0 ? resources : 0);
+        for (std::int64_t job = 1; job <= jobs_; ++job) {
+            if (!next_line()) return fail_missing("the request row of job {a}", job);
+            std::int32_t value = 0;
+            if (!number_at(0, value, "the request row of job {a}", job)) return false;
+            if (value != job) {
+                const bool further_mode = fields_.size() == demands + 2 && job > 1;
+                return fail_field(0, "the request row of job {a}", job, 0,
+                                  further_mode ? "which starts a further mode row: the instance holds one mode per job"
+                                               : "which disagrees with the precedence relations");
+            }
+            if (!number_at(1, value, "the mode of job {a}", job)) return false;
+            if (value != 1) return fail_field(1, "the mode of job {a}", job, 0, one_mode);
+            if (!number_at(2, value, "the duration of job {a}", job)) return false;
+            if (!result_.durations.push_back(value)) return memory_failed();
+            for (std::size_t resource = 1; resource <= demands; ++resource) {
+                if (!number_at(2 + resource, value, "the demand of job {a} for resource {n}", job,
+                               static_cast<std::int64_t>(resource)))
+                    return false;
+                if (!result_.demands.push_back(value)) return memory_failed();
+            }
+            if (fields_.size() > demands + 3)
+                return fail_field(demands + 3, "the end of the request row of job {a}", job, 0,
+                                  "beyond the resources' columns");
+        }
+        return true;
+    }
+
+    bool read_availabilities() {
+        if (!next_line()) return fail_missing("the RESOURCEAVAILABILITIES section");
+        const std::string_view label = trimmed(line_);
+        if (!starts_with(label, "RESOURCEAVAILABILITIES") && !starts_with(label, "RESOURCE AVAILABILITIES")) {
+            const auto columns = static_cast<std::size_t>(result_.resource_count > 0 ? result_.resource_count : 0);
+            std::int32_t ignored = 0;
+            const bool further_mode =
+                fields_.size() == columns + 2 && parse_int32(fields_[0].text, ignored) == kind::none;
+            return fail_field(0, "the RESOURCEAVAILABILITIES section", 0, 0,
+                              further_mode ? "which starts a further mode row: the instance holds one mode per job"
+                                           : nullptr);
+        }
+        const std::size_t resources = result_.resource_count > 0 ? static_cast<std::size_t>(result_.resource_count) : 0;
+        if (resources == 0) {
+            // No labels and no capacities: the section's lines are empty, or absent.
+            return true;
+        }
+        if (!next_line()) return fail_missing("the labels of the resource availabilities");
+        std::int64_t labels = 0;
+        if (!count_labels(0, labels, "the label of a resource's availability, as R 1")) return false;
+        if (labels != static_cast<std::int64_t>(resources))
+            return fail(kind::unexpected, fields_.back().column, fields_.back().text,
+                        "{n} resource labels, as many as the request columns", 0, static_cast<std::int64_t>(resources),
+                        "which disagrees with them");
+        if (!next_line()) return fail_missing("the capacity of resource {n}", 0, 1);
+        for (std::size_t resource = 1; resource <= resources; ++resource) {
+            std::int32_t value = 0;
+            if (!number_at(resource - 1, value, "the capacity of resource {n}", 0, static_cast<std::int64_t>(resource)))
+                return false;
+            if (!result_.capacities.push_back(value)) return memory_failed();
+        }
+        if (fields_.size() > resources)
+            return fail_field(resources, "the end of the capacities, after {n}", 0,
+                              static_cast<std::int64_t>(resources), "beyond the resources");
+        return true;
+    }
+
+    void count_trailing(trailing_tokens& trailing) {
+        trailing = trailing_tokens{};
+        while (next_line()) {
+            if (trailing.count == 0) trailing.first_line = lines_.line_number();
+            trailing.count += fields_.size();
+        }
+    }
+
+    read_failure memory_failure() {
+        read_failure failure;
+        failure.what = kind::out_of_memory;
+        return failure;
+    }
+
+    bool memory_failed() {
+        failure_ = memory_failure();
+        return false;
+    }
+
+    line_reader& lines_;
+    instance& result_;
+    read_failure failure_;
+    std::string_view line_;
+    std::size_t last_length_ = 0;
+    bool at_end_ = false;
+    std::vector<field> fields_;
+    std::int64_t jobs_ = 0;
+    std::optional<std::int32_t> header_jobs_;
+    read_failure jobs_place_; // where the header's jobs count is
+    struct row_place {
+        std::uint64_t offset, line_ends_before, line_start;
+    };
+    std::vector<row_place> row_places_; // without a header: each row's successor count
+    std::optional<std::int64_t> header_resources_;
+};
+
+} // namespace
+
+read_failure read_sm(byte_source source, instance& result, trailing_tokens* trailing) {
+    result = instance{};
+    line_reader lines(source);
+    read_failure failure = sm_parser(lines, result).run(trailing);
+    if (!failure) result.activity_count = static_cast<std::int32_t>(result.durations.size());
+    return failure;
+}
+
+} // namespace converter

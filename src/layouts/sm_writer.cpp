@@ -1,0 +1,180 @@
+#include "layouts/sm_writer.h"
+
+#include <vector>
+
+#include "analysis/precedence_graph.h"
+
+namespace converter {
+namespace {
+
+constexpr char stars[] = "************************************************************************\n";
+constexpr char dashes[] = "------------------------------------------------------------------------\n";
+
+void put_text(output_buffer& buffer, std::string_view text) {
+    char* out = buffer.room(text.size());
+    std::memcpy(out, text.data(), text.size());
+    buffer.commit(out + text.size());
+}
+
+// Decimal digits of a value of up to 64 bits, into `digits`; returns their count.
+std::size_t format_wide(char (&digits)[24], std::int64_t value) {
+    char* end = digits;
+    if (value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max())
+        return static_cast<std::size_t>(put_int(digits, static_cast<std::int32_t>(value)) - digits);
+    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    char reversed[24];
+    std::size_t count = 0;
+    do {
+        reversed[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) *end++ = '-';
+    while (count != 0) *end++ = reversed[--count];
+    return static_cast<std::size_t>(end - digits);
+}
+
+// R(width): right-aligned in `width` columns; with `spaced`, a number that fills
+// or overflows them gets one blank before it. At most 25 bytes.
+CONVERTER_ALWAYS_INLINE char* put_right(char* out, std::int64_t value, std::size_t width, bool spaced) {
+    char digits[24];
+    const std::size_t length = format_wide(digits, value);
+    std::size_t blanks = length < width ? width - length : 0;
+    if (spaced && length >= width) blanks = 1;
+    std::memset(out, ' ', blanks);
+    std::memcpy(out + blanks, digits, length);
+    return out + blanks + length;
+}
+
+void put_right_line(output_buffer& buffer, std::int64_t value, std::size_t width, bool spaced) {
+    buffer.commit(put_right(buffer.room(32), value, width, spaced));
+}
+
+void put_line_end(output_buffer& buffer) { put_text(buffer, "\n"); }
+
+// "  R 1  R 2 ...": R2 of each resource number, after "  R".
+void put_labels(output_buffer& buffer, std::size_t resources) {
+    for (std::size_t resource = 1; resource <= resources; ++resource) {
+        char* out = buffer.room(32);
+        std::memcpy(out, "  R", 3);
+        buffer.commit(put_right(out + 3, static_cast<std::int64_t>(resource), 2, false));
+    }
+}
+
+// Each value R(width) with a blank when it fills its column; `plus` is added.
+void put_column_values(output_buffer& buffer, const std::int32_t* values, std::size_t count, std::size_t width,
+                       std::int64_t plus) {
+    put_fields(buffer, count, [values, width, plus](char* out) mutable {
+        return put_right(out, std::int64_t{*values++} + plus, width, true);
+    });
+}
+
+std::int64_t mpm_time(const instance& source) {
+    if (source.activity_count <= 0) return 0;
+    const std::vector<std::int64_t> start = earliest_starts(source);
+    const auto last = static_cast<std::size_t>(source.activity_count - 1);
+    return start.empty() ? 0 : start[last] + source.durations[last];
+}
+
+} // namespace
+
+bool sm_can_hold(const instance& source, message_text& why) {
+    if (source.activity_count < 0) {
+        why = message_text("the activity count is negative (").append_number(source.activity_count).append(")");
+        return false;
+    }
+    if (source.resource_count < 0) {
+        why = message_text("the resource count is negative (").append_number(source.resource_count).append(")");
+        return false;
+    }
+    for (std::size_t activity = 0; activity < static_cast<std::size_t>(source.activity_count); ++activity)
+        if (source.successor_counts[activity] < 0) {
+            why = message_text("activity ")
+                      .append_number(static_cast<std::int64_t>(activity + 1))
+                      .append(" has a negative successor count (")
+                      .append_number(source.successor_counts[activity])
+                      .append(")");
+            return false;
+        }
+    return true;
+}
+
+void write_sm(output_buffer& buffer, const instance& source) {
+    const std::int64_t jobs = source.activity_count;
+    const auto activities = static_cast<std::size_t>(source.activity_count);
+    const auto resources = static_cast<std::size_t>(source.resource_count);
+    std::int64_t horizon = 0;
+    for (std::size_t activity = 0; activity < activities; ++activity) horizon += source.durations[activity];
+    const std::int64_t due_date = mpm_time(source);
+
+    put_text(buffer, stars);
+    put_text(buffer, "file with basedata            : \n"
+                     "initial value random generator: 0\n");
+    put_text(buffer, stars);
+    put_text(buffer, "projects                      :  1\n"
+                     "jobs (incl. supersource/sink ):  ");
+    put_right_line(buffer, jobs, 0, false);
+    put_text(buffer, "\nhorizon                       :  ");
+    put_right_line(buffer, horizon, 0, false);
+    put_text(buffer, "\nRESOURCES\n"
+                     "  - renewable                 :  ");
+    put_right_line(buffer, source.resource_count, 0, false);
+    put_text(buffer, "   R\n"
+                     "  - nonrenewable              :  0   N\n"
+                     "  - doubly constrained        :  0   D\n");
+    put_text(buffer, stars);
+    put_text(buffer, "PROJECT INFORMATION:\n"
+                     "pronr.  #jobs rel.date duedate tardcost  MPM-Time\n"
+                     "    1");
+    put_right_line(buffer, jobs - 2, 7, true);
+    put_right_line(buffer, 0, 7, true);
+    put_right_line(buffer, due_date, 9, true);
+    put_right_line(buffer, 0, 9, true);
+    put_right_line(buffer, due_date, 9, true);
+    put_line_end(buffer);
+    put_text(buffer, stars);
+
+    put_text(buffer, "PRECEDENCE RELATIONS:\n"
+                     "jobnr.    #modes  #successors   successors\n");
+    const std::int32_t* successor = source.successors.begin();
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        const std::int32_t count = source.successor_counts[activity];
+        char* out = put_right(buffer.room(96), static_cast<std::int64_t>(activity + 1), 4, false);
+        out = put_right(out, 1, 9, true);
+        out = put_right(out, count, 11, true);
+        std::memcpy(out, "        ", 8);
+        buffer.commit(out + 8);
+        put_column_values(buffer, successor, static_cast<std::size_t>(count), 4, 1);
+        successor += count;
+        put_line_end(buffer);
+    }
+    put_text(buffer, stars);
+
+    put_text(buffer, "REQUESTS/DURATIONS:\n"
+                     "jobnr. mode duration");
+    put_labels(buffer, resources);
+    put_line_end(buffer);
+    put_text(buffer, dashes);
+    const std::int32_t* demand = source.demands.begin();
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        char* out = put_right(buffer.room(96), static_cast<std::int64_t>(activity + 1), 3, false);
+        std::memcpy(out, "  ", 2);
+        out = put_right(out + 2, 1, 5, true);
+        std::memcpy(out, "    ", 4);
+        out = put_right(out + 4, source.durations[activity], 2, false);
+        std::memcpy(out, "   ", 3);
+        buffer.commit(out + 3);
+        put_column_values(buffer, demand, resources, 5, 0);
+        demand += resources;
+        put_line_end(buffer);
+    }
+    put_text(buffer, stars);
+
+    put_text(buffer, "RESOURCEAVAILABILITIES:\n");
+    put_labels(buffer, resources);
+    put_line_end(buffer);
+    put_column_values(buffer, source.capacities.begin(), resources, 5, 0);
+    put_line_end(buffer);
+    put_text(buffer, stars);
+}
+
+} // namespace converter

@@ -1,0 +1,31 @@
+// The writer of PSPLIB's single-mode layout (`sm`), line for line as PSPLIB's
+// own files are written, so that every reader written for PSPLIB reads it:
+// 2N + 27 lines, each ended by "\n" (CR LF through a text-mode stream on
+// Windows). The fields PSPLIB right-aligns keep their widths; a number that
+// fills or overflows its column (in PROJECT INFORMATION's fields 2 to 6, the
+// mode and successor counts, each successor, each demand, each capacity) gets
+// one blank before it, so that numbers never run together. What a Patterson
+// instance does not hold is written as PSPLIB's neutral value: an empty
+// basedata name, seed 0, tardiness cost 0. The horizon is the sum of all
+// durations; the due date and the MPM time are the earliest finish of job N
+// when every job starts at the latest finish of its predecessors (0 without
+// any), 0 where no such schedule exists. With R = 0 the resource label line
+// of RESOURCEAVAILABILITIES and the capacities line are empty.
+#pragma once
+
+#include "instance/instance.h"
+#include "instance/messages.h"
+#include "layouts/output_buffer.h"
+
+namespace converter {
+
+// False, with the reason in `why` ("activity 4 has a negative successor count
+// (-2)"), when the layout can't hold `source`: a negative successor count, a
+// negative activity or resource count.
+bool sm_can_hold(const instance& source, message_text& why);
+
+// `source` must be one that sm_can_hold accepts. Throws std::bad_alloc when the
+// schedule for the MPM time can't get its memory.
+void write_sm(output_buffer& buffer, const instance& source);
+
+} // namespace converter
