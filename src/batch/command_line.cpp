@@ -10,6 +10,7 @@
 
 #include "batch/options.h"
 #include "batch/text_output.h"
+#include "layouts/formats.h"
 
 #ifndef CONVERTER_VERSION
 #define CONVERTER_VERSION "unknown"
@@ -30,6 +31,8 @@ constexpr option_spec known_options[] = {
     {'r', "recursive", nullptr},
     {'i', "include", "a pattern"},
     {'j', "jobs", "a number from 1 to 1024"},
+    {0, "from", "a layout"},
+    {0, "to", "a layout"},
     {'u', "update", nullptr},
     {0, "check", nullptr},
     {0, "stats", nullptr},
@@ -37,6 +40,19 @@ constexpr option_spec known_options[] = {
     {'h', "help", nullptr},
     {0, "version", nullptr},
 };
+
+// "rcp, sch or sm": the layouts that can be read (or written).
+std::string layout_names(bool written) {
+    std::vector<std::string> names;
+    for (const layout_format* format = formats_begin(); format != formats_end(); ++format)
+        if (written ? format->write != nullptr : format->read != nullptr) names.emplace_back(format->name);
+    std::string text;
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        if (index != 0) text += index + 1 == names.size() ? " or " : ", ";
+        text += names[index];
+    }
+    return text;
+}
 
 const option_spec* find_long(std::string_view name) {
     for (const option_spec& option : known_options)
@@ -126,6 +142,17 @@ bool check_value(std::string_view written, const option_spec& option, std::strin
         error = needs(written, option, value);
         return false;
     }
+    const std::string_view name = option.long_name;
+    if (name == "from" || name == "to") {
+        const bool to = name == "to";
+        const layout_format* format = find_format(value);
+        if (format == nullptr || (to ? format->write == nullptr : format->read == nullptr)) {
+            error = std::string(written) + " needs a layout (" + layout_names(to) + "), not \"" + std::string(value) +
+                    "\".";
+            return false;
+        }
+        (to ? parsed.layouts.to : parsed.layouts.from) = format;
+    }
     return true;
 }
 
@@ -196,9 +223,10 @@ bool check_combination(const CLI::App& app, const options& parsed, std::string& 
         error = "--check and --stats can't be combined";
         return false;
     }
+    const bool to = app.count("--to") != 0;
     if (!parsed.converts()) {
         const char* mode = parsed.check ? "--check" : "--stats";
-        const char* given = output_dir ? "-o" : suffix ? "-s" : parsed.update ? "-u" : nullptr;
+        const char* given = output_dir ? "-o" : suffix ? "-s" : parsed.update ? "-u" : to ? "--to" : nullptr;
         if (given != nullptr) {
             error = std::string(given) + " does nothing with " + mode + ", which writes no output files";
             return false;
@@ -211,8 +239,8 @@ bool check_combination(const CLI::App& app, const options& parsed, std::string& 
             return false;
         }
     }
-    if (parsed.converts() && !parsed.standard_streams() && !output_dir && !suffix) {
-        error = "give -o DIR or -s SUFFIX: without -o, outputs go beside their inputs and need a suffix";
+    if (parsed.converts() && !parsed.standard_streams() && !output_dir && !suffix && !to) {
+        error = "give -o DIR, -s SUFFIX or --to LAYOUT: without -o, outputs go beside their inputs and need a suffix";
         return false;
     }
     return true;
@@ -255,6 +283,15 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option("-j,--jobs", jobs, "convert N files at once, 1 to 1024 (default: one per processor)")
         ->type_name("N");
+    std::string from, to;
+    app.add_option("--from", from,
+                   "read every input in LAYOUT (" + layout_names(false) +
+                       "); without it, each input's extension tells, else its content")
+        ->type_name("LAYOUT");
+    app.add_option("--to", to,
+                   "write every output in LAYOUT (" + layout_names(true) +
+                       "; default sch), with the layout's extension unless -s is given")
+        ->type_name("LAYOUT");
     app.add_flag("-u,--update", parsed.update,
                  "skip each input whose output exists and is at least as new as the input");
     app.add_flag("--check", parsed.check, "read and validate every input, write nothing");
@@ -263,12 +300,20 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     app.add_flag("-q,--quiet", parsed.quiet, "print only failures (and findings)");
     app.set_version_flag("--version", "converter-batch " CONVERTER_VERSION);
     app.add_option("INPUT", inputs, "instance files and directories")->type_name("");
-    app.footer("Without -o, outputs go beside their inputs and -s is required.\n"
-               "Exit status:\n"
-               "  0    every file converted (or skipped), checked without findings, or measured\n"
-               "  1    any file failed or had findings, or standard output could not be written\n"
-               "  2    a usage error, a refused plan, or no input files\n"
-               "  130  interrupted (128 + the signal's number: 143 for SIGTERM, 141 for a closed pipe)");
+    std::string layouts = "Layouts:\n";
+    for (const layout_format* format = formats_begin(); format != formats_end(); ++format) {
+        layouts += "  " + std::string(format->name) + std::string(6 - std::string_view(format->name).size(), ' ') +
+                   format->extension + std::string(6 - std::string_view(format->extension).size(), ' ') + format->title;
+        if (format->read == nullptr) layouts += " (written only)";
+        if (format->write == nullptr) layouts += " (read only)";
+        layouts += "\n";
+    }
+    app.footer(layouts + "Without -o, outputs go beside their inputs and -s (or --to) is required.\n"
+                         "Exit status:\n"
+                         "  0    every file converted (or skipped), checked without findings, or measured\n"
+                         "  1    any file failed or had findings, or standard output could not be written\n"
+                         "  2    a usage error, a refused plan, or no input files\n"
+                         "  130  interrupted (128 + the signal's number: 143 for SIGTERM, 141 for a closed pipe)");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -285,7 +330,10 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     for (const std::string& input : inputs) parsed.inputs.push_back(path_from_argument(input));
     for (const std::string& pattern : include) parsed.listing.include.push_back(path_from_argument(pattern));
     if (app.count("--output-dir") != 0) parsed.plan.output_directory = path_from_argument(output_directory);
-    if (app.count("--suffix") != 0) parsed.plan.suffix = path_from_argument(suffix);
+    if (app.count("--suffix") != 0)
+        parsed.plan.suffix = path_from_argument(suffix);
+    else if (app.count("--to") != 0)
+        parsed.plan.suffix = path_from_argument(parsed.layouts.to->extension);
 
     if (parsed.inputs.empty()) {
         error = "missing INPUT";

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file_conversion.h"
 #include "files/input_list.h"
 #include "files/output_plan.h"
 
@@ -18,7 +19,8 @@ struct options {
     bool check = false;
     bool stats = false;
     bool quiet = false;
-    bool update = false; // skip inputs whose output exists and is at least as new
+    bool update = false;   // skip inputs whose output exists and is at least as new
+    layout_choice layouts; // --from (none: each input's own) and --to (sch by default)
 
     // Whether outputs are written at all.
     bool converts() const { return !check && !stats; }
@@ -41,9 +43,12 @@ enum class parse_result {
 //     argument), a value attached with `=` to a short option (`-s=.x`), a
 //     suffix holding a directory separator, a job count that is not a whole
 //     number from 1 to 1024: `-j needs a number from 1 to 1024, not "abc".`;
-//   - options that would do nothing: -o or -s or -u with --check or --stats, -o,
-//     -s or -u with -, --check with --stats;
+//   - --from or --to naming no layout that can be read or written:
+//     `--to needs a layout (rcp, sch or sm), not "xyz".`;
+//   - options that would do nothing: -o, -s, -u or --to with --check or
+//     --stats, -o, -s or -u with -, --check with --stats;
 //   - no INPUT, - beside other INPUTs, and a conversion without -o or -s.
+// With --to and without -s, each output's extension becomes the layout's own.
 // The caller prints it with the usage text.
 parse_result parse_command_line(int argc, const char* const* argv, options& parsed, std::string& error);
 

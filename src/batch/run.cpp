@@ -303,8 +303,8 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             return failure(fs::is_directory(system_path(input.path)) ? "Can't read the directory: "
                                                                      : "Can't open the input file: ",
                            input.error);
-        if (request.check) return check_file(input.path, scratch, finding_limit);
-        if (request.stats) return measure_file(input.path, scratch);
+        if (request.check) return check_file(input.path, scratch, finding_limit, request.layouts.from);
+        if (request.stats) return measure_file(input.path, scratch, request.layouts.from);
         const fs::path& output = plan.outputs[index];
         const auto directory_error = directory_errors.find(output.parent_path());
         if (directory_error != directory_errors.end()) {
@@ -318,7 +318,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             result.skipped = true;
             return result;
         }
-        return convert_file(input.path, output, scratch);
+        return convert_file(input.path, output, scratch, request.layouts);
     };
     const auto work = [&] {
         instance scratch;
@@ -409,9 +409,9 @@ int run_standard_streams(const options& request) {
     shared_state.total.store(1);
     shared_state.quiet.store(request.quiet);
     instance scratch;
-    const file_result result = request.check   ? check_standard_input(scratch, finding_limit)
-                               : request.stats ? measure_standard_input(scratch)
-                                               : convert_standard_streams(scratch);
+    const file_result result = request.check   ? check_standard_input(scratch, finding_limit, request.layouts.from)
+                               : request.stats ? measure_standard_input(scratch, request.layouts.from)
+                                               : convert_standard_streams(scratch, request.layouts);
     shared_state.finished.store(1);
     if (request.stats) write_text(stdout, std::string(stats_csv_header()) + "\n");
     totals counts;

@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "files/conversion.h"
 #include "files/system_path.h"
-#include "layouts/sch_writer.h"
+#include "instance/byte_source.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -166,8 +165,37 @@ bool is_directory_wide(int error) {
     }
 }
 
+// Reads an open input in the layout `from` or, without it, in the one its name's
+// extension or else its first bytes tell; fills `message` on failure.
+bool read_in_layout(int descriptor, const fs::path& name, const layout_format* from, instance& scratch,
+                    message_text& message, trailing_tokens* trailing) {
+    lookahead_source input(descriptor_source(&descriptor));
+    if (from == nullptr && !name.empty()) from = format_of_extension(name);
+    if (from == nullptr) from = &format_of_content(input.peek(content_sample_size, content_sample_lines));
+    const read_failure failure = from->read(input.source(), scratch, trailing);
+    if (failure) message = describe(failure);
+    return !failure;
+}
+
+// "Can't write the sm layout: <why>." when the layout can't hold the instance.
+bool holds(const layout_format& to, const instance& scratch, message_text& message) {
+    message_text why;
+    if (to.can_hold == nullptr || to.can_hold(scratch, why)) return true;
+    message = message_text("Can't write the ").append(to.name).append(" layout: ").append(why.view()).append(".");
+    return false;
+}
+
+int standard_input_descriptor() {
+#ifdef _WIN32
+    return _fileno(stdin);
+#else
+    return STDIN_FILENO;
+#endif
+}
+
 // Reads the input file into `scratch`; fills `result` on failure.
-bool read_file(const fs::path& input, instance& scratch, file_result& result, trailing_tokens* trailing = nullptr) {
+bool read_file(const fs::path& input, instance& scratch, file_result& result, trailing_tokens* trailing,
+               const layout_format* from) {
     const int descriptor = open_for_reading(input);
     if (descriptor < 0) {
         result.failed = true;
@@ -176,7 +204,7 @@ bool read_file(const fs::path& input, instance& scratch, file_result& result, tr
         return false;
     }
     result.bytes_in = size_of(descriptor);
-    const bool read = read_stream(descriptor, scratch, result.message, trailing);
+    const bool read = read_in_layout(descriptor, input, from, scratch, result.message, trailing);
     close_descriptor(descriptor);
     result.failed = !read;
     return read;
@@ -203,10 +231,15 @@ void measure_into(const instance& scratch, file_result& result) {
 
 } // namespace
 
-file_result convert_file(const fs::path& input, const fs::path& output, instance& scratch) {
+file_result convert_file(const fs::path& input, const fs::path& output, instance& scratch,
+                         const layout_choice& layouts) {
     file_result result;
     try {
-        if (!read_file(input, scratch, result)) return result;
+        if (!read_file(input, scratch, result, nullptr, layouts.from)) return result;
+        if (!holds(*layouts.to, scratch, result.message)) {
+            result.failed = true;
+            return result;
+        }
         temporary_slot& slot = own_slot();
         const fs::path system_output = system_path(output);
         int descriptor = -1;
@@ -225,7 +258,13 @@ file_result convert_file(const fs::path& input, const fs::path& output, instance
             return result;
         }
         std::uint64_t written_bytes = 0;
-        const bool written = write_stream(descriptor, scratch, result.message, written_bytes);
+        const write_failure write = write_layout_to_descriptor(descriptor, layouts.to->write, scratch);
+        written_bytes = write.bytes_written;
+        const bool written = !write;
+        if (write.out_of_memory)
+            result.message = message_text(out_of_memory_message);
+        else if (write)
+            result.message = describe_write_error(write.system_error);
         // What reached the file: on Windows, text mode adds a CR to each line end.
         const std::uint64_t size = written ? size_of(descriptor) : 0;
         // A file system may report a failed write only when the file is closed.
@@ -258,10 +297,11 @@ file_result convert_file(const fs::path& input, const fs::path& output, instance
 // Reads `input` and hands the instance to `then`; memory running out on the way
 // (a path's system spelling allocates) is a failure like any other.
 template <typename step>
-file_result read_file_then(const fs::path& input, instance& scratch, trailing_tokens* trailing, step then) {
+file_result read_file_then(const fs::path& input, instance& scratch, trailing_tokens* trailing,
+                           const layout_format* from, step then) {
     file_result result;
     try {
-        if (read_file(input, scratch, result, trailing)) then(result);
+        if (read_file(input, scratch, result, trailing, from)) then(result);
     } catch (const std::bad_alloc&) {
         result.failed = true;
         result.message = message_text(out_of_memory_message);
@@ -283,31 +323,32 @@ bool output_is_current(const fs::path& input, const fs::path& output) {
     }
 }
 
-file_result check_file(const fs::path& input, instance& scratch, std::size_t finding_limit) {
+file_result check_file(const fs::path& input, instance& scratch, std::size_t finding_limit, const layout_format* from) {
     trailing_tokens trailing;
-    return read_file_then(input, scratch, &trailing,
+    return read_file_then(input, scratch, &trailing, from,
                           [&](file_result& result) { validate_into(scratch, finding_limit, trailing, result); });
 }
 
-file_result measure_file(const fs::path& input, instance& scratch) {
-    return read_file_then(input, scratch, nullptr, [&](file_result& result) { measure_into(scratch, result); });
+file_result measure_file(const fs::path& input, instance& scratch, const layout_format* from) {
+    return read_file_then(input, scratch, nullptr, from, [&](file_result& result) { measure_into(scratch, result); });
 }
 
-file_result measure_standard_input(instance& scratch) {
+file_result measure_standard_input(instance& scratch, const layout_format* from) {
     file_result result;
     result.bytes_in = standard_input_size();
-    result.failed = !read_stream(stdin, scratch, result.message);
+    result.failed = !read_in_layout(standard_input_descriptor(), {}, from, scratch, result.message, nullptr);
     if (!result.failed) measure_into(scratch, result);
     return result;
 }
 
-file_result convert_standard_streams(instance& scratch) {
+file_result convert_standard_streams(instance& scratch, const layout_choice& layouts) {
     file_result result;
     result.bytes_in = standard_input_size();
-    result.failed = !read_stream(stdin, scratch, result.message);
+    result.failed = !read_in_layout(standard_input_descriptor(), {}, layouts.from, scratch, result.message, nullptr) ||
+                    !holds(*layouts.to, scratch, result.message);
     if (result.failed) return result;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    const write_failure written = write_converted(stdout, scratch);
+    const write_failure written = write_layout(stdout, layouts.to->write, scratch);
     result.bytes_out = written.bytes_written;
     if (written.out_of_memory) {
         result.failed = true;
@@ -320,11 +361,11 @@ file_result convert_standard_streams(instance& scratch) {
     return result;
 }
 
-file_result check_standard_input(instance& scratch, std::size_t finding_limit) {
+file_result check_standard_input(instance& scratch, std::size_t finding_limit, const layout_format* from) {
     file_result result;
     result.bytes_in = standard_input_size();
     trailing_tokens trailing;
-    result.failed = !read_stream(stdin, scratch, result.message, &trailing);
+    result.failed = !read_in_layout(standard_input_descriptor(), {}, from, scratch, result.message, &trailing);
     if (!result.failed) validate_into(scratch, finding_limit, trailing, result);
     return result;
 }

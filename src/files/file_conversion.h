@@ -9,8 +9,17 @@
 #include "analysis/validation.h"
 #include "instance/instance.h"
 #include "instance/messages.h"
+#include "layouts/formats.h"
 
 namespace converter {
+
+// The layouts a file is read in and written in.
+struct layout_choice {
+    // nullptr: each input's by its extension (see format_of_extension), else by
+    // its content (format_of_content).
+    const layout_format* from = nullptr;
+    const layout_format* to = &sch_format(); // must have a writer
+};
 
 struct file_result {
     bool failed = false;
@@ -36,9 +45,12 @@ struct file_result {
 // written, flushed and closed: a failure leaves no temporary file and an existing
 // output untouched. The new output gets the permissions a newly created file
 // gets. The input is opened in text mode and the output written in text mode,
-// as converter does (CR LF on Windows). `scratch` holds the instance meanwhile,
-// so that one worker reuses its memory. Never throws.
-file_result convert_file(const std::filesystem::path& input, const std::filesystem::path& output, instance& scratch);
+// as converter does (CR LF on Windows), each in the layout `layouts` chooses.
+// An instance the output's layout can't hold fails with "Can't write the sm
+// layout: <reason>." and nothing is written. `scratch` holds the instance
+// meanwhile, so that one worker reuses its memory. Never throws.
+file_result convert_file(const std::filesystem::path& input, const std::filesystem::path& output, instance& scratch,
+                         const layout_choice& layouts = {});
 
 // Whether `output` is a regular file at least as new (last write time) as
 // `input`, so that converting again can be skipped. False when either can't be
@@ -48,18 +60,20 @@ bool output_is_current(const std::filesystem::path& input, const std::filesystem
 // Reads `input` with the same reader, counting what follows the instance, and
 // when it reads, validates it, keeping the first `finding_limit` findings.
 // Never throws.
-file_result check_file(const std::filesystem::path& input, instance& scratch, std::size_t finding_limit);
+file_result check_file(const std::filesystem::path& input, instance& scratch, std::size_t finding_limit,
+                       const layout_format* from = nullptr);
 
 // Reads `input` with the same reader and, when it reads, computes its measures.
 // Never throws.
-file_result measure_file(const std::filesystem::path& input, instance& scratch);
+file_result measure_file(const std::filesystem::path& input, instance& scratch, const layout_format* from = nullptr);
 
-// The same for standard input, converting to standard output: nothing is
-// written unless the whole instance has been read. A failed write of standard
-// output gives "Writing standard output failed: <reason>." and `output_error`.
-file_result convert_standard_streams(instance& scratch);
-file_result check_standard_input(instance& scratch, std::size_t finding_limit);
-file_result measure_standard_input(instance& scratch);
+// The same for standard input (its layout told by its content unless `from`
+// names it), converting to standard output: nothing is written unless the
+// whole instance has been read. A failed write of standard output gives
+// "Writing standard output failed: <reason>." and `output_error`.
+file_result convert_standard_streams(instance& scratch, const layout_choice& layouts = {});
+file_result check_standard_input(instance& scratch, std::size_t finding_limit, const layout_format* from = nullptr);
+file_result measure_standard_input(instance& scratch, const layout_format* from = nullptr);
 
 // For an interrupt: removes every temporary file that a conversion still holds
 // and keeps any conversion from renaming one afterwards (conversions that get

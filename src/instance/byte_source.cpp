@@ -64,4 +64,34 @@ byte_source stream_source(std::FILE* file) { return {read_file, file}; }
 byte_source descriptor_source(int* descriptor) { return {read_from_descriptor, descriptor}; }
 byte_source text_source(text_cursor* cursor) { return {read_text, cursor}; }
 
+std::string_view lookahead_source::peek(std::size_t wanted, std::size_t lines) {
+    if (wanted > sample_capacity) wanted = sample_capacity;
+    std::size_t line_ends = 0;
+    for (std::size_t index = 0; index < size_; ++index) line_ends += sample_[index] == '\n';
+    while (size_ < wanted && line_ends < lines && !ended_) {
+        const std::size_t count = rest_.read(rest_.context, sample_ + size_, wanted - size_, error_);
+        if (count == 0) ended_ = true;
+        for (std::size_t index = size_; index < size_ + count; ++index) line_ends += sample_[index] == '\n';
+        size_ += count;
+    }
+    return {sample_, size_};
+}
+
+std::size_t lookahead_source::read(void* context, char* buffer, std::size_t capacity, int& error) {
+    auto* self = static_cast<lookahead_source*>(context);
+    if (self->handed_ < self->size_) {
+        const std::size_t left = self->size_ - self->handed_;
+        const std::size_t count = left < capacity ? left : capacity;
+        std::memcpy(buffer, self->sample_ + self->handed_, count);
+        self->handed_ += count;
+        return count;
+    }
+    if (self->error_ != 0) {
+        error = self->error_;
+        return 0;
+    }
+    if (self->ended_) return 0;
+    return self->rest_.read(self->rest_.context, buffer, capacity, error);
+}
+
 } // namespace converter

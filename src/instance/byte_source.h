@@ -26,4 +26,32 @@ byte_source stream_source(std::FILE* file);
 byte_source descriptor_source(int* descriptor);
 byte_source text_source(text_cursor* cursor);
 
+// A source whose first bytes are read ahead, to tell its layout, and then
+// handed on again before the rest: readers see every byte once, in order.
+class lookahead_source {
+public:
+    explicit lookahead_source(byte_source rest) : rest_(rest) {}
+    lookahead_source(const lookahead_source&) = delete;
+    lookahead_source& operator=(const lookahead_source&) = delete;
+
+    // Reads until `wanted` bytes (at most sample_capacity) or `lines` line ends
+    // have come, or the input has ended, and returns them. A read returns what
+    // the source has, so a short input is not waited for beyond its end.
+    std::string_view peek(std::size_t wanted, std::size_t lines);
+    // The bytes peeked, then the rest. Valid while this object lives.
+    byte_source source() { return {read, this}; }
+
+    static constexpr std::size_t sample_capacity = 4096;
+
+private:
+    static std::size_t read(void* context, char* buffer, std::size_t capacity, int& error);
+
+    byte_source rest_;
+    char sample_[sample_capacity];
+    std::size_t size_ = 0;
+    std::size_t handed_ = 0;
+    bool ended_ = false;
+    int error_ = 0;
+};
+
 } // namespace converter

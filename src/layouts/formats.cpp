@@ -1,0 +1,110 @@
+#include "layouts/formats.h"
+
+#include <cctype>
+
+#include "layouts/rcp_reader.h"
+#include "layouts/rcp_writer.h"
+#include "layouts/sch_reader.h"
+#include "layouts/sch_writer.h"
+#include "layouts/sm_reader.h"
+#include "layouts/sm_writer.h"
+
+namespace converter {
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Calls `visit` with each line of `text` (the last one possibly cut short)
+// until it returns false.
+template <typename visitor> void for_each_line(std::string_view text, visitor visit) {
+    while (!text.empty()) {
+        const std::size_t end = text.find_first_of("\r\n");
+        if (!visit(text.substr(0, end))) return;
+        if (end == std::string_view::npos) return;
+        text.remove_prefix(end + 1);
+    }
+}
+
+bool looks_like_sm(std::string_view start) {
+    bool first = true, found = false;
+    for_each_line(start, [&](std::string_view line) {
+        line = trimmed(line);
+        if (line.empty()) return true;
+        if (first && line.find_first_not_of('*') == std::string_view::npos) {
+            found = true;
+            return false;
+        }
+        first = false;
+        if (line.substr(0, 20) == "PRECEDENCE RELATIONS") {
+            found = true;
+            return false;
+        }
+        return true;
+    });
+    return found;
+}
+
+bool looks_like_sch(std::string_view start) {
+    std::size_t lines = 0;
+    bool bracket = false, only_numbers = true;
+    for_each_line(start, [&](std::string_view line) {
+        if (trimmed(line).empty()) return true;
+        for (const char c : line) {
+            if (c == '[' || c == ']')
+                bracket = true;
+            else if (!is_blank(c) && c != '-' && c != '+' && (c < '0' || c > '9'))
+                only_numbers = false;
+        }
+        return ++lines < content_sample_lines && only_numbers;
+    });
+    return bracket && only_numbers;
+}
+
+const layout_format formats[] = {
+    {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, nullptr, write_rcp},
+    {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, nullptr, write_sch},
+    {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, sm_can_hold, write_sm},
+};
+
+} // namespace
+
+const layout_format* formats_begin() { return formats; }
+const layout_format* formats_end() { return formats + sizeof formats / sizeof formats[0]; }
+
+const layout_format* find_format(std::string_view name) {
+    for (const layout_format* format = formats_begin(); format != formats_end(); ++format)
+        if (name == format->name) return format;
+    return nullptr;
+}
+
+const layout_format* format_of_extension(const std::filesystem::path& path) {
+    const auto extension = path.extension().native();
+    for (const layout_format* format = formats_begin(); format != formats_end(); ++format) {
+        const std::string_view own = format->extension;
+        if (extension.size() != own.size()) continue;
+        bool same = true;
+        for (std::size_t index = 0; index < own.size() && same; ++index) {
+            const auto c = static_cast<unsigned>(extension[index]);
+            same = c < 128 && std::tolower(static_cast<int>(c)) == own[index];
+        }
+        if (same) return format;
+    }
+    return nullptr;
+}
+
+const layout_format& format_of_content(std::string_view start) {
+    for (const layout_format* format = formats_begin(); format != formats_end(); ++format)
+        if (format->looks_like != nullptr && format->looks_like(start)) return *format;
+    return rcp_format();
+}
+
+const layout_format& rcp_format() { return formats[0]; }
+const layout_format& sch_format() { return formats[1]; }
+
+} // namespace converter

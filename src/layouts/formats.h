@@ -1,0 +1,60 @@
+// The table of layouts: the one place that knows which layouts exist, what
+// they are called, how a file in each is recognised, and which reader and
+// writer serve each. Everything else asks this table.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string_view>
+
+#include "instance/byte_source.h"
+#include "instance/instance.h"
+#include "instance/messages.h"
+#include "instance/read_failure.h"
+#include "layouts/output_buffer.h"
+
+namespace converter {
+
+struct layout_format {
+    const char* name;      // as --from and --to take it: "rcp"
+    const char* extension; // its files' own, with the dot: ".rcp"
+    const char* title;     // in words, for --help and messages: "Patterson's layout"
+    // Whether the first bytes of a file (see content_sample_size) are in this
+    // layout; nullptr for a layout never told by its content.
+    bool (*looks_like)(std::string_view start);
+    // Reads one instance (see read_instance for the rules every reader keeps);
+    // nullptr for a layout that is only written.
+    read_failure (*read)(byte_source source, instance& result, trailing_tokens* trailing);
+    // Whether the layout can hold `source`, the reason in `why` when not;
+    // nullptr when it holds every instance.
+    bool (*can_hold)(const instance& source, message_text& why);
+    // nullptr for a layout that is only read.
+    layout_writer write;
+};
+
+// Every layout, in the order --help lists them.
+const layout_format* formats_begin();
+const layout_format* formats_end();
+
+// The layout named `name` (as --from and --to take it), or nullptr.
+const layout_format* find_format(std::string_view name);
+
+// The layout whose extension `path` has, compared without case (".SM" is sm),
+// or nullptr.
+const layout_format* format_of_extension(const std::filesystem::path& path);
+
+// How many of a file's first bytes, or its first lines, tell its layout.
+inline constexpr std::size_t content_sample_size = 4096;
+inline constexpr std::size_t content_sample_lines = 3;
+
+// The layout of a file that starts with `start`: sm when its first line is of
+// `*` or a PRECEDENCE RELATIONS line is among them; sch when its first lines
+// hold integers with a `[` among them; rcp otherwise, so that whatever is not
+// recognised gets the rcp reader's verdict.
+const layout_format& format_of_content(std::string_view start);
+
+// The layout converter reads, and the one it writes.
+const layout_format& rcp_format();
+const layout_format& sch_format();
+
+} // namespace converter
