@@ -160,7 +160,7 @@ run_batch 2
 contains "$stderr" "converter-batch: missing INPUT"
 contains "$stderr" "Usage: converter-batch [OPTION]... INPUT..."
 run_batch 2 set
-contains "$stderr" "give -o DIR or -s SUFFIX"
+contains "$stderr" "give -o DIR, -s SUFFIX or --to LAYOUT"
 run_batch 2 -o x - set
 # Every option error in one voice: ARGUMENTS|MESSAGE.
 while IFS='|' read -r arguments message; do

@@ -58,6 +58,8 @@ bool line_reader::next(std::string_view& line) {
             ++line_number_;
             next_ = const_cast<char*>(line_end) +
                     (*line_end == '\r' && line_end + 1 != end_ && line_end[1] == '\n' ? 2 : 1);
+            ++line_ends_;
+            end_offset_ = after_last_line_end_ = buffer_offset_ + static_cast<std::uint64_t>(next_ - buffer_);
             return true;
         }
         scanned = static_cast<std::size_t>(line_end - next_);
@@ -71,6 +73,7 @@ bool line_reader::next(std::string_view& line) {
     line_offset_ = buffer_offset_ + static_cast<std::uint64_t>(next_ - buffer_);
     ++line_number_;
     next_ = end_;
+    end_offset_ = buffer_offset_ + static_cast<std::uint64_t>(end_ - buffer_);
     return true;
 }
 

@@ -42,6 +42,14 @@ public:
         failure.line_start = line_offset_;
     }
 
+    // Places `failure` at the end of the input: after the last line end, or at
+    // the end of a last line that has none.
+    void place_at_end(read_failure& failure) const {
+        failure.offset = end_offset_;
+        failure.line_ends_before = line_ends_;
+        failure.line_start = after_last_line_end_;
+    }
+
 private:
     bool refill();
 
@@ -53,6 +61,9 @@ private:
     std::uint64_t buffer_offset_ = 0; // of buffer_[0] in the input
     std::uint64_t line_number_ = 0;
     std::uint64_t line_offset_ = 0;
+    std::uint64_t line_ends_ = 0;           // in the lines returned
+    std::uint64_t after_last_line_end_ = 0; // offset of the byte after the last of them
+    std::uint64_t end_offset_ = 0;          // after the last line returned and its line end
     bool at_end_ = false;
     bool out_of_memory_ = false;
     int error_ = 0;

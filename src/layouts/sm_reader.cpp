@@ -68,7 +68,6 @@ private:
                 at_end_ = true;
                 return false;
             }
-            last_length_ = line_.size();
             const std::string_view text = trimmed(line_);
             if (!text.empty() && !is_separator(text)) {
                 split();
@@ -101,8 +100,10 @@ private:
 
     // At the end of the input, or at the end of the line after its last field.
     bool fail_missing(const char* phrase, std::int64_t activity = 0, std::int64_t number = 0) {
-        if (at_end_) return fail(kind::end_of_file, last_length_, {}, phrase, activity, number);
-        return fail(kind::end_of_line, line_.size(), {}, phrase, activity, number);
+        if (!at_end_) return fail(kind::end_of_line, line_.size(), {}, phrase, activity, number);
+        fail(kind::end_of_file, 0, {}, phrase, activity, number);
+        if (failure_.what == kind::end_of_file) lines_.place_at_end(failure_);
+        return false;
     }
 
     bool fail_field(std::size_t index, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0,
@@ -425,7 +426,6 @@ private:
     instance& result_;
     read_failure failure_;
     std::string_view line_;
-    std::size_t last_length_ = 0;
     bool at_end_ = false;
     std::vector<field> fields_;
     std::int64_t jobs_ = 0;

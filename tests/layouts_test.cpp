@@ -1,0 +1,363 @@
+// The layouts other than converter's own pair: the rcp writer, the sch reader,
+// the sm reader and writer, and the table that tells them apart.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "instance/messages.h"
+#include "layouts/formats.h"
+#include "layouts/rcp_reader.h"
+#include "layouts/sm_writer.h"
+
+namespace converter {
+namespace {
+
+std::string data_file(const std::string& name) {
+    std::ifstream file(std::string(CONVERTER_TEST_DATA) + "/" + name, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::vector<std::int32_t> values(const int_store& store) { return {store.begin(), store.end()}; }
+
+void expect_same(const instance& got, const instance& expected) {
+    EXPECT_EQ(got.activity_count, expected.activity_count);
+    EXPECT_EQ(got.resource_count, expected.resource_count);
+    EXPECT_EQ(values(got.capacities), values(expected.capacities));
+    EXPECT_EQ(values(got.durations), values(expected.durations));
+    EXPECT_EQ(values(got.demands), values(expected.demands));
+    EXPECT_EQ(values(got.successor_counts), values(expected.successor_counts));
+    EXPECT_EQ(values(got.successors), values(expected.successors));
+}
+
+// Reads `text` in `format`: "" when it reads, else the message.
+std::string read_as(const char* format, std::string_view text, instance& result) {
+    text_cursor cursor{text};
+    const read_failure failure = find_format(format)->read(text_source(&cursor), result, nullptr);
+    return failure ? std::string(describe(failure).view()) : std::string();
+}
+
+std::string written_as(const char* format, const instance& source) {
+    std::string text;
+    write_layout(text, find_format(format)->write, source);
+    return text;
+}
+
+instance rcp_instance(std::string_view text) {
+    instance result;
+    EXPECT_FALSE(read_instance(text, result)) << text;
+    return result;
+}
+
+const char* const samples[] = {"a001.txt",        "b0001.txt",  "c001.txt",  "reference_1.txt",
+                               "reference_2.txt", "J301_1.rcp", "J301_2.rcp"};
+
+TEST(layouts, give_back_every_instance_they_write) {
+    // Values at the edges of what each layout carries, beside real instances.
+    std::vector<std::string> inputs = {
+        "5 2 10 8 0 0 0 3 2 3 4 3 4 2 1 5 2 3 5 1 5 4 1 1 1 5 0 0 0 0",
+        "3 0 -7 2 2 0 -5 1 3 0 0",
+        "2 1 -3 2147483647 -2147483648 1 2147483647 -2147483647 -4 -1 0",
+        "0 3 1 2 3",
+        "-4 -2",
+        "1 0 0 0",
+        "3 1 5 0 0 2 2 2 0 0 1 1 0 0 0",
+    };
+    for (const char* name : samples) inputs.push_back(data_file(name));
+    for (const std::string& input : inputs) {
+        const instance source = rcp_instance(input);
+        for (const layout_format* format = formats_begin(); format != formats_end(); ++format) {
+            SCOPED_TRACE(std::string(format->name) + ": " + input.substr(0, 60));
+            message_text why;
+            if (format->can_hold != nullptr && !format->can_hold(source, why)) continue;
+            const std::string text = written_as(format->name, source);
+            instance back;
+            ASSERT_EQ(read_as(format->name, text, back), "");
+            expect_same(back, source);
+            // And the same bytes again.
+            EXPECT_EQ(written_as(format->name, back), text);
+        }
+    }
+}
+
+TEST(rcp_writer, writes_one_record_per_line) {
+    EXPECT_EQ(written_as("rcp", rcp_instance("5 2\n10 8\n0 0 0 3 2 3 4\n3 4 2 1 5\n2 3 5 1 5\n4 1 1 1 5\n0 0 0 0\n")),
+              "5 2\n10 8\n0 0 0 3 2 3 4\n3 4 2 1 5\n2 3 5 1 5\n4 1 1 1 5\n0 0 0 0\n");
+    // No resources: an empty capacities line; counts of zero or less list nothing.
+    EXPECT_EQ(written_as("rcp", rcp_instance("3 0  0 1 0  4 -2  1 0")), "3 0\n\n0 1 0\n4 -2\n1 0\n");
+    EXPECT_EQ(written_as("rcp", rcp_instance("-1 -5")), "-1 -5\n\n");
+}
+
+TEST(sm_writer, writes_psplib_files_as_psplib_does) {
+    for (const char* number : {"1", "2"}) {
+        SCOPED_TRACE(number);
+        const std::string written = written_as("sm", rcp_instance(data_file(std::string("J301_") + number + ".rcp")));
+        const std::string expected = data_file(std::string("j301_") + number + ".sm");
+        std::istringstream written_lines(written), expected_lines(expected);
+        std::string got, want;
+        for (int line = 1; std::getline(expected_lines, want); ++line) {
+            ASSERT_TRUE(std::getline(written_lines, got)) << "line " << line;
+            if (line == 2 || line == 3) continue; // the basedata name and the seed
+            if (line == 15) {                     // the tardiness cost
+                got.replace(28, 9, 9, ' ');
+                want.replace(28, 9, 9, ' ');
+            }
+            EXPECT_EQ(got, want) << "line " << line;
+        }
+        EXPECT_FALSE(std::getline(written_lines, got));
+        EXPECT_EQ(written.back(), '\n');
+    }
+}
+
+TEST(sm_writer, keeps_numbers_apart_beyond_psplib_ranges) {
+    // Two jobs, eleven resources, a successor of four digits, a long duration.
+    std::string input = "2 11  1 2 3 4 5 6 7 8 9 10 100000\n";
+    input += "1138 12345 0 0 0 0 0 0 0 0 0 -3  2 1000 1001\n";
+    input += "0 0 0 0 0 0 0 0 0 0 0 0  0\n";
+    const std::string written = written_as("sm", rcp_instance(input));
+    std::vector<std::string> lines;
+    std::istringstream stream(written);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 2u * 2 + 27);
+    EXPECT_EQ(lines[6], "horizon                       :  1138");
+    EXPECT_EQ(lines[14], "    1      0      0        0        0        0");
+    EXPECT_EQ(lines[18], "   1        1          2         1000 1001");
+    EXPECT_EQ(lines[19], "   2        1          0        ");
+    EXPECT_EQ(lines[22], "jobnr. mode duration  R 1  R 2  R 3  R 4  R 5  R 6  R 7  R 8  R 9  R10  R11");
+    EXPECT_EQ(lines[24], "  1      1    1138    12345    0    0    0    0    0    0    0    0    0   -3");
+    EXPECT_EQ(lines[29], "    1    2    3    4    5    6    7    8    9   10 100000");
+
+    const std::string none = written_as("sm", rcp_instance("2 0  0 1 2  0 0"));
+    EXPECT_NE(none.find("jobnr. mode duration\n---"), std::string::npos);
+    EXPECT_NE(none.find("RESOURCEAVAILABILITIES:\n\n\n****"), std::string::npos);
+    EXPECT_NE(none.find("  1      1     0   \n"), std::string::npos);
+}
+
+TEST(sm_writer, refuses_what_it_can_not_hold) {
+    const struct {
+        const char* input;
+        const char* why;
+    } cases[] = {
+        {"3 0  0 1 2  0 -2  0 0", "activity 2 has a negative successor count (-2)"},
+        {"-1 0", "the activity count is negative (-1)"},
+        {"1 -2  0 0", "the resource count is negative (-2)"},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.input);
+        message_text why;
+        EXPECT_FALSE(sm_can_hold(rcp_instance(expected.input), why));
+        EXPECT_EQ(why.view(), expected.why);
+    }
+}
+
+TEST(sm_reader, reads_psplib_files_as_their_rcp_twins) {
+    for (const char* number : {"1", "2"}) {
+        SCOPED_TRACE(number);
+        instance from_sm;
+        ASSERT_EQ(read_as("sm", data_file(std::string("j301_") + number + ".sm"), from_sm), "");
+        expect_same(from_sm, rcp_instance(data_file(std::string("J301_") + number + ".rcp")));
+    }
+}
+
+TEST(sm_reader, accepts_what_real_files_hold) {
+    const std::string psplib = data_file("j301_1.sm");
+    const instance expected = rcp_instance(data_file("J301_1.rcp"));
+    const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+        return text;
+    };
+    const std::size_t precedence = psplib.find("PRECEDENCE RELATIONS");
+    const struct {
+        const char* name;
+        std::string input;
+    } cases[] = {
+        {"CR LF", replaced(psplib, "\n", "\r\n")},
+        {"CR", replaced(psplib, "\n", "\r")},
+        {"tabs", replaced(psplib, "   ", "\t")},
+        {"trailing blanks", replaced(psplib, "\n", "  \n")},
+        {"blank lines", replaced(psplib, "\n  2 ", "\n\n  2 ")},
+        {"RESOURCE AVAILABILITIES", replaced(psplib, "RESOURCEAVAILABILITIES", "RESOURCE AVAILABILITIES")},
+        {"no header block", psplib.substr(precedence)},
+        {"another #jobs", replaced(psplib, "    1     30      0", "    1     28      0")},
+        {"no final line end", psplib.substr(0, psplib.size() - 1)},
+    };
+    for (const auto& item : cases) {
+        SCOPED_TRACE(item.name);
+        instance result;
+        ASSERT_EQ(read_as("sm", item.input, result), "");
+        expect_same(result, expected);
+    }
+}
+
+// A small sm file: 3 jobs, 1 resource, with `change` applied.
+std::string small_sm(const std::string& from = "", const std::string& to = "") {
+    std::string text = "jobs (incl. supersource/sink ):  3\n"
+                       "  - renewable                 :  1   R\n"
+                       "  - nonrenewable              :  0   N\n"
+                       "PRECEDENCE RELATIONS:\n"
+                       "jobnr.    #modes  #successors   successors\n"
+                       "   1        1          1           2\n"
+                       "   2        1          1           3\n"
+                       "   3        1          0        \n"
+                       "REQUESTS/DURATIONS:\n"
+                       "jobnr. mode duration  R 1\n"
+                       "------------------------------------------------------------------------\n"
+                       "  1      1     0       0\n"
+                       "  2      1     4       2\n"
+                       "  3      1     0       0\n"
+                       "RESOURCEAVAILABILITIES:\n"
+                       "  R 1\n"
+                       "    5\n";
+    if (!from.empty()) text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
+TEST(sm_reader, refuses_at_the_place_in_its_own_words) {
+    instance result;
+    ASSERT_EQ(read_as("sm", small_sm(), result), "");
+    const struct {
+        const char* name;
+        std::string input;
+        const char* message;
+    } cases[] = {
+        {"two projects", "projects :  2\n" + small_sm(),
+         "Invalid input at line 1, column 13: expected the number of projects, 1, found \"2\", which is not 1: the "
+         "instance holds one project."},
+        {"nonrenewable resources", small_sm(":  0   N", ":  2   N"),
+         "Invalid input at line 3, column 34: expected the number of nonrenewable resources, 0, found \"2\", which "
+         "is not 0: the instance holds renewable resources only."},
+        {"an N column", small_sm("duration  R 1\n", "duration  R 1  N 1\n"),
+         "Invalid input at line 10, column 28: expected the label of a renewable resource, as R 1, found \"N\", a "
+         "nonrenewable resource: the instance holds renewable ones only."},
+        {"two modes", small_sm("   2        1          1", "   2        2          1"),
+         "Invalid input at line 7, column 13: expected the mode count of job 2, found \"2\", which is not 1: the "
+         "instance holds one mode per job."},
+        {"a further mode row",
+         small_sm("  3      1     0       0\n", "     2     5       1\n  3      1     0       0\n"),
+         "Invalid input at line 14, column 6: expected the request row of job 3, found \"2\", which starts a further "
+         "mode row: the instance holds one mode per job."},
+        {"jobs out of order", small_sm("   2        1          1           3", "   3        1          1           3"),
+         "Invalid input at line 7, column 4: expected job 2 (the jobs in order), found \"3\"."},
+        {"a jobs count the rows disagree with", small_sm(":  3\n", ":  4\n"),
+         "Invalid input at line 1, column 34: expected the number of jobs, 3 as the precedence relations list, found "
+         "\"4\", which disagrees with the rows."},
+        {"fewer successors than counted", small_sm("          1           2\n", "          2           2\n"),
+         "Invalid input at line 6, column 37: expected successor 2 of job 1, found the end of the line."},
+        {"more successors than counted", small_sm("          1           2\n", "          1           2   3\n"),
+         "Invalid input at line 6, column 40: expected the end of the row of job 1, after its 1 successors, found "
+         "\"3\", beyond its successor count."},
+        {"request rows that disagree", small_sm("  2      1     4       2", "  4      1     4       2"),
+         "Invalid input at line 13, column 3: expected the request row of job 2, found \"4\", which disagrees with "
+         "the precedence relations."},
+        {"labels that disagree with the renewable count", small_sm("duration  R 1\n", "duration  R 1  R 2\n"),
+         "Invalid input at line 10, column 30: expected 1 resource labels, as many as renewable resources, found "
+         "\"2\", which disagrees with the renewable count."},
+        {"a demand that is not a number", small_sm("  2      1     4       2", "  2      1     4       x"),
+         "Invalid input at line 13, column 24: expected the demand of job 2 for resource 1, found \"x\", which is not "
+         "an integer."},
+        {"a missing capacity", small_sm("    5\n", ""),
+         "Invalid input at line 17, column 1: expected the capacity of resource 1, found the end of the file."},
+        {"no precedence relations", "jobs (incl. supersource/sink ):  3\n",
+         "Invalid input at line 2, column 1: expected the PRECEDENCE RELATIONS section, found the end of the file."},
+        {"an unknown line", "hello there\n",
+         "Invalid input at line 1, column 1: expected a header line or the PRECEDENCE RELATIONS section, found "
+         "\"hello\"."},
+        {"an empty file", "",
+         "Invalid input at line 1, column 1: expected the PRECEDENCE RELATIONS section, found the end of the file."},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        EXPECT_EQ(read_as("sm", expected.input, result), expected.message);
+    }
+}
+
+TEST(sch_reader, refuses_at_the_place_in_its_own_words) {
+    const std::string proper = "1\t0\t0\t0\n0\t1\t1\t1\t[0]\n1\t1\t1\t2\t[4]\n2\t1\t0\n0\t1\t0\n1\t1\t4\n2\t1\t0\n";
+    instance result;
+    ASSERT_EQ(read_as("sch", proper, result), "");
+    EXPECT_EQ(written_as("rcp", result), "3 0\n\n0 1 2\n4 1 3\n0 0\n");
+    const auto changed = [&proper](const std::string& from, const std::string& to) {
+        std::string text = proper;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    const struct {
+        const char* name;
+        std::string input;
+        const char* message;
+    } cases[] = {
+        {"a third header field", changed("1\t0\t0\t0", "1\t0\t5\t0"),
+         "Invalid input at line 1, column 5: expected the third header field, 0, found \"5\", which is not 0."},
+        {"a mode count of 2", changed("1\t1\t1\t2", "1\t2\t1\t2"),
+         "Invalid input at line 3, column 3: expected the mode count of activity 1, found \"2\", which is not 1: the "
+         "instance holds one mode per activity."},
+        {"a lag without its bracket", changed("[4]", "[4"),
+         "Invalid input at line 3, column 9: expected \"]\" after time lag 1 of activity 1, found \"[4\"."},
+        {"a lag that is a number", changed("[4]", "4"),
+         "Invalid input at line 3, column 9: expected time lag 1 of activity 1, as \"[d]\", found \"4\"."},
+        {"a lag that is not an integer", changed("[4]", "[4.5]"),
+         "Invalid input at line 3, column 9: expected time lag 1 of activity 1, found \"[4.5]\", which is not an "
+         "integer."},
+        {"a general time lag", changed("1\t1\t4\n", "1\t1\t3\n"),
+         "Invalid input at line 6, column 5: expected the duration of activity 1, 4 as its time lags say, found "
+         "\"3\", which differs: general time lags belong to RCPSP/max, which the instance can't hold."},
+        {"activities out of order", changed("1\t1\t1\t2", "2\t1\t1\t2"),
+         "Invalid input at line 3, column 1: expected the number of activity 1 in the precedence section, found "
+         "\"2\", which is not that number."},
+        {"a missing capacity", "1\t1\t0\t0\n0\t1\t0\n1\t1\t0\n2\t1\t0\n0\t1\t0\t0\n1\t1\t0\t0\n2\t1\t0\t0\n",
+         "Invalid input at line 8, column 1: expected the capacity of resource 1, found the end of the file."},
+        {"the end of the file", "1\t0\t0",
+         "Invalid input at line 1, column 6: expected the fourth header field, 0, "
+         "found the end of the file."},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        EXPECT_EQ(read_as("sch", expected.input, result), expected.message);
+    }
+    // Differing lags within an activity, and the header's N - 2 for the smallest N.
+    EXPECT_EQ(read_as("sch", "2\t0\t0\t0\n0\t1\t2\t1\t2\t[0]\t[1]\n", result),
+              "Invalid input at line 2, column 15: expected time lag 2 of activity 0 equal to its first, found "
+              "\"[1]\", which differs: general time lags belong to RCPSP/max, which the instance can't hold.");
+    ASSERT_EQ(read_as("sch", "-2147483650\t0\t0\t0\n", result), "");
+    EXPECT_EQ(result.activity_count, -2147483647 - 1);
+}
+
+TEST(formats, are_told_by_extension_and_by_content) {
+    const struct {
+        const char* path;
+        const char* format; // "" for none
+    } extensions[] = {
+        {"j301_1.sm", "sm"}, {"J301_1.SM", "sm"}, {"x.Rcp", "rcp"}, {"dir.sm/x.sch", "sch"},
+        {"x.txt", ""},       {"x", ""},           {".sm", ""},      {"x.smx", ""},
+    };
+    for (const auto& expected : extensions) {
+        SCOPED_TRACE(expected.path);
+        const layout_format* format = format_of_extension(expected.path);
+        EXPECT_EQ(format != nullptr ? format->name : "", std::string(expected.format));
+    }
+    const struct {
+        const char* start;
+        const char* format;
+    } contents[] = {
+        {"****************\nfile with basedata : x\n", "sm"},
+        {"\r\n  ******\r\n", "sm"},
+        {"PRECEDENCE RELATIONS:\njobnr.", "sm"},
+        {"30\t4\t0\t0\n0\t1\t3\t1\t2\t3\t[0]\t[0]\t[0]\n", "sch"},
+        {"5 2\n10 8\n0 0 0 3 2 3 4\n", "rcp"},
+        {"5 2\n10 8\n0 0 0 3 2 3 4\n[", "rcp"}, // a bracket only after the first lines
+        {"x [", "rcp"},
+        {"", "rcp"},
+    };
+    for (const auto& expected : contents) {
+        SCOPED_TRACE(expected.start);
+        EXPECT_STREQ(format_of_content(expected.start).name, expected.format);
+    }
+}
+
+} // namespace
+} // namespace converter
