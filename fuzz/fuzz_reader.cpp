@@ -4,7 +4,12 @@
 //   message is a sentence;
 // - the reader gives the same result from a string and from a stream;
 // - an accepted input's output, read back by the small reader below (which shares
-//   no code with the library), gives back the same instance.
+//   no code with the library), gives back the same instance;
+// - the readers of the other layouts take the same bytes without a crash, and
+//   place what they reject inside the input;
+// - every instance read, and one built from the bytes directly, goes through
+//   every layout that can hold it: written, read back, the same instance, and
+//   written again, the same bytes.
 // Built with -fsanitize=fuzzer for libFuzzer, or with replay_main.cpp to replay a
 // corpus in the ordinary test run.
 #include <cstdint>
@@ -16,6 +21,7 @@
 
 #include "instance/instance.h"
 #include "instance/messages.h"
+#include "layouts/formats.h"
 #include "layouts/rcp_reader.h"
 #include "layouts/sch_writer.h"
 
@@ -146,12 +152,104 @@ void check_stream_agrees(std::string_view input, const converter::instance& from
 }
 #endif
 
+bool same_instance(const converter::instance& left, const converter::instance& right) {
+    const auto same_store = [](const converter::int_store& a, const converter::int_store& b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t index = 0; index < a.size(); ++index)
+            if (a[index] != b[index]) return false;
+        return true;
+    };
+    return left.activity_count == right.activity_count && left.resource_count == right.resource_count &&
+           same_store(left.capacities, right.capacities) && same_store(left.durations, right.durations) &&
+           same_store(left.demands, right.demands) && same_store(left.successor_counts, right.successor_counts) &&
+           same_store(left.successors, right.successors);
+}
+
+void check_round_trips(const converter::instance& source) {
+    for (const converter::layout_format* format = converter::formats_begin(); format != converter::formats_end();
+         ++format) {
+        if (format->read == nullptr || format->write == nullptr) continue;
+        converter::message_text why;
+        if (format->can_hold != nullptr && !format->can_hold(source, why)) continue;
+        std::string text;
+        converter::write_layout(text, format->write, source);
+        converter::text_cursor cursor{text};
+        converter::instance back;
+        const converter::read_failure failure = format->read(converter::text_source(&cursor), back, nullptr);
+        if (failure) std::fprintf(stderr, "%s: %s\n", format->name, converter::describe(failure).c_str());
+        check(!failure, "a layout's reader refused its writer's output");
+        check(same_instance(back, source), "a layout's round trip changed the instance");
+        std::string again;
+        converter::write_layout(again, format->write, back);
+        check(again == text, "a layout's round trip changed the bytes");
+    }
+}
+
+// An instance made from the bytes themselves, values of every size included,
+// which no reader would have to accept first.
+void build_instance(std::string_view input, converter::instance& result) {
+    result = converter::instance{};
+    if (input.size() < 2) return;
+    std::size_t cursor = 2;
+    const auto next_value = [&]() -> std::int32_t {
+        std::uint32_t value = 0;
+        for (int byte = 0; byte < 4; ++byte)
+            value = (value << 8) | (cursor < input.size() ? static_cast<unsigned char>(input[cursor++]) : 0u);
+        // Mostly small values, sometimes any.
+        return (value & 3u) != 0 ? static_cast<std::int32_t>(value >> 2) % 40 - 5 : static_cast<std::int32_t>(value);
+    };
+    result.activity_count = static_cast<unsigned char>(input[0]) % 9;
+    result.resource_count = static_cast<unsigned char>(input[1]) % 5;
+    for (std::int32_t resource = 0; resource < result.resource_count; ++resource)
+        result.capacities.push_back(next_value());
+    std::int64_t total = 0;
+    for (std::int32_t activity = 0; activity < result.activity_count; ++activity) {
+        result.durations.push_back(next_value());
+        for (std::int32_t resource = 0; resource < result.resource_count; ++resource)
+            result.demands.push_back(next_value());
+        std::int32_t count = next_value() % 6;
+        if (total + count > std::int64_t{result.activity_count} * result.activity_count) count = 0;
+        result.successor_counts.push_back(count);
+        for (std::int32_t index = 0; index < count; ++index) {
+            std::int32_t successor = next_value();
+            // Stored 0-based: every layout numbers successors from 1 somewhere.
+            if (successor == 2147483647) successor = 0;
+            result.successors.push_back(successor);
+            ++total;
+        }
+    }
+}
+
+void check_other_readers(std::string_view input) {
+    for (const converter::layout_format* format = converter::formats_begin(); format != converter::formats_end();
+         ++format) {
+        if (format->read == nullptr || format == &converter::rcp_format()) continue;
+        converter::text_cursor cursor{input};
+        converter::instance result;
+        converter::trailing_tokens trailing;
+        const converter::read_failure failure = format->read(converter::text_source(&cursor), result, &trailing);
+        if (!failure) {
+            check_round_trips(result);
+            continue;
+        }
+        check(failure.has_offset(), "an in-memory read failed without a place");
+        check(failure.offset <= input.size(), "failure placed past the end");
+        check(failure.line_start <= failure.offset, "a line starts after its failure");
+        const std::string message(converter::describe(failure).view());
+        check(message.rfind("Invalid input at line ", 0) == 0 && message.back() == '.', "message shape");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     converter::instance instance;
     const converter::read_failure failure = converter::read_instance(input, instance);
+    check_other_readers(input);
+    converter::instance built;
+    build_instance(input, built);
+    check_round_trips(built);
 #if defined(__linux__)
     check_stream_agrees(input, instance, failure);
 #endif
@@ -180,5 +278,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(same(instance.demands, back.demands), "demands");
     check(same(instance.successor_counts, back.successor_counts), "successor counts");
     check(same(instance.successors, back.successors), "successors");
+    check_round_trips(instance);
     return 0;
 }
