@@ -282,6 +282,75 @@ rm -rf joined_out
 run_batch 0 -o joined_out joined
 same_bytes joined_out/two.txt references/reference_1.txt
 
+current="layouts: --from, --to, told by extension and by content"
+mkdir -p layouts/psplib
+cp "$data/J301_1.rcp" "$data/J301_2.rcp" "$data/j301_1.sm" "$data/j301_2.sm" layouts/psplib/
+rm -rf layouts/sm layouts/rcp
+run_batch 0 --to sm -o layouts/sm layouts/psplib/J301_1.rcp layouts/psplib/J301_2.rcp
+for number in 1 2; do
+    [ -f "layouts/sm/J301_$number.sm" ] || fail "--to sm gave no J301_$number.sm"
+    # PSPLIB's bytes but for the basedata name, the seed and the tardiness cost.
+    diff <(tr -d '\r' < "layouts/sm/J301_$number.sm" | awk 'NR == 15 { $0 = substr($0, 1, 28) substr($0, 38) } NR != 2 && NR != 3') \
+        <(awk 'NR == 15 { $0 = substr($0, 1, 28) substr($0, 38) } NR != 2 && NR != 3' "$data/j301_$number.sm") > /dev/null ||
+        fail "--to sm of J301_$number.rcp differs from PSPLIB's file"
+done
+run_batch 0 --to rcp -o layouts/rcp layouts/psplib/j301_1.sm layouts/psplib/j301_2.sm
+run_batch 0 --to rcp -o layouts/rcp_again layouts/psplib/J301_1.rcp layouts/psplib/J301_2.rcp
+same_bytes layouts/rcp/j301_1.rcp layouts/rcp_again/J301_1.rcp
+same_bytes layouts/rcp/j301_2.rcp layouts/rcp_again/J301_2.rcp
+# sch read back: rcp -> sch -> rcp gives the same rcp, sch -> rcp -> sch the same sch.
+run_batch 0 --to sch -o layouts/sch layouts/psplib/J301_1.rcp
+run_batch 0 --to rcp -o layouts/sch_rcp layouts/sch/J301_1.sch
+same_bytes layouts/sch_rcp/J301_1.rcp layouts/rcp_again/J301_1.rcp
+run_batch 0 -q --to sch -s .back -o layouts/sch_again layouts/sch_rcp
+same_bytes layouts/sch_again/J301_1.back layouts/sch/J301_1.sch
+# Names that tell nothing: the content does; --from overrides both.
+mkdir -p layouts/unnamed
+cp "$data/j301_1.sm" layouts/unnamed/a.txt
+cp layouts/sch/J301_1.sch layouts/unnamed/b.txt
+cp "$data/J301_1.rcp" layouts/unnamed/c.txt
+run_batch 0 --to rcp -o layouts/unnamed_out layouts/unnamed
+for name in a b c; do same_bytes "layouts/unnamed_out/$name.rcp" layouts/rcp_again/J301_1.rcp; done
+run_batch 1 --from sm --to rcp -o layouts/forced layouts/unnamed/c.txt
+contains "$stderr" "layouts/unnamed/c.txt: Invalid input at line 1, column 1: expected a header line or the PRECEDENCE RELATIONS section, found \"32\"."
+printf '3 0\n7 2 2 x\n' > layouts/unnamed/broken.txt
+run_batch 1 --to sm -o layouts/broken_out layouts/unnamed/broken.txt
+contains "$stderr" "layouts/unnamed/broken.txt: Invalid input at line 2, column 7: expected successor 2 of activity 1, found \"x\", which is not an integer."
+# Standard input, in the chosen layout or told by its content.
+checks=$((checks + 1))
+"${batch_command[@]}" -q --to rcp - < "$data/j301_1.sm" | tr -d '\r' > layouts/piped.rcp
+diff layouts/piped.rcp <(tr -d '\r' < layouts/rcp_again/J301_1.rcp) > /dev/null || fail "- --to rcp of an sm file"
+checks=$((checks + 1))
+"${batch_command[@]}" -q --from sch --to sm - < layouts/sch/J301_1.sch > layouts/piped.sm
+same_bytes layouts/piped.sm layouts/sm/J301_1.sm
+# --check and --stats read every layout alike.
+run_batch 0 --stats layouts/psplib/j301_1.sm layouts/psplib/J301_1.rcp layouts/sch/J301_1.sch
+[ "$(cut -d, -f2- <<< "$stdout" | sort -u | wc -l)" == 2 ] || fail "--stats differs across layouts: [$stdout]"
+printf '3 0\n0 1 2\n1 1 5\n0 0\n' > layouts/broken_net.rcp
+run_batch 0 -q --to sm -o layouts/broken_net layouts/broken_net.rcp
+run_batch 1 --check layouts/broken_net.rcp layouts/broken_net/broken_net.sm
+[ "$(sed 's/^[^:]*: //' <<< "$stdout" | sort | uniq -c | awk '$1 != 2' | wc -l)" == 0 ] ||
+    fail "--check differs across layouts: [$stdout]"
+# A layout that can't hold the instance: that file fails, nothing is written for it.
+printf '3 0\n0 1 2\n4 -2\n0 0\n' > layouts/negative.rcp
+run_batch 1 --to sm -o layouts/negative_out layouts/negative.rcp layouts/psplib/J301_1.rcp
+contains "$stderr" "layouts/negative.rcp: Can't write the sm layout: activity 2 has a negative successor count (-2)."
+[ ! -e layouts/negative_out/negative.sm ] || fail "a refused layout wrote a file"
+[ -f layouts/negative_out/J301_1.sm ] || fail "the other file was not written"
+no_temporary_files layouts/negative_out
+# -s decides over --to's extension; the plan's refusals hold across layouts.
+run_batch 0 -q --to rcp -s .dat -o layouts/suffixed layouts/psplib/j301_1.sm
+[ -f layouts/suffixed/j301_1.dat ] || fail "-s with --to"
+mkdir -p layouts/other
+cp "$data/j301_1.sm" layouts/other/J301_1.sm
+run_batch 2 --to rcp -o layouts/collide layouts/psplib/J301_1.rcp layouts/other/J301_1.sm
+contains "$stderr" "layouts/psplib/J301_1.rcp and layouts/other/J301_1.sm would both be written to layouts/collide/J301_1.rcp"
+run_batch 2 --to xyz -o x set
+contains "$stderr" "converter-batch: --to needs a layout (rcp, sch or sm), not \"xyz\"."
+run_batch 2 --stats --to sm set
+run_batch 0 --help
+contains "$stdout" "sm    .sm   PSPLIB's single-mode layout"
+
 current="standard output that can't be written"
 if [ "$windows" = 0 ]; then
     # The set has no findings: without the failed writes, both would end with 0.
