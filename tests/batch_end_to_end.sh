@@ -415,6 +415,19 @@ if [ "$windows" = 1 ]; then
     [ -f "$deep/instance-数据.tsv" ] || fail "a directory under a long path gave no output"
     run_batch 0 --check -i "*.txt" "$deep"
 
+    current="Windows: a directory of sm files to rcp, with CR LF"
+    mkdir -p sm_set
+    cp "$data/j301_1.sm" "$data/j301_2.sm" sm_set/
+    run_batch 0 --to rcp -o sm_to_rcp sm_set
+    for number in 1 2; do
+        grep -q $'\r$' "sm_to_rcp/j301_$number.rcp" || fail "j301_$number.rcp has no CR LF line ends"
+        [ "$(grep -vc $'\r$' "sm_to_rcp/j301_$number.rcp")" == 0 ] || fail "j301_$number.rcp mixes line ends"
+        diff <(tr -d '\r' < "sm_to_rcp/j301_$number.rcp") <(tr -d '\r' < "layouts/rcp/j301_$number.rcp") > /dev/null ||
+            fail "j301_$number.rcp differs from the values of its sm file"
+    done
+    out_size=$(cat sm_to_rcp/* | wc -c)
+    contains "$stderr" " bytes in, $out_size bytes out, "
+
     current="Windows: wildcards, backslashes"
     run_batch 0 -o wild 'set\*.txt' 'set\sub\ref*'
     [ "$(ls wild | tr '\n' ' ')" == "a001.txt b0001.txt c001.txt reference_1.txt " ] || fail "wild holds $(ls wild)"
