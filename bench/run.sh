@@ -11,7 +11,10 @@
 #       the README's shell loop over converter and against cp -r of the same
 #       tree (medians over alternating runs), its peak resident memory, and its
 #       outputs compared byte for byte with the loop's;
-#   (e) converter-batch --stats on the large instance: wall time and peak memory.
+#   (e) converter-batch --stats on the large instance: wall time and peak memory;
+#   (f) every layout's reader and writer on the large instance, in memory, in
+#       megabytes per second beside today's (the rcp reader, the sch writer),
+#       and on an instance a quarter of its size, to show each is linear.
 # Every output of the converter is compared byte for byte with the baseline's.
 #
 # Usage: bench/run.sh [WORK_DIR]
@@ -153,3 +156,17 @@ stats_line=$( { /usr/bin/time -f '%e %M' "$work/build/converter-batch" -q --stat
 read -r stats_seconds stats_kib <<< "$stats_line"
 printf 'stats: converter-batch --stats on the large instance %.2f s, peak resident memory %d KiB\n' \
     "$stats_seconds" "$stats_kib"
+
+# (f) every layout, both ways
+quarter=$((large_activities / 4))
+"$work/build/bench/generate_instance" "$quarter" 4 8 1 > "$work/quarter.txt" 2> /dev/null
+"$work/build/bench/layout_throughput" "$work/large.txt" "$work/quarter.txt" > "$work/layouts.txt"
+rcp_read=$(awk -v f="$work/large.txt" '$1 == f && $2 == "rcp" { print $4 }' "$work/layouts.txt")
+sch_write=$(awk -v f="$work/large.txt" '$1 == f && $2 == "sch" { print $5 }' "$work/layouts.txt")
+while read -r file layout bytes read_rate write_rate; do
+    [ "$file" == "$work/large.txt" ] || continue
+    read -r _ _ _ quarter_read quarter_write < <(awk -v f="$work/quarter.txt" -v l="$layout" '$1 == f && $2 == l' "$work/layouts.txt")
+    printf 'layouts: %-4s %4d MB: read %4d MB/s (%.2f of the rcp reader), write %4d MB/s (%.2f of the sch writer); a quarter of it: read %d, write %d MB/s\n' \
+        "$layout" "$((bytes / 1000000))" "$read_rate" "$(echo "$read_rate / $rcp_read" | bc -l)" \
+        "$write_rate" "$(echo "$write_rate / $sch_write" | bc -l)" "$quarter_read" "$quarter_write"
+done < "$work/layouts.txt"

@@ -54,20 +54,40 @@ std::vector<activity_index> topological_order(const precedence_graph& graph) {
     return order;
 }
 
+// Straight from the instance's own lists, which are already rows of
+// successors: in-degrees, then Kahn's order, relaxing each arc as its tail
+// leaves the queue. No copy of the arcs, which a writer can't afford per file.
 std::vector<std::int64_t> earliest_starts(const instance& source) {
     const std::size_t activities = source.activity_count > 0 ? static_cast<std::size_t>(source.activity_count) : 0;
-    for (std::size_t activity = 0; activity < activities; ++activity)
+    std::vector<std::size_t> first_successor(activities + 1, 0);
+    std::vector<std::uint32_t> waiting(activities, 0);
+    for (std::size_t activity = 0, cursor = 0; activity < activities; ++activity) {
         if (source.durations[activity] < 0) return {};
-    const precedence_graph graph = build_precedence_graph(source, false);
-    if (!graph.all_arcs_kept) return {};
-    const std::vector<activity_index> order = topological_order(graph);
-    if (order.size() != activities) return {};
-    std::vector<std::int64_t> start(activities, 0);
-    for (const activity_index activity : order) {
-        const std::int64_t finish = start[activity] + source.durations[activity];
-        for (std::size_t arc = graph.successor_start[activity]; arc < graph.successor_start[activity + 1]; ++arc)
-            start[graph.successors[arc]] = std::max(start[graph.successors[arc]], finish);
+        const std::int32_t count = source.successor_counts[activity];
+        for (std::int32_t index = 0; index < count; ++index, ++cursor) {
+            const std::int32_t successor = source.successors[cursor];
+            if (successor < 0 || static_cast<std::size_t>(successor) >= activities ||
+                static_cast<std::size_t>(successor) == activity)
+                return {};
+            ++waiting[static_cast<std::size_t>(successor)];
+        }
+        first_successor[activity + 1] = cursor;
     }
+    std::vector<activity_index> queue;
+    queue.reserve(activities);
+    for (std::size_t activity = 0; activity < activities; ++activity)
+        if (waiting[activity] == 0) queue.push_back(static_cast<activity_index>(activity));
+    std::vector<std::int64_t> start(activities, 0);
+    for (std::size_t next = 0; next < queue.size(); ++next) {
+        const activity_index activity = queue[next];
+        const std::int64_t finish = start[activity] + source.durations[activity];
+        for (std::size_t arc = first_successor[activity]; arc < first_successor[activity + 1]; ++arc) {
+            const auto successor = static_cast<std::size_t>(source.successors[arc]);
+            if (start[successor] < finish) start[successor] = finish;
+            if (--waiting[successor] == 0) queue.push_back(static_cast<activity_index>(successor));
+        }
+    }
+    if (queue.size() != activities) return {};
     return start;
 }
 

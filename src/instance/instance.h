@@ -43,6 +43,7 @@ public:
     std::size_t capacity() const { return capacity_; }
     bool empty() const { return size_ == 0; }
     const std::int32_t* begin() const { return data_; }
+    std::int32_t* data() { return data_; }
     const std::int32_t* end() const { return data_ + size_; }
     std::int32_t operator[](std::size_t index) const { return data_[index]; }
 

@@ -8,10 +8,14 @@ namespace {
 
 constexpr std::size_t initial_capacity = std::size_t{1} << 16;
 
+// The first LF or CR: memchr for the LF (files end their lines with it), then
+// for a CR before it.
 const char* find_line_end(const char* begin, const char* end) {
-    for (; begin != end; ++begin)
-        if (*begin == '\n' || *begin == '\r') return begin;
-    return end;
+    const auto* line_feed = static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
+    const char* const before = line_feed != nullptr ? line_feed : end;
+    const auto* carriage_return =
+        static_cast<const char*>(std::memchr(begin, '\r', static_cast<std::size_t>(before - begin)));
+    return carriage_return != nullptr ? carriage_return : before;
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 
 #include "instance/byte_source.h"
 #include "instance/compiler.h"
+#include "instance/instance.h"
 #include "instance/read_failure.h"
 
 namespace converter {
@@ -127,10 +128,28 @@ public:
         return true;
     }
 
-    // Reads up to `count` integers and stores each minus `minus` (0 or 1) in
+    // The fast path of a time lag, "[d]" with a number of up to seven digits
+    // and white space after it: reads it into `value`, or returns false having
+    // read nothing of it (next_word then takes it).
+    CONVERTER_ALWAYS_INLINE bool next_short_lag(std::int32_t& value) {
+        while (detail::is_space(*next_)) ++next_;
+        if (end_ - next_ < lookahead || *next_ != '[') return false;
+        const char* cursor = next_ + 1;
+        const bool negative = *cursor == '-';
+        if (negative) ++cursor;
+        std::uint32_t magnitude = 0;
+        const std::size_t digit_count = detail::scan_short_number(cursor, magnitude);
+        if (digit_count == 0 || cursor[digit_count] != ']' || !detail::is_space(cursor[digit_count + 1])) return false;
+        value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
+        next_ = const_cast<char*>(cursor + digit_count + 2);
+        return true;
+    }
+
+    // Reads up to `count` integers and stores each minus `minus` (-1, 0 or 1) in
     // `out`. Returns how many it stored: fewer than `count` when next() failed
     // (`failure` says why) or when a value minus `minus` would not fit in 32 bits
-    // (`failure` stays empty; that value's token is the last token). The loop
+    // (`failure` stays empty; that value's token is the last token; with -1,
+    // the largest value has no successor). The loop
     // keeps its position in registers and hands every token the short path
     // can't take to next().
     std::size_t next_values(std::int32_t* out, std::size_t count, std::int32_t minus, read_failure& failure) {
@@ -151,7 +170,10 @@ public:
             next_ = const_cast<char*>(cursor);
             std::int32_t value = 0;
             if (!next(value, failure)) return index;
-            if (static_cast<std::int64_t>(value) - minus < std::numeric_limits<std::int32_t>::min()) return index;
+            const std::int64_t shifted = static_cast<std::int64_t>(value) - minus;
+            if (shifted < std::numeric_limits<std::int32_t>::min() ||
+                shifted > std::numeric_limits<std::int32_t>::max())
+                return index;
             out[index] = value - minus;
             cursor = next_;
         }
@@ -211,5 +233,25 @@ private:
     bool at_end_ = false;
     int error_ = 0;
 };
+
+// Reads a run of `count` values into `store`, each minus `minus`, as
+// next_values does. Returns how many it stored: fewer than `count` where
+// next_values stopped, or -1 when memory ran out. Values are stored in batches
+// of at most 4096, so that a count a file claims but does not hold obtains no
+// memory for itself.
+inline std::int64_t read_values(token_reader& tokens, int_store& store, std::int64_t count, std::int32_t minus,
+                                read_failure& failure) {
+    std::int64_t stored_total = 0;
+    while (stored_total < count) {
+        const std::size_t batch = count - stored_total < 4096 ? static_cast<std::size_t>(count - stored_total) : 4096;
+        std::int32_t* const slots = store.room(batch);
+        if (slots == nullptr) return -1;
+        const std::size_t stored = tokens.next_values(slots, batch, minus, failure);
+        store.added(stored);
+        stored_total += static_cast<std::int64_t>(stored);
+        if (stored != batch) break;
+    }
+    return stored_total;
+}
 
 } // namespace converter

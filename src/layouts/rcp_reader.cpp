@@ -18,25 +18,6 @@ read_failure out_of_memory() {
     return failure;
 }
 
-// Reads a run of `count` values into `store`, each minus `minus`. Returns how
-// many it stored, fewer than `count` where next_values() stopped, or -1 when
-// memory ran out. Values are stored in batches of at most 4096, so that a count
-// the file claims but does not hold obtains no memory for itself.
-std::int64_t read_run(token_reader& tokens, int_store& store, std::int64_t count, std::int32_t minus,
-                      read_failure& failure) {
-    std::int64_t stored_total = 0;
-    while (stored_total < count) {
-        const std::size_t batch = count - stored_total < 4096 ? static_cast<std::size_t>(count - stored_total) : 4096;
-        std::int32_t* const slots = store.room(batch);
-        if (slots == nullptr) return -1;
-        const std::size_t stored = tokens.next_values(slots, batch, minus, failure);
-        store.added(stored);
-        stored_total += static_cast<std::int64_t>(stored);
-        if (stored != batch) break;
-    }
-    return stored_total;
-}
-
 // Nothing is reserved for the counts the header claims: a header may claim far
 // more than the file holds. The stores grow geometrically with realloc, which
 // extends large blocks in place, so growing costs no copying.
@@ -67,7 +48,7 @@ read_failure read_from(token_reader& tokens, instance& result) {
     for (std::int64_t activity = 1; activity <= activity_count; ++activity) {
         if (!tokens.next(value, failure)) return expected(value_kind::duration, activity);
         if (!result.durations.push_back(value)) return out_of_memory();
-        const std::int64_t demands_read = read_run(tokens, result.demands, resources, 0, failure);
+        const std::int64_t demands_read = read_values(tokens, result.demands, resources, 0, failure);
         if (demands_read < 0) return out_of_memory();
         if (demands_read != resources) return expected(value_kind::demand, activity, demands_read + 1);
         if (!tokens.next(value, failure)) return expected(value_kind::successor_count, activity);
@@ -83,7 +64,7 @@ read_failure read_from(token_reader& tokens, instance& result) {
         }
         successor_total += successor_count;
         // Stored 0-based; only the most negative number has no 0-based form.
-        const std::int64_t successors_read = read_run(tokens, result.successors, successor_count, 1, failure);
+        const std::int64_t successors_read = read_values(tokens, result.successors, successor_count, 1, failure);
         if (successors_read < 0) return out_of_memory();
         if (successors_read != successor_count) {
             if (!failure) {

@@ -61,15 +61,10 @@ public:
                 return failure_;
             }
             if (!result_.durations.push_back(value)) return out_of_memory();
-            for (std::int64_t resource = 1; resource <= resources; ++resource) {
-                if (!next(value, activity, resource, "the demand of activity {a} for resource {n}")) return failure_;
-                if (!result_.demands.push_back(value)) return out_of_memory();
-            }
+            if (!read_run(result_.demands, resources, activity, "the demand of activity {a} for resource {n}"))
+                return failure_;
         }
-        for (std::int64_t resource = 1; resource <= resources; ++resource) {
-            if (!next(value, 0, resource, "the capacity of resource {n}")) return failure_;
-            if (!result_.capacities.push_back(value)) return out_of_memory();
-        }
+        if (!read_run(result_.capacities, resources, 0, "the capacity of resource {n}")) return failure_;
         return read_failure{};
     }
 
@@ -130,17 +125,29 @@ private:
                unexpected(activity, 0, phrase, "which is not 1: the instance holds one mode per activity");
     }
 
+    // Read 1-based (minus -1), so that a successor without a 1-based number in
+    // 32 bits stops the run at its token, then stored 0-based as given.
     bool read_successors(std::int64_t activity, std::int32_t count) {
-        for (std::int32_t position = 1; position <= count; ++position) {
-            std::int32_t value = 0;
-            if (!next(value, activity, position, "successor {n} of activity {a}")) return false;
-            // Numbered from 1 in the other layouts, every successor must have a 32-bit number there.
-            if (value == std::numeric_limits<std::int32_t>::max())
-                return unexpected(activity, position, "successor {n} of activity {a}",
-                                  "whose 1-based number is outside the signed 32-bit range");
-            if (!result_.successors.push_back(value)) return memory_failed();
+        const std::size_t before = result_.successors.size();
+        const std::int64_t read = read_values(tokens_, result_.successors, count, -1, failure_);
+        if (read < 0) return memory_failed();
+        std::int32_t* const stored = result_.successors.data() + before;
+        for (std::int64_t index = 0; index < read; ++index) --stored[index];
+        if (read == count) return true;
+        if (failure_) {
+            failure_.expected = {{}, activity, read + 1, "successor {n} of activity {a}"};
+            return false;
         }
-        return true;
+        return unexpected(activity, read + 1, "successor {n} of activity {a}",
+                          "whose 1-based number is outside the signed 32-bit range");
+    }
+
+    bool read_run(int_store& store, std::int64_t count, std::int64_t activity, const char* phrase) {
+        const std::int64_t read = read_values(tokens_, store, count, 0, failure_);
+        if (read < 0) return memory_failed();
+        if (read == count) return true;
+        failure_.expected = {{}, activity, read + 1, phrase};
+        return false;
     }
 
     // "[d]" for each successor, all alike: the instance keeps one, checked
@@ -148,6 +155,11 @@ private:
     bool read_lags(std::int64_t activity, std::int32_t count) {
         std::int32_t first = 0;
         for (std::int32_t position = 1; position <= count; ++position) {
+            std::int32_t lag = 0;
+            if (tokens_.next_short_lag(lag)) {
+                if (position == 1) first = lag;
+                if (lag == first) continue;
+            }
             std::string_view word;
             bool cut = false;
             if (!tokens_.next_word(word, cut, failure_)) {
@@ -158,7 +170,6 @@ private:
                 return unexpected(activity, position, "time lag {n} of activity {a}, as \"[d]\"", nullptr);
             if (word.back() != ']')
                 return unexpected(activity, position, "\"]\" after time lag {n} of activity {a}", nullptr);
-            std::int32_t lag = 0;
             const read_failure::kind verdict = parse_int32(word.substr(1, word.size() - 2), lag);
             if (verdict != read_failure::kind::none) {
                 tokens_.describe_last_token(failure_);

@@ -1,5 +1,6 @@
 #include "layouts/sm_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <new>
@@ -57,7 +58,7 @@ public:
 private:
     // Lines that are not blank and not separators; false at the end of the
     // input (failure_ then holds a read error or running out of memory).
-    bool next_line() {
+    bool next_line(bool split_fields = true) {
         for (;;) {
             if (!lines_.next(line_)) {
                 if (lines_.out_of_memory()) failure_.what = kind::out_of_memory;
@@ -70,9 +71,31 @@ private:
             }
             const std::string_view text = trimmed(line_);
             if (!text.empty() && !is_separator(text)) {
-                split();
+                if (split_fields) split();
                 return true;
             }
+        }
+    }
+
+    // The fast path of a row: every field a plain integer of at most ten
+    // digits within 32 bits, into numbers_. False leaves the careful path
+    // (split() and the checks that word each failure) to judge the line.
+    bool read_numbers() {
+        numbers_.clear();
+        const char* cursor = line_.data();
+        const char* const end = cursor + line_.size();
+        for (;;) {
+            while (cursor != end && is_blank(*cursor)) ++cursor;
+            if (cursor == end) return true;
+            const bool negative = *cursor == '-';
+            if (negative || *cursor == '+') ++cursor;
+            const char* const digits = cursor;
+            std::uint64_t magnitude = 0;
+            while (cursor != end && static_cast<unsigned char>(*cursor - '0') < 10 && cursor - digits < 11)
+                magnitude = magnitude * 10 + static_cast<unsigned char>(*cursor++ - '0');
+            if (cursor == digits || cursor - digits > 10 || (cursor != end && !is_blank(*cursor))) return false;
+            if (magnitude > std::uint64_t{2147483647} + (negative ? 1 : 0)) return false;
+            numbers_.push_back(static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude));
         }
     }
 
@@ -217,7 +240,26 @@ private:
             header_jobs_ ? std::int64_t{*header_jobs_} * *header_jobs_ : std::numeric_limits<std::int64_t>::max();
         std::int64_t successor_total = 0;
         for (std::int64_t job = 1;; ++job) {
-            if (!next_line()) return fail_missing("the REQUESTS/DURATIONS section");
+            if (!next_line(false)) return fail_missing("the REQUESTS/DURATIONS section");
+            if (header_jobs_ && read_numbers() && numbers_.size() >= 3 && numbers_[0] == job && numbers_[1] == 1) {
+                const std::int32_t count = numbers_[2];
+                const std::size_t listed = numbers_.size() - 3;
+                if ((count > 0 ? listed == static_cast<std::size_t>(count) : listed == 0) &&
+                    successor_total + static_cast<std::int64_t>(listed) <= successor_limit &&
+                    std::find(numbers_.begin() + 3, numbers_.end(), std::numeric_limits<std::int32_t>::min()) ==
+                        numbers_.end()) {
+                    if (!result_.successor_counts.push_back(count)) return memory_failed();
+                    if (listed != 0) {
+                        std::int32_t* const slots = result_.successors.room(listed);
+                        if (slots == nullptr) return memory_failed();
+                        for (std::size_t index = 0; index < listed; ++index) slots[index] = numbers_[3 + index] - 1;
+                        result_.successors.added(listed);
+                    }
+                    successor_total += static_cast<std::int64_t>(listed);
+                    continue;
+                }
+            }
+            split();
             if (starts_with(trimmed(line_), "REQUESTS/DURATIONS")) {
                 jobs_ = job - 1;
                 break;
@@ -340,7 +382,18 @@ private:
         result_.resource_count = static_cast<std::int32_t>(resources);
         const auto demands = static_cast<std::size_t>(resources > 0 ? resources : 0);
         for (std::int64_t job = 1; job <= jobs_; ++job) {
-            if (!next_line()) return fail_missing("the request row of job {a}", job);
+            if (!next_line(false)) return fail_missing("the request row of job {a}", job);
+            if (read_numbers() && numbers_.size() == demands + 3 && numbers_[0] == job && numbers_[1] == 1) {
+                if (!result_.durations.push_back(numbers_[2])) return memory_failed();
+                if (demands != 0) {
+                    std::int32_t* const slots = result_.demands.room(demands);
+                    if (slots == nullptr) return memory_failed();
+                    std::copy(numbers_.begin() + 3, numbers_.end(), slots);
+                    result_.demands.added(demands);
+                }
+                continue;
+            }
+            split();
             std::int32_t value = 0;
             if (!number_at(0, value, "the request row of job {a}", job)) return false;
             if (value != job) {
@@ -428,6 +481,7 @@ private:
     std::string_view line_;
     bool at_end_ = false;
     std::vector<field> fields_;
+    std::vector<std::int32_t> numbers_;
     std::int64_t jobs_ = 0;
     std::optional<std::int32_t> header_jobs_;
     read_failure jobs_place_; // where the header's jobs count is

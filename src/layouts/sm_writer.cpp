@@ -49,7 +49,40 @@ void put_right_line(output_buffer& buffer, std::int64_t value, std::size_t width
     buffer.commit(put_right(buffer.room(32), value, width, spaced));
 }
 
-void put_line_end(output_buffer& buffer) { put_text(buffer, "\n"); }
+void put_line_end(output_buffer& buffer) {
+    char* out = buffer.room(1);
+    *out = '\n';
+    buffer.commit(out + 1);
+}
+
+constexpr char blanks16[] = "                ";
+
+// How many characters put_wide writes for `value`.
+CONVERTER_ALWAYS_INLINE std::size_t printed_length(std::int64_t value) {
+    std::size_t length = 1;
+    std::uint64_t magnitude = static_cast<std::uint64_t>(value);
+    if (value < 0) {
+        magnitude = 0 - magnitude;
+        length = 2;
+    }
+    if (magnitude < 10) return length;
+    if (magnitude < 100) return length + 1;
+    if (magnitude < 1000) return length + 2;
+    if (magnitude < 10000) return length + 3;
+    for (magnitude /= 10000, length += 3; magnitude != 0; magnitude /= 10) ++length;
+    return length;
+}
+
+// R(width) for a value put_wide writes and a width of at most 11, as
+// put_right, without a loop for the usual sizes: sixteen blanks in one store,
+// then the digits in place over them. Needs 28 bytes of room.
+CONVERTER_ALWAYS_INLINE char* put_right_fast(char* out, std::int64_t value, std::size_t width, bool spaced) {
+    const std::size_t length = printed_length(value);
+    std::size_t blanks = length < width ? width - length : 0;
+    if (spaced && length >= width) blanks = 1;
+    std::memcpy(out, blanks16, 16);
+    return put_wide(out + blanks, value);
+}
 
 // "  R 1  R 2 ...": R2 of each resource number, after "  R".
 void put_labels(output_buffer& buffer, std::size_t resources) {
@@ -60,12 +93,41 @@ void put_labels(output_buffer& buffer, std::size_t resources) {
     }
 }
 
-// Each value R(width) with a blank when it fills its column; `plus` is added.
-void put_column_values(output_buffer& buffer, const std::int32_t* values, std::size_t count, std::size_t width,
-                       std::int64_t plus) {
-    put_fields(buffer, count, [values, width, plus](char* out) mutable {
-        return put_right(out, std::int64_t{*values++} + plus, width, true);
-    });
+// R(width) with a blank when the number fills its column, for widths of 2 to
+// 5: a number of `width` digits or more is a blank and its digits, a shorter
+// one its digits after blanks; only negative numbers take the general path.
+template <std::uint32_t width> CONVERTER_ALWAYS_INLINE char* put_column(char* out, std::int64_t value) {
+    constexpr std::uint32_t filled = width == 2 ? 10 : width == 3 ? 100 : width == 4 ? 1000 : 10000;
+    if (value >= filled) {
+        *out = ' ';
+        return put_wide(out + 1, value);
+    }
+    if (value < 0) return put_right_fast(out, value, width, true);
+    const auto small = static_cast<std::uint32_t>(value);
+    const auto digits = static_cast<std::uint32_t>(1 + (small >= 10) + (small >= 100) + (small >= 1000));
+    std::memcpy(out, blanks16, 8);
+    put_small(out + width - digits, small);
+    return out + width;
+}
+
+// R(width) without the blank, for the job numbers and the duration, which
+// PSPLIB's columns give room enough before them.
+template <std::uint32_t width> CONVERTER_ALWAYS_INLINE char* put_aligned(char* out, std::int64_t value) {
+    constexpr std::uint32_t filled = width == 2 ? 10 : width == 3 ? 100 : width == 4 ? 1000 : 10000;
+    if (value >= filled) return put_wide(out, value);
+    if (value < 0) return put_right_fast(out, value, width, false);
+    const auto small = static_cast<std::uint32_t>(value);
+    const auto digits = static_cast<std::uint32_t>(1 + (small >= 10) + (small >= 100) + (small >= 1000));
+    std::memcpy(out, blanks16, 8);
+    put_small(out + width - digits, small);
+    return out + width;
+}
+
+// Each value R(width), with a blank when it fills its column; `plus` is added.
+template <std::uint32_t width>
+void put_column_values(output_buffer& buffer, const std::int32_t* values, std::size_t count, std::int64_t plus) {
+    put_fields(buffer, count,
+               [values, plus](char* out) mutable { return put_column<width>(out, std::int64_t{*values++} + plus); });
 }
 
 std::int64_t mpm_time(const instance& source) {
@@ -138,12 +200,12 @@ void write_sm(output_buffer& buffer, const instance& source) {
     const std::int32_t* successor = source.successors.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
         const std::int32_t count = source.successor_counts[activity];
-        char* out = put_right(buffer.room(96), static_cast<std::int64_t>(activity + 1), 4, false);
-        out = put_right(out, 1, 9, true);
-        out = put_right(out, count, 11, true);
+        char* out = put_aligned<4>(buffer.room(96), static_cast<std::int64_t>(activity + 1));
+        std::memcpy(out, "        1", 9);
+        out = put_right_fast(out + 9, count, 11, true);
         std::memcpy(out, "        ", 8);
         buffer.commit(out + 8);
-        put_column_values(buffer, successor, static_cast<std::size_t>(count), 4, 1);
+        put_column_values<4>(buffer, successor, static_cast<std::size_t>(count), 1);
         successor += count;
         put_line_end(buffer);
     }
@@ -156,14 +218,13 @@ void write_sm(output_buffer& buffer, const instance& source) {
     put_text(buffer, dashes);
     const std::int32_t* demand = source.demands.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
-        char* out = put_right(buffer.room(96), static_cast<std::int64_t>(activity + 1), 3, false);
-        std::memcpy(out, "  ", 2);
-        out = put_right(out + 2, 1, 5, true);
-        std::memcpy(out, "    ", 4);
-        out = put_right(out + 4, source.durations[activity], 2, false);
+        // The job, "··", the mode R5(1) and "····", then the duration.
+        char* out = put_aligned<3>(buffer.room(96), static_cast<std::int64_t>(activity + 1));
+        std::memcpy(out, "      1    ", 11);
+        out = put_aligned<2>(out + 11, source.durations[activity]);
         std::memcpy(out, "   ", 3);
         buffer.commit(out + 3);
-        put_column_values(buffer, demand, resources, 5, 0);
+        put_column_values<5>(buffer, demand, resources, 0);
         demand += resources;
         put_line_end(buffer);
     }
@@ -172,7 +233,7 @@ void write_sm(output_buffer& buffer, const instance& source) {
     put_text(buffer, "RESOURCEAVAILABILITIES:\n");
     put_labels(buffer, resources);
     put_line_end(buffer);
-    put_column_values(buffer, source.capacities.begin(), resources, 5, 0);
+    put_column_values<5>(buffer, source.capacities.begin(), resources, 0);
     put_line_end(buffer);
     put_text(buffer, stars);
 }

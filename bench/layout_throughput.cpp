@@ -1,0 +1,64 @@
+// Throughput of every layout's reader and writer on the instances given (in the
+// rcp layout): each written to memory and read back from memory, the best of
+// five runs each, in megabytes (10^6 bytes) of that layout's text per second.
+// Prints one line per instance and layout:
+//   FILE LAYOUT BYTES READ_MB_PER_S WRITE_MB_PER_S
+// Usage: layout_throughput INSTANCE...
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "instance/messages.h"
+#include "layouts/formats.h"
+#include "layouts/rcp_reader.h"
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+template <typename work> double best_seconds(work run) {
+    double best = 1e30;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const clock_type::time_point start = clock_type::now();
+        run();
+        const double seconds = std::chrono::duration<double>(clock_type::now() - start).count();
+        if (seconds < best) best = seconds;
+    }
+    return best;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace converter;
+    for (int argument = 1; argument < argc; ++argument) {
+        std::ifstream file(argv[argument], std::ios::binary);
+        std::ostringstream contents;
+        contents << file.rdbuf();
+        const std::string text = contents.str();
+        instance source;
+        if (const read_failure failure = read_instance(text, source)) {
+            std::fprintf(stderr, "%s: %s\n", argv[argument], describe(failure).c_str());
+            return 1;
+        }
+        for (const layout_format* format = formats_begin(); format != formats_end(); ++format) {
+            if (format->read == nullptr || format->write == nullptr) continue;
+            std::string written;
+            const double write_seconds = best_seconds([&] {
+                written.clear();
+                write_layout(written, format->write, source);
+            });
+            instance back;
+            const double read_seconds = best_seconds([&] {
+                text_cursor cursor{written};
+                if (format->read(text_source(&cursor), back, nullptr)) std::abort();
+            });
+            const double megabytes = static_cast<double>(written.size()) / 1e6;
+            std::printf("%s %s %zu %.0f %.0f\n", argv[argument], format->name, written.size(), megabytes / read_seconds,
+                        megabytes / write_seconds);
+        }
+    }
+    return 0;
+}
