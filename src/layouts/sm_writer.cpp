@@ -93,29 +93,16 @@ void put_labels(output_buffer& buffer, std::size_t resources) {
     }
 }
 
-// R(width) with a blank when the number fills its column, for widths of 2 to
-// 5: a number of `width` digits or more is a blank and its digits, a shorter
-// one its digits after blanks; only negative numbers take the general path.
-template <std::uint32_t width> CONVERTER_ALWAYS_INLINE char* put_column(char* out, std::int64_t value) {
+// R(width) for widths of 2 to 5, `spaced` as put_right: a number of `width`
+// digits or more is its digits (after one blank when spaced), a shorter one its
+// digits after blanks; only negative numbers take the general path.
+template <std::uint32_t width, bool spaced> CONVERTER_ALWAYS_INLINE char* put_column(char* out, std::int64_t value) {
     constexpr std::uint32_t filled = width == 2 ? 10 : width == 3 ? 100 : width == 4 ? 1000 : 10000;
     if (value >= filled) {
-        *out = ' ';
-        return put_wide(out + 1, value);
+        if (spaced) *out++ = ' ';
+        return put_wide(out, value);
     }
-    if (value < 0) return put_right_fast(out, value, width, true);
-    const auto small = static_cast<std::uint32_t>(value);
-    const auto digits = static_cast<std::uint32_t>(1 + (small >= 10) + (small >= 100) + (small >= 1000));
-    std::memcpy(out, blanks16, 8);
-    put_small(out + width - digits, small);
-    return out + width;
-}
-
-// R(width) without the blank, for the job numbers and the duration, which
-// PSPLIB's columns give room enough before them.
-template <std::uint32_t width> CONVERTER_ALWAYS_INLINE char* put_aligned(char* out, std::int64_t value) {
-    constexpr std::uint32_t filled = width == 2 ? 10 : width == 3 ? 100 : width == 4 ? 1000 : 10000;
-    if (value >= filled) return put_wide(out, value);
-    if (value < 0) return put_right_fast(out, value, width, false);
+    if (value < 0) return put_right_fast(out, value, width, spaced);
     const auto small = static_cast<std::uint32_t>(value);
     const auto digits = static_cast<std::uint32_t>(1 + (small >= 10) + (small >= 100) + (small >= 1000));
     std::memcpy(out, blanks16, 8);
@@ -126,8 +113,9 @@ template <std::uint32_t width> CONVERTER_ALWAYS_INLINE char* put_aligned(char* o
 // Each value R(width), with a blank when it fills its column; `plus` is added.
 template <std::uint32_t width>
 void put_column_values(output_buffer& buffer, const std::int32_t* values, std::size_t count, std::int64_t plus) {
-    put_fields(buffer, count,
-               [values, plus](char* out) mutable { return put_column<width>(out, std::int64_t{*values++} + plus); });
+    put_fields(buffer, count, [values, plus](char* out) mutable {
+        return put_column<width, true>(out, std::int64_t{*values++} + plus);
+    });
 }
 
 std::int64_t mpm_time(const instance& source) {
@@ -200,7 +188,7 @@ void write_sm(output_buffer& buffer, const instance& source) {
     const std::int32_t* successor = source.successors.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
         const std::int32_t count = source.successor_counts[activity];
-        char* out = put_aligned<4>(buffer.room(96), static_cast<std::int64_t>(activity + 1));
+        char* out = put_column<4, false>(buffer.room(96), static_cast<std::int64_t>(activity + 1));
         std::memcpy(out, "        1", 9);
         out = put_right_fast(out + 9, count, 11, true);
         std::memcpy(out, "        ", 8);
@@ -219,9 +207,9 @@ void write_sm(output_buffer& buffer, const instance& source) {
     const std::int32_t* demand = source.demands.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
         // The job, "··", the mode R5(1) and "····", then the duration.
-        char* out = put_aligned<3>(buffer.room(96), static_cast<std::int64_t>(activity + 1));
+        char* out = put_column<3, false>(buffer.room(96), static_cast<std::int64_t>(activity + 1));
         std::memcpy(out, "      1    ", 11);
-        out = put_aligned<2>(out + 11, source.durations[activity]);
+        out = put_column<2, false>(out + 11, source.durations[activity]);
         std::memcpy(out, "   ", 3);
         buffer.commit(out + 3);
         put_column_values<5>(buffer, demand, resources, 0);
