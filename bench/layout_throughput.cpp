@@ -3,6 +3,7 @@
 // five runs each, in megabytes (10^6 bytes) of that layout's text per second.
 // Prints one line per instance and layout:
 //   FILE LAYOUT BYTES READ_MB_PER_S WRITE_MB_PER_S
+// (the read rate 0 for a layout that is only written)
 // Usage: layout_throughput INSTANCE...
 #include <chrono>
 #include <cstdio>
@@ -44,14 +45,15 @@ int main(int argc, char** argv) {
             return 1;
         }
         for (const layout_format* format = formats_begin(); format != formats_end(); ++format) {
-            if (format->read == nullptr || format->write == nullptr) continue;
+            if (format->write == nullptr) continue;
             std::string written;
             const double write_seconds = best_seconds([&] {
                 written.clear();
                 write_layout(written, format->write, source);
             });
             instance back;
-            const double read_seconds = best_seconds([&] {
+            // A layout that is only written has no read rate (0).
+            const double read_seconds = format->read == nullptr ? 1e30 : best_seconds([&] {
                 text_cursor cursor{written};
                 if (format->read(text_source(&cursor), back, nullptr)) std::abort();
             });

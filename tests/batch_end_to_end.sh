@@ -346,8 +346,19 @@ cp "$data/j301_1.sm" layouts/other/J301_1.sm
 run_batch 2 --to rcp -o layouts/collide layouts/psplib/J301_1.rcp layouts/other/J301_1.sm
 contains "$stderr" "layouts/psplib/J301_1.rcp and layouts/other/J301_1.sm would both be written to layouts/collide/J301_1.rcp"
 run_batch 2 --to xyz -o x set
-contains "$stderr" "converter-batch: --to needs a layout (rcp, sch or sm), not \"xyz\"."
+contains "$stderr" "converter-batch: --to needs a layout (rcp, sch, sm or dot), not \"xyz\"."
 run_batch 2 --stats --to sm set
+# Drawings: every sample's, accepted by Graphviz where it is installed.
+run_batch 0 -q --to dot -o layouts/dot layouts/psplib set set/sub
+[ -f layouts/dot/J301_1.dot ] && [ -f layouts/dot/reference_1.dot ] || fail "--to dot wrote $(ls layouts/dot)"
+if command -v dot > /dev/null; then
+    for drawing in layouts/dot/*.dot; do
+        checks=$((checks + 1))
+        dot -Tsvg "$drawing" > /dev/null 2> dot.err || fail "dot -Tsvg refused $drawing: $(cat dot.err)"
+    done
+fi
+run_batch 2 --from dot -o x set
+contains "$stderr" "converter-batch: --from needs a layout (rcp, sch or sm), not \"dot\"."
 run_batch 0 --help
 contains "$stdout" "sm    .sm   PSPLIB's single-mode layout"
 

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "layouts/dot_writer.h"
 #include "layouts/rcp_reader.h"
 #include "layouts/rcp_writer.h"
 #include "layouts/sch_reader.h"
@@ -70,6 +71,7 @@ const layout_format formats[] = {
     {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, nullptr, write_rcp},
     {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, nullptr, write_sch},
     {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, sm_can_hold, write_sm},
+    {"dot", ".dot", "Graphviz's layout, a drawing of the network", nullptr, nullptr, nullptr, write_dot},
 };
 
 } // namespace

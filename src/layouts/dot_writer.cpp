@@ -1,0 +1,76 @@
+#include "layouts/dot_writer.h"
+
+#include <string_view>
+
+namespace converter {
+namespace {
+
+void put_text(output_buffer& buffer, std::string_view text) {
+    char* out = buffer.room(text.size());
+    std::memcpy(out, text.data(), text.size());
+    buffer.commit(out + text.size());
+}
+
+bool is_dummy(const instance& source, std::size_t activity, std::size_t resources) {
+    if (source.durations[activity] != 0) return false;
+    for (std::size_t resource = 0; resource < resources; ++resource)
+        if (source.demands[activity * resources + resource] != 0) return false;
+    return true;
+}
+
+} // namespace
+
+void write_dot(output_buffer& buffer, const instance& source) {
+    const std::size_t activities = source.activity_count > 0 ? static_cast<std::size_t>(source.activity_count) : 0;
+    const std::size_t resources = source.resource_count > 0 ? static_cast<std::size_t>(source.resource_count) : 0;
+    put_text(buffer, "digraph project {\n"
+                     "  rankdir=LR;\n"
+                     "  node [shape=box, fontname=\"Helvetica\", fontsize=10];\n");
+    const std::int32_t* demand = source.demands.begin();
+    for (std::size_t activity = 0; activity < activities; ++activity, demand += resources) {
+        const auto number = static_cast<std::int64_t>(activity + 1);
+        char* out = buffer.room(64);
+        std::memcpy(out, "  ", 2);
+        out = put_wide(out + 2, number);
+        if ((activity == 0 || activity + 1 == activities) && is_dummy(source, activity, resources)) {
+            constexpr std::string_view point = " [shape=point, width=0.12, label=\"\"];\n";
+            std::memcpy(out, point.data(), point.size());
+            buffer.commit(out + point.size());
+            continue;
+        }
+        std::memcpy(out, " [label=\"", 9);
+        out = put_wide(out + 9, number);
+        std::memcpy(out, "\\nd ", 4);
+        out = put_int(out + 4, source.durations[activity]);
+        if (resources != 0) {
+            std::memcpy(out, "\\n", 2);
+            out += 2;
+        }
+        buffer.commit(out);
+        put_fields(buffer, resources, [demand, first = true](char* field) mutable {
+            if (!first) {
+                std::memcpy(field, ", ", 2);
+                field += 2;
+            }
+            first = false;
+            return put_int(field, *demand++);
+        });
+        put_text(buffer, "\"];\n");
+    }
+    const std::int32_t* successor = source.successors.begin();
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        const std::int32_t count = source.successor_counts[activity];
+        for (std::int32_t index = 0; index < count; ++index) {
+            char* out = buffer.room(48);
+            std::memcpy(out, "  ", 2);
+            out = put_wide(out + 2, static_cast<std::int64_t>(activity + 1));
+            std::memcpy(out, " -> ", 4);
+            out = put_wide(out + 4, std::int64_t{*successor++} + 1);
+            std::memcpy(out, ";\n", 2);
+            buffer.commit(out + 2);
+        }
+    }
+    put_text(buffer, "}\n");
+}
+
+} // namespace converter

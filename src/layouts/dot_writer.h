@@ -1,0 +1,30 @@
+// The writer of Graphviz's layout (`dot`): a picture of the precedence network,
+// for `dot -Tsvg` and the like. Written only.
+//
+//   digraph project {
+//     rankdir=LR;
+//     node [shape=box, fontname="Helvetica", fontsize=10];
+//     1 [shape=point, width=0.12, label=""];
+//     2 [label="2\nd 3\n4, 2"];
+//     ...
+//     1 -> 2;
+//     ...
+//   }
+//
+// One node per activity, numbered from 1 as the rcp layout numbers them, its
+// label the number, "d" and the duration, and the demands; the first and the
+// last activity, when they are dummies (duration 0, no demand other than 0),
+// are small points. One arc per successor in the instance's order, the ones
+// outside 1..N included (Graphviz draws their heads as plain nodes), left to
+// right. Every line ends in "\n" (CR LF through a text-mode stream on Windows).
+#pragma once
+
+#include "instance/instance.h"
+#include "layouts/output_buffer.h"
+
+namespace converter {
+
+// `source` must be as a successful read leaves it.
+void write_dot(output_buffer& buffer, const instance& source);
+
+} // namespace converter
