@@ -23,7 +23,7 @@ cmake --preset release > /dev/null
 cmake --build --preset release --parallel > /dev/null
 cmake --install build-release --prefix "$scratch/prefix" > /dev/null
 listed=$(cd "$scratch/prefix" && find . -type f | sort | tr '\n' ' ')
-[ "$listed" == "./bin/converter ./bin/converter-batch ./share/doc/converter/LICENSE ./share/doc/converter/README.md ./share/doc/converter/examples/reference.txt ./share/man/man1/converter-batch.1 ./share/man/man1/converter.1 " ] ||
+[ "$listed" == "./bin/converter ./bin/converter-batch ./share/doc/converter/LICENSE ./share/doc/converter/README.md ./share/doc/converter/examples/reference.txt ./share/converter/instance.schema.json ./share/man/man1/converter-batch.1 ./share/man/man1/converter.1 " ] ||
     fail "cmake --install put in place: $listed"
 # The manual pages name the files where this install put them.
 for page in converter converter-batch; do
@@ -66,7 +66,7 @@ cpack --preset windows-zip > /dev/null
 zip_file=$(ls build-windows/*.zip)
 unzip -q "$zip_file" -d "$scratch/windows"
 folder=$(ls -d "$scratch/windows"/*/)
-for file in converter.exe converter-batch.exe README.txt LICENSE.txt examples/reference.txt; do
+for file in converter.exe converter-batch.exe README.txt LICENSE.txt examples/reference.txt schema/instance.schema.json; do
     [ -f "$folder/$file" ] || fail "the zip has no $file"
 done
 grep -q $'\r$' "$folder/LICENSE.txt" || fail "LICENSE.txt has no CR LF line ends"

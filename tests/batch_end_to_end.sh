@@ -346,7 +346,7 @@ cp "$data/j301_1.sm" layouts/other/J301_1.sm
 run_batch 2 --to rcp -o layouts/collide layouts/psplib/J301_1.rcp layouts/other/J301_1.sm
 contains "$stderr" "layouts/psplib/J301_1.rcp and layouts/other/J301_1.sm would both be written to layouts/collide/J301_1.rcp"
 run_batch 2 --to xyz -o x set
-contains "$stderr" "converter-batch: --to needs a layout (rcp, sch, sm or dot), not \"xyz\"."
+contains "$stderr" "converter-batch: --to needs a layout (rcp, sch, sm, json or dot), not \"xyz\"."
 run_batch 2 --stats --to sm set
 # Drawings: every sample's, accepted by Graphviz where it is installed.
 run_batch 0 -q --to dot -o layouts/dot layouts/psplib set set/sub
@@ -357,8 +357,24 @@ if command -v dot > /dev/null; then
         dot -Tsvg "$drawing" > /dev/null 2> dot.err || fail "dot -Tsvg refused $drawing: $(cat dot.err)"
     done
 fi
+# JSON: read back as written, and valid by the schema where Debian's jsonschema is.
+run_batch 0 -q --to json -o layouts/json layouts/psplib set set/sub
+run_batch 0 -q --to rcp -o layouts/json_rcp layouts/json
+same_bytes layouts/json_rcp/J301_1.rcp layouts/rcp_again/J301_1.rcp
+same_bytes layouts/json_rcp/j301_1.rcp layouts/rcp_again/J301_1.rcp
+run_batch 0 --stats layouts/json/J301_1.json layouts/psplib/J301_1.rcp
+[ "$(cut -d, -f2- <<< "$stdout" | sort -u | wc -l)" == 2 ] || fail "--stats of json differs from rcp: [$stdout]"
+schema=$(dirname "$data")/../schema/instance.schema.json
+if /usr/bin/python3 -c "import jsonschema" 2> /dev/null; then
+    checks=$((checks + 1))
+    /usr/bin/python3 "$(dirname "$data")/validate_json.py" "$schema" layouts/json/*.json > schema.out 2>&1 ||
+        fail "outputs that the schema refuses: $(cat schema.out)"
+    printf '{"capacities": [1.5], "activities": []}' > layouts/not_ours.json
+    ! /usr/bin/python3 "$(dirname "$data")/validate_json.py" "$schema" layouts/not_ours.json > /dev/null 2>&1 ||
+        fail "the schema takes a capacity of 1.5"
+fi
 run_batch 2 --from dot -o x set
-contains "$stderr" "converter-batch: --from needs a layout (rcp, sch or sm), not \"dot\"."
+contains "$stderr" "converter-batch: --from needs a layout (rcp, sch, sm or json), not \"dot\"."
 run_batch 0 --help
 contains "$stdout" "sm    .sm   PSPLIB's single-mode layout"
 

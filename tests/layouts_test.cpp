@@ -352,6 +352,94 @@ TEST(sch_reader, refuses_at_the_place_in_its_own_words) {
     EXPECT_EQ(result.activity_count, -2147483647 - 1);
 }
 
+TEST(json_writer, writes_one_activity_per_line) {
+    EXPECT_EQ(written_as("json", rcp_instance("5 2\n10 8\n0 0 0 3 2 3 4\n3 4 2 1 5\n2 3 5 1 5\n4 1 1 1 5\n0 0 0 0\n")),
+              "{\"capacities\": [10, 8], \"activities\": [\n"
+              "  {\"duration\": 0, \"demands\": [0, 0], \"successors\": [1, 2, 3]},\n"
+              "  {\"duration\": 3, \"demands\": [4, 2], \"successors\": [4]},\n"
+              "  {\"duration\": 2, \"demands\": [3, 5], \"successors\": [4]},\n"
+              "  {\"duration\": 4, \"demands\": [1, 1], \"successors\": [4]},\n"
+              "  {\"duration\": 0, \"demands\": [0, 0], \"successors\": []}\n"
+              "]}\n");
+    EXPECT_EQ(written_as("json", rcp_instance("0 0")), "{\"capacities\": [], \"activities\": [\n]}\n");
+    // Carried as held: a successor outside the array, repeated, negative values.
+    EXPECT_EQ(written_as("json", rcp_instance("2 1 -3  -1 2 2 9 9  0 0 0")),
+              "{\"capacities\": [-3], \"activities\": [\n"
+              "  {\"duration\": -1, \"demands\": [2], \"successors\": [8, 8]},\n"
+              "  {\"duration\": 0, \"demands\": [0], \"successors\": []}\n"
+              "]}\n");
+}
+
+TEST(json_reader, takes_any_json_text_of_the_shape) {
+    const instance expected = rcp_instance("2 1 7  0 1 1 2  3 2 0");
+    const char* const texts[] = {
+        "{\"capacities\":[7],\"activities\":[{\"duration\":0,\"demands\":[1],\"successors\":[1]},"
+        "{\"duration\":3,\"demands\":[2],\"successors\":[]}]}",
+        "\r\n{ \"activities\" : [ { \"successors\" : [ 1 ] , \"demands\" : [ 1 ] , \"duration\" : 0 } ,\n"
+        "\t{\"demands\": [2], \"duration\": 3, \"successors\": []} ],\n \"capacities\": [7] }\n\n",
+        "{\"capaci\\u0074ies\": [7], \"activities\": [{\"duration\": -0, \"demands\": [1], \"successors\": [1]}, "
+        "{\"duration\": 3, \"demands\": [2], \"successors\": []}]}",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        instance result;
+        ASSERT_EQ(read_as("json", text, result), "");
+        expect_same(result, expected);
+    }
+}
+
+TEST(json_reader, refuses_at_the_place_in_its_own_words) {
+    const struct {
+        const char* input;
+        const char* message;
+    } cases[] = {
+        {"{\"capacities\": [1.0], \"activities\": []}",
+         "Invalid input at line 1, column 17: expected capacity 1, found \"1.0\", which is not an integer."},
+        {"{\"capacities\": [1], \"activities\": [{\"duration\": true, \"demands\": [1], \"successors\": []}]}",
+         "Invalid input at line 1, column 49: expected the duration of activity 0, found \"true\", which is not an "
+         "integer."},
+        {"{\"capacities\": [\"5\"], \"activities\": []}",
+         "Invalid input at line 1, column 17: expected capacity 1, found \"\\\"5\\\"\", which is not an integer."},
+        {"{\"capacities\": [2147483648], \"activities\": []}",
+         "Invalid input at line 1, column 17: expected capacity 1, found \"2147483648\", which is outside the signed "
+         "32-bit range."},
+        {"{\"capacities\": [01], \"activities\": []}",
+         "Invalid input at line 1, column 17: expected capacity 1, found \"01\", which is not an integer."},
+        {"{\"capacities\": [1,], \"activities\": []}",
+         "Invalid input at line 1, column 19: expected capacity 2, found \"]\", which is not an integer."},
+        {"{\"capacities\": [1], \"activites\": []}",
+         "Invalid input at line 1, column 21: expected the key \"capacities\" or \"activities\", found "
+         "\"\\\"activites\\\"\", which this layout does not hold."},
+        {"{\"capacities\": [1], \"capacities\": [2]}",
+         "Invalid input at line 1, column 21: expected \"capacities\" once, found \"\\\"capacities\\\"\", given "
+         "twice."},
+        {"{\"capacities\": [1]}", "Invalid input at line 1, column 19: expected the key \"activities\", found \"}\"."},
+        {"{\"capacities\": [1], \"activities\": [{\"duration\": 0, \"demands\": [1, 2], \"successors\": []}]}",
+         "Invalid input at line 1, column 63: expected the demands of activity 0, one for each of the 1 capacities, "
+         "found \"[\", an array of another length."},
+        {"{\"activities\": [{\"duration\": 3, \"demands\": [1, 2], \"successors\": []}],\n\"capacities\": [5]}",
+         "Invalid input at line 2, column 15: expected the capacities, one for each of the 2 demands of every "
+         "activity, found \"[\", an array of another length."},
+        {"{\"capacities\": [], \"activities\": [{\"duration\": 3, \"demands\": [], \"successors\": [], \"x\": 1}]}",
+         "Invalid input at line 1, column 84: expected the key \"duration\", \"demands\" or \"successors\" of "
+         "activity 0, found \"\\\"x\\\"\", which this layout does not hold."},
+        {"{\"capacities\": [], \"activities\": [{\"duration\": 3, \"demands\": []}]}",
+         "Invalid input at line 1, column 64: expected the key \"successors\" of activity 0, found \"}\"."},
+        {"{\"capacities\": [], \"activities\": [{\"duration\": 3, \"demands\": [], \"successors\": [0, 0]}]}",
+         "Invalid input at line 1, column 87: expected no more successors in all than the activity count squared, 1, "
+         "found \"]\", the end of activities with more."},
+        {"{\"capacities\": [], \"activities\": []} []",
+         "Invalid input at line 1, column 38: expected the end of the file after the instance's object, found \"[\"."},
+        {"{\"capacities\": [", "Invalid input at line 1, column 17: expected capacity 1, found the end of the file."},
+        {"[]", "Invalid input at line 1, column 1: expected the instance's object, \"{\", found \"[\"."},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.input);
+        instance result;
+        EXPECT_EQ(read_as("json", expected.input, result), expected.message);
+    }
+}
+
 TEST(formats, are_told_by_extension_and_by_content) {
     const struct {
         const char* path;
@@ -376,6 +464,7 @@ TEST(formats, are_told_by_extension_and_by_content) {
         {"5 2\n10 8\n0 0 0 3 2 3 4\n", "rcp"},
         {"5 2\n10 8\n0 0 0 3 2 3 4\n[", "rcp"}, // a bracket only after the first lines
         {"x [", "rcp"},
+        {" \r\n{\"capacities\": []", "json"},
         {"", "rcp"},
     };
     for (const auto& expected : contents) {

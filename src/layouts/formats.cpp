@@ -3,6 +3,8 @@
 #include <cctype>
 
 #include "layouts/dot_writer.h"
+#include "layouts/json_reader.h"
+#include "layouts/json_writer.h"
 #include "layouts/rcp_reader.h"
 #include "layouts/rcp_writer.h"
 #include "layouts/sch_reader.h"
@@ -67,10 +69,19 @@ bool looks_like_sch(std::string_view start) {
     return bracket && only_numbers;
 }
 
+// A JSON text of this layout starts with "{".
+bool looks_like_json(std::string_view start) {
+    start = trimmed(start);
+    while (!start.empty() && start.front() == '\n') start = trimmed(start.substr(1));
+    return !start.empty() && start.front() == '{';
+}
+
 const layout_format formats[] = {
     {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, nullptr, write_rcp},
     {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, nullptr, write_sch},
     {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, sm_can_hold, write_sm},
+    {"json", ".json", "a JSON layout, for Python, JavaScript, R and the web", looks_like_json, read_json, json_can_hold,
+     write_json},
     {"dot", ".dot", "Graphviz's layout, a drawing of the network", nullptr, nullptr, nullptr, write_dot},
 };
 

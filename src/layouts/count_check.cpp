@@ -1,0 +1,26 @@
+#include "layouts/count_check.h"
+
+namespace converter {
+
+bool has_no_negative_count(const instance& source, message_text& why) {
+    if (source.activity_count < 0) {
+        why = message_text("the activity count is negative (").append_number(source.activity_count).append(")");
+        return false;
+    }
+    if (source.resource_count < 0) {
+        why = message_text("the resource count is negative (").append_number(source.resource_count).append(")");
+        return false;
+    }
+    for (std::size_t activity = 0; activity < static_cast<std::size_t>(source.activity_count); ++activity)
+        if (source.successor_counts[activity] < 0) {
+            why = message_text("activity ")
+                      .append_number(static_cast<std::int64_t>(activity + 1))
+                      .append(" has a negative successor count (")
+                      .append_number(source.successor_counts[activity])
+                      .append(")");
+            return false;
+        }
+    return true;
+}
+
+} // namespace converter

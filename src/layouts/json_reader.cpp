@@ -1,0 +1,578 @@
+#include "layouts/json_reader.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "instance/number_text.h"
+#include "instance/token_reader.h"
+
+namespace converter {
+namespace {
+
+using kind = read_failure::kind;
+
+bool is_json_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+// The bytes a number (or a mistaken true, null, 1.0e5) is written with.
+constexpr struct word_table {
+    bool is_word[256] = {};
+    constexpr word_table() {
+        for (int c = 0; c < 256; ++c)
+            is_word[c] = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
+                         c == '+' || c == '-';
+    }
+} words;
+bool is_word_byte(int c) { return c >= 0 && c < 256 && words.is_word[c]; }
+
+// Bytes from a source through a buffer of its own, with the line count and the
+// place of every byte read, so that a failure is placed without reading again.
+class json_scanner {
+public:
+    explicit json_scanner(byte_source source)
+        : source_(source), buffer_(static_cast<char*>(std::malloc(capacity))), next_(buffer_), end_(buffer_) {}
+    json_scanner(const json_scanner&) = delete;
+    json_scanner& operator=(const json_scanner&) = delete;
+    ~json_scanner() { std::free(buffer_); }
+
+    bool ready() const { return buffer_ != nullptr; }
+    int error() const { return error_; }
+
+    // The byte `ahead` places on (up to 63), or -1 at the end of the input.
+    int peek(std::size_t ahead = 0) {
+        if (static_cast<std::size_t>(end_ - next_) <= ahead && !fill(ahead + 1)) return -1;
+        return static_cast<unsigned char>(next_[ahead]);
+    }
+
+    void advance() {
+        if (*next_ == '\n') {
+            ++line_ends_;
+            line_start_ = offset() + 1;
+        }
+        ++next_;
+    }
+
+    void skip_space() {
+        for (;;) {
+            while (next_ != end_ && is_json_space(*next_)) advance();
+            if (next_ != end_ || !fill(1)) return;
+        }
+    }
+
+    std::uint64_t offset() const { return buffer_offset_ + static_cast<std::uint64_t>(next_ - buffer_); }
+
+    // The fast path of an integer: an optional minus and up to ten digits,
+    // without a leading zero, ending in neither a digit nor a byte a number
+    // could go on with, within 32 bits. False, having read nothing, for
+    // anything else (read_int then judges it the careful way).
+    bool next_short_int(std::int32_t& value) {
+        if (end_ - next_ < 16 && !fill(16)) return false;
+        const char* cursor = next_;
+        const bool negative = *cursor == '-';
+        cursor += negative;
+        const char* const digits = cursor;
+        if (static_cast<unsigned char>(*cursor - '0') > 9 ||
+            (*cursor == '0' && static_cast<unsigned char>(cursor[1] - '0') < 10))
+            return false;
+        std::uint64_t magnitude = 0;
+        while (static_cast<unsigned char>(*cursor - '0') < 10 && cursor - digits < 10)
+            magnitude = magnitude * 10 + static_cast<unsigned char>(*cursor++ - '0');
+        if (is_word_byte(static_cast<unsigned char>(*cursor)) || magnitude > 2147483647u + (negative ? 1u : 0u))
+            return false;
+        value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
+        next_ = const_cast<char*>(cursor);
+        return true;
+    }
+
+    // The fast path of a list of integers: values and "," or the closing "]"
+    // with blanks between them, for as long as the buffer holds 64 bytes ahead
+    // and nothing unusual comes (a line end, a value the fast path of an
+    // integer would not take). Appends each value to `store` and counts it;
+    // returns 1 after the "]", 0 where the careful path must go on (before a
+    // value), -1 when memory ran out. `stop_at` is a value that must not be
+    // taken (none when 0).
+    int next_int_list(int_store& store, std::int64_t& count, std::int32_t stop_at) {
+        for (;;) {
+            if (end_ - next_ < 64 && !fill(64)) return 0;
+            const char* cursor = next_;
+            const char* const limit = end_ - 32;
+            while (*cursor == ' ' && cursor < limit) ++cursor;
+            const bool negative = *cursor == '-';
+            cursor += negative;
+            const char* const digits = cursor;
+            if (static_cast<unsigned char>(*cursor - '0') > 9 ||
+                (*cursor == '0' && static_cast<unsigned char>(cursor[1] - '0') < 10))
+                return 0;
+            std::uint32_t short_value = 0;
+            std::uint64_t magnitude = 0;
+            const std::size_t short_digits = detail::scan_short_number(cursor, short_value);
+            if (short_digits < 7) {
+                magnitude = short_value;
+                cursor += short_digits;
+            } else {
+                while (static_cast<unsigned char>(*cursor - '0') < 10 && cursor - digits < 10)
+                    magnitude = magnitude * 10 + static_cast<unsigned char>(*cursor++ - '0');
+            }
+            if (is_word_byte(static_cast<unsigned char>(*cursor)) || magnitude > 2147483647u + (negative ? 1u : 0u))
+                return 0;
+            const auto value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
+            if (stop_at != 0 && value == stop_at) return 0;
+            while (*cursor == ' ' && cursor < limit) ++cursor;
+            if (*cursor != ',' && *cursor != ']') return 0;
+            if (!store.push_back(value)) return -1;
+            ++count;
+            next_ = const_cast<char*>(cursor + 1);
+            if (*cursor == ']') return 1;
+        }
+    }
+
+    // Takes `text` (a key in its quotes, say) when the input goes on with it.
+    bool next_is(std::string_view text) {
+        if (static_cast<std::size_t>(end_ - next_) < text.size() && !fill(text.size())) return false;
+        if (std::memcmp(next_, text.data(), text.size()) != 0) return false;
+        next_ += text.size();
+        return true;
+    }
+
+    void place(read_failure& failure) const {
+        failure.offset = offset();
+        failure.line_ends_before = line_ends_;
+        failure.line_start = line_start_;
+    }
+
+    // A place kept cheaply, for a failure found after reading on.
+    struct mark {
+        std::uint64_t offset, line_ends, line_start;
+    };
+    mark here() const { return {offset(), line_ends_, line_start_}; }
+    static void place(read_failure& failure, const mark& at) {
+        failure.offset = at.offset;
+        failure.line_ends_before = at.line_ends;
+        failure.line_start = at.line_start;
+    }
+
+    // The keys of an activity as the writer writes them: 1 for "duration", 2
+    // for "demands", 3 for "successors", taken whole; 0, having read nothing,
+    // for anything else.
+    int next_activity_key() {
+        if (end_ - next_ < 16 && !fill(16)) return 0;
+        if (next_[0] != '"') return 0;
+        if (next_[1] == 'd' && std::memcmp(next_, "\"duration\"", 10) == 0) return take(10, 1);
+        if (next_[1] == 'd' && std::memcmp(next_, "\"demands\"", 9) == 0) return take(9, 2);
+        if (next_[1] == 's' && std::memcmp(next_, "\"successors\"", 12) == 0) return take(12, 3);
+        return 0;
+    }
+
+private:
+    static constexpr std::size_t capacity = std::size_t{1} << 16;
+
+    int take(std::size_t bytes, int result) {
+        next_ += bytes;
+        return result;
+    }
+
+    // Keeps the unread bytes and reads until `wanted` of them are there or the
+    // input has ended.
+    bool fill(std::size_t wanted) {
+        const auto kept = static_cast<std::size_t>(end_ - next_);
+        buffer_offset_ += static_cast<std::uint64_t>(next_ - buffer_);
+        std::memmove(buffer_, next_, kept);
+        next_ = buffer_;
+        end_ = buffer_ + kept;
+        while (static_cast<std::size_t>(end_ - next_) < wanted && !ended_) {
+            const std::size_t count =
+                source_.read(source_.context, end_, capacity - static_cast<std::size_t>(end_ - buffer_), error_);
+            if (count == 0) ended_ = true;
+            end_ += count;
+        }
+        return static_cast<std::size_t>(end_ - next_) >= wanted;
+    }
+
+    byte_source source_;
+    char* buffer_;
+    char* next_;
+    char* end_;
+    std::uint64_t buffer_offset_ = 0;
+    std::uint64_t line_ends_ = 0;
+    std::uint64_t line_start_ = 0;
+    bool ended_ = false;
+    int error_ = 0;
+};
+
+class json_parser {
+public:
+    json_parser(json_scanner& scanner, instance& result) : in_(scanner), result_(result) {}
+
+    read_failure run() {
+        if (!in_.ready()) return memory_failure();
+        if (read_instance_object()) {
+            in_.skip_space();
+            if (in_.peek() != -1) fail_here(kind::unexpected, "the end of the file after the instance's object");
+        }
+        if (in_.error() != 0 && failure_.what != kind::out_of_memory) {
+            failure_ = read_failure{};
+            failure_.what = kind::read_error;
+            failure_.system_error = in_.error();
+        }
+        return failure_;
+    }
+
+private:
+    // Fills the failure at the next token, quoting it: a string, a word (a
+    // number, true, 1.0), or one byte.
+    bool fail_here(kind what, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0,
+                   const char* reason = nullptr) {
+        in_.skip_space();
+        failure_.expected = {{}, activity, number, phrase};
+        failure_.reason = reason;
+        in_.place(failure_);
+        const int first = in_.peek();
+        if (first == -1) {
+            failure_.what = in_.error() != 0 ? kind::read_error : kind::end_of_file;
+            return false;
+        }
+        failure_.what = what;
+        char text[read_failure::found_limit];
+        std::size_t size = 0;
+        bool cut = false;
+        if (first == '"') {
+            for (std::size_t ahead = 0;; ++ahead) {
+                const int c = in_.peek(ahead);
+                if (c == -1 || (ahead > 0 && c == '"' && in_.peek(ahead - 1) != '\\')) {
+                    if (c == '"' && size < sizeof text) text[size++] = '"';
+                    break;
+                }
+                if (size == sizeof text) {
+                    cut = true;
+                    break;
+                }
+                text[size++] = static_cast<char>(c);
+            }
+        } else if (is_word_byte(first)) {
+            for (std::size_t ahead = 0;; ++ahead) {
+                const int c = in_.peek(ahead);
+                if (c == -1 || !is_word_byte(c)) break;
+                if (size == sizeof text) {
+                    cut = true;
+                    break;
+                }
+                text[size++] = static_cast<char>(c);
+            }
+        } else {
+            text[size++] = static_cast<char>(first);
+        }
+        failure_.set_found(text, size, cut);
+        return false;
+    }
+
+    bool expect(char wanted, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0) {
+        in_.skip_space();
+        if (in_.peek() == static_cast<unsigned char>(wanted)) {
+            in_.advance();
+            return true;
+        }
+        return fail_here(kind::unexpected, phrase, activity, number);
+    }
+
+    // A string, decoded, into `text` (keys are short: a longer one is kept cut,
+    // which no known key matches); `start` gets its place and its text as
+    // written, for a failure that names it.
+    bool read_string(std::string& text, read_failure& start, const char* phrase, std::int64_t activity = 0) {
+        in_.skip_space();
+        if (in_.peek() != '"') return fail_here(kind::unexpected, phrase, activity);
+        fail_here(kind::unexpected, phrase, activity);
+        start = failure_;
+        failure_ = read_failure{};
+        in_.advance();
+        text.clear();
+        for (;;) {
+            int c = in_.peek();
+            if (c == -1 || c < 0x20) return fail_here(kind::unexpected, "the end of the string");
+            in_.advance();
+            if (c == '"') return true;
+            if (c == '\\') {
+                c = in_.peek();
+                const char* escapes = "\"\\/bfnrt";
+                const char* decoded = "\"\\/\b\f\n\r\t";
+                const char* found = c == -1 ? nullptr : std::strchr(escapes, c);
+                if (c != 'u' && (found == nullptr || c == 0)) return fail_here(kind::unexpected, "an escape of JSON's");
+                in_.advance();
+                if (c == 'u') {
+                    unsigned code = 0;
+                    for (int digit = 0; digit < 4; ++digit) {
+                        const int h = in_.peek();
+                        const int value = h >= '0' && h <= '9'   ? h - '0'
+                                          : h >= 'a' && h <= 'f' ? h - 'a' + 10
+                                          : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                                                                 : -1;
+                        if (value < 0) return fail_here(kind::unexpected, "four hexadecimal digits after \\u");
+                        code = code * 16 + static_cast<unsigned>(value);
+                        in_.advance();
+                    }
+                    // Keys are ASCII; anything else only needs to differ from them.
+                    text += code < 0x80 ? static_cast<char>(code) : '\x80';
+                } else {
+                    text += decoded[found - escapes];
+                }
+            } else if (text.size() < 64) {
+                text += static_cast<char>(c);
+            }
+        }
+    }
+
+    // An integer within 32 bits, as JSON writes one: an optional minus and
+    // digits without a leading zero.
+    bool read_int(std::int32_t& value, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0) {
+        in_.skip_space();
+        if (in_.next_short_int(value)) return true;
+        char text[read_failure::found_limit + 1];
+        std::size_t size = 0;
+        for (int c = in_.peek(); c != -1 && is_word_byte(c) && size < sizeof text; c = in_.peek(size))
+            text[size++] = static_cast<char>(c);
+        const std::string_view word(text, size);
+        const std::size_t digits_from = !word.empty() && word[0] == '-' ? 1 : 0;
+        bool integer = word.size() > digits_from && (word[digits_from] != '0' || word.size() == digits_from + 1);
+        for (std::size_t index = digits_from; index < word.size() && integer; ++index)
+            integer = word[index] >= '0' && word[index] <= '9';
+        kind verdict = kind::not_an_integer;
+        if (integer) verdict = size == sizeof text ? kind::out_of_range : parse_int32(word, value);
+        if (verdict == kind::none) {
+            for (std::size_t index = 0; index < size; ++index) in_.advance();
+            return true;
+        }
+        return fail_here(verdict, phrase, activity, number);
+    }
+
+    // "[v, v, ...]" into `store`, each value less `minus`; `count` is how many.
+    bool read_array(int_store& store, std::int32_t minus, std::int64_t& count, const char* array_phrase,
+                    const char* value_phrase, std::int64_t activity) {
+        if (!expect('[', array_phrase, activity)) return false;
+        count = 0;
+        in_.skip_space();
+        if (in_.peek() == ']') {
+            in_.advance();
+            return true;
+        }
+        const std::int32_t stop_at = minus < 0 ? std::numeric_limits<std::int32_t>::max() : 0;
+        for (;;) {
+            const int fast = in_.next_int_list(store, count, stop_at);
+            if (fast < 0) return memory_failed();
+            if (fast > 0) return true;
+            std::int32_t value = 0;
+            if (!read_int(value, value_phrase, activity, count + 1)) return false;
+            if (minus < 0 && value == std::numeric_limits<std::int32_t>::max()) {
+                // Back to the value's place, to quote it.
+                return fail_back(activity, count + 1, value_phrase);
+            }
+            if (!store.push_back(value)) return memory_failed();
+            ++count;
+            in_.skip_space();
+            const int c = in_.peek();
+            if (c == ']') {
+                in_.advance();
+                return true;
+            }
+            if (c != ',') return fail_here(kind::unexpected, "\",\" or \"]\"");
+            in_.advance();
+        }
+    }
+
+    bool fail_back(std::int64_t activity, std::int64_t number, const char* phrase) {
+        failure_.what = kind::unexpected;
+        failure_.expected = {{}, activity, number, phrase};
+        failure_.reason = "whose 1-based number is outside the signed 32-bit range";
+        in_.place(failure_);
+        failure_.offset -= 10;
+        failure_.set_found("2147483647", 10, false);
+        return false;
+    }
+
+    bool read_instance_object() {
+        if (!expect('{', "the instance's object, \"{\"")) return false;
+        bool capacities = false, activities = false;
+        std::string key;
+        in_.skip_space();
+        if (in_.peek() != '}') {
+            for (;;) {
+                read_failure key_place;
+                if (!read_string(key, key_place, "the key \"capacities\" or \"activities\"")) return false;
+                if (key != "capacities" && key != "activities")
+                    return fail_at(key_place, "the key \"capacities\" or \"activities\"", 0,
+                                   "which this layout does not hold");
+                bool& seen = key == "capacities" ? capacities : activities;
+                if (seen)
+                    return fail_at(key_place, key == "capacities" ? "\"capacities\" once" : "\"activities\" once", 0,
+                                   "given twice");
+                seen = true;
+                if (!expect(':', "\":\" after the key")) return false;
+                if (key == "capacities") {
+                    place_of_capacities_ = read_failure{};
+                    in_.skip_space();
+                    in_.place(place_of_capacities_);
+                    std::int64_t count = 0;
+                    if (!read_array(result_.capacities, 0, count, "the capacities' array, \"[\"", "capacity {n}", 0))
+                        return false;
+                    if (count > std::numeric_limits<std::int32_t>::max()) return memory_failed();
+                    result_.resource_count = static_cast<std::int32_t>(count);
+                    if (demand_count_ >= 0 && demand_count_ != count) return demands_disagree();
+                } else if (!read_activities(capacities)) {
+                    return false;
+                }
+                in_.skip_space();
+                if (in_.peek() == '}') break;
+                if (!expect(',', "\",\" or \"}\"")) return false;
+            }
+        }
+        if (!capacities || !activities) {
+            in_.skip_space();
+            return fail_here(kind::unexpected, capacities ? "the key \"activities\"" : "the key \"capacities\"");
+        }
+        in_.advance();
+        return true;
+    }
+
+    // A refusal at a place read already (a key's), quoting what was there.
+    bool fail_at(const read_failure& place, const char* phrase, std::int64_t activity, const char* reason) {
+        failure_ = place;
+        failure_.expected = {{}, activity, 0, phrase};
+        failure_.reason = reason;
+        return false;
+    }
+
+    bool demands_disagree() {
+        failure_ = place_of_capacities_;
+        failure_.what = kind::unexpected;
+        failure_.set_found("[", 1, false);
+        failure_.expected = {{}, 0, demand_count_, "the capacities, one for each of the {n} demands of every activity"};
+        failure_.reason = "an array of another length";
+        return false;
+    }
+
+    bool read_activities(bool capacities_known) {
+        if (!expect('[', "the activities' array, \"[\"")) return false;
+        std::int64_t activity = 0;
+        std::int64_t successor_total = 0;
+        in_.skip_space();
+        if (in_.peek() != ']') {
+            for (;;) {
+                if (activity == std::numeric_limits<std::int32_t>::max()) return memory_failed();
+                if (!read_activity(activity, capacities_known, successor_total)) return false;
+                ++activity;
+                in_.skip_space();
+                if (in_.peek() == ']') break;
+                if (!expect(',', "\",\" or \"]\" after activity {a}", activity - 1)) return false;
+            }
+        }
+        // The activity count is known only now.
+        if (successor_total > activity * activity) {
+            fail_here(kind::unexpected, "no more successors in all than the activity count squared, {n}", 0,
+                      activity * activity, "the end of activities with more");
+            return false;
+        }
+        in_.advance();
+        result_.activity_count = static_cast<std::int32_t>(activity);
+        return true;
+    }
+
+    bool read_activity(std::int64_t activity, bool capacities_known, std::int64_t& successor_total) {
+        if (!expect('{', "activity {a}, \"{\"", activity)) return false;
+        bool seen[4] = {};
+        const char* const phrase = "the key \"duration\", \"demands\" or \"successors\" of activity {a}";
+        for (;;) {
+            in_.skip_space();
+            if (in_.peek() == '}' && (seen[1] || seen[2] || seen[3])) break;
+            const json_scanner::mark key_mark = in_.here();
+            int key = in_.next_activity_key();
+            if (key == 0) {
+                read_failure key_place;
+                std::string text;
+                if (!read_string(text, key_place, phrase, activity)) return false;
+                key = text == "duration" ? 1 : text == "demands" ? 2 : text == "successors" ? 3 : 0;
+                if (key == 0) return fail_at(key_place, phrase, activity, "which this layout does not hold");
+            }
+            if (seen[key]) {
+                failure_.what = kind::unexpected;
+                json_scanner::place(failure_, key_mark);
+                const char* const name = key == 1 ? "\"duration\"" : key == 2 ? "\"demands\"" : "\"successors\"";
+                failure_.set_found(name, std::strlen(name), false);
+                return fail_at(failure_, "each key of activity {a} once", activity, "given twice");
+            }
+            seen[key] = true;
+            if (!expect(':', "\":\" after the key")) return false;
+            std::int64_t count = 0;
+            if (key == 1) {
+                std::int32_t value = 0;
+                if (!read_int(value, "the duration of activity {a}", activity)) return false;
+                if (!result_.durations.push_back(value)) return memory_failed();
+            } else if (key == 2) {
+                in_.skip_space();
+                const json_scanner::mark demands_mark = in_.here();
+                if (!read_array(result_.demands, 0, count, "the demands' array of activity {a}, \"[\"",
+                                "demand {n} of activity {a}", activity))
+                    return false;
+                const std::int64_t wanted = capacities_known ? result_.resource_count : demand_count_;
+                if (wanted >= 0 && count != wanted) {
+                    failure_ = read_failure{};
+                    json_scanner::place(failure_, demands_mark);
+                    failure_.what = kind::unexpected;
+                    failure_.set_found("[", 1, false);
+                    failure_.expected = {{},
+                                         activity,
+                                         wanted,
+                                         capacities_known
+                                             ? "the demands of activity {a}, one for each of the {n} capacities"
+                                             : "the demands of activity {a}, as many as activity 0's {n}"};
+                    failure_.reason = "an array of another length";
+                    return false;
+                }
+                demand_count_ = count;
+            } else {
+                if (!read_array(result_.successors, -1, count, "the successors' array of activity {a}, \"[\"",
+                                "successor {n} of activity {a}", activity))
+                    return false;
+                if (!result_.successor_counts.push_back(static_cast<std::int32_t>(count))) return memory_failed();
+                successor_total += count;
+            }
+            in_.skip_space();
+            if (in_.peek() == '}') break;
+            if (!expect(',', "\",\" or \"}\" in activity {a}", activity)) return false;
+        }
+        if (!seen[1] || !seen[2] || !seen[3])
+            return fail_here(kind::unexpected,
+                             !seen[1]   ? "the key \"duration\" of activity {a}"
+                             : !seen[2] ? "the key \"demands\" of activity {a}"
+                                        : "the key \"successors\" of activity {a}",
+                             activity);
+        in_.advance();
+        return true;
+    }
+
+    read_failure memory_failure() {
+        read_failure failure;
+        failure.what = kind::out_of_memory;
+        return failure;
+    }
+
+    bool memory_failed() {
+        failure_ = memory_failure();
+        return false;
+    }
+
+    json_scanner& in_;
+    instance& result_;
+    read_failure failure_;
+    read_failure place_of_capacities_;
+    std::int64_t demand_count_ = -1; // the demands' length, once an activity gave it
+};
+
+} // namespace
+
+read_failure read_json(byte_source source, instance& result, trailing_tokens* trailing) {
+    result = instance{};
+    json_scanner scanner(source);
+    const read_failure failure = json_parser(scanner, result).run();
+    if (trailing != nullptr) *trailing = trailing_tokens{};
+    return failure;
+}
+
+} // namespace converter

@@ -1,0 +1,58 @@
+#include "layouts/json_writer.h"
+
+#include <string_view>
+
+#include "layouts/count_check.h"
+
+namespace converter {
+namespace {
+
+void put_text(output_buffer& buffer, std::string_view text) {
+    char* out = buffer.room(text.size());
+    std::memcpy(out, text.data(), text.size());
+    buffer.commit(out + text.size());
+}
+
+// "[a, b, c]"
+void put_array(output_buffer& buffer, const std::int32_t* values, std::size_t count) {
+    put_text(buffer, "[");
+    if (count != 0) {
+        buffer.commit(put_int(buffer.room(field_room), *values));
+        put_fields(buffer, count - 1, [values](char* out) mutable {
+            std::memcpy(out, ", ", 2);
+            return put_int(out + 2, *++values);
+        });
+    }
+    put_text(buffer, "]");
+}
+
+} // namespace
+
+bool json_can_hold(const instance& source, message_text& why) { return has_no_negative_count(source, why); }
+
+void write_json(output_buffer& buffer, const instance& source) {
+    const auto activities = static_cast<std::size_t>(source.activity_count);
+    const auto resources = static_cast<std::size_t>(source.resource_count);
+    put_text(buffer, "{\"capacities\": ");
+    put_array(buffer, source.capacities.begin(), resources);
+    put_text(buffer, ", \"activities\": [\n");
+    const std::int32_t* demand = source.demands.begin();
+    const std::int32_t* successor = source.successors.begin();
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        char* out = buffer.room(32);
+        std::memcpy(out, "  {\"duration\": ", 15);
+        out = put_int(out + 15, source.durations[activity]);
+        std::memcpy(out, ", \"demands\": ", 13);
+        buffer.commit(out + 13);
+        put_array(buffer, demand, resources);
+        demand += resources;
+        put_text(buffer, ", \"successors\": ");
+        const auto count = static_cast<std::size_t>(source.successor_counts[activity]);
+        put_array(buffer, successor, count);
+        successor += count;
+        put_text(buffer, activity + 1 == activities ? "}\n" : "},\n");
+    }
+    put_text(buffer, "]}\n");
+}
+
+} // namespace converter
