@@ -178,10 +178,19 @@ void check_round_trips(const converter::instance& source) {
         const converter::read_failure failure = format->read(converter::text_source(&cursor), back, nullptr);
         if (failure) std::fprintf(stderr, "%s: %s\n", format->name, converter::describe(failure).c_str());
         check(!failure, "a layout's reader refused its writer's output");
-        check(same_instance(back, source), "a layout's round trip changed the instance");
-        std::string again;
-        converter::write_layout(again, format->write, back);
-        check(again == text, "a layout's round trip changed the bytes");
+        check(!format->keeps_every_value || same_instance(back, source), "a layout's round trip changed the instance");
+        // A layout that drops the dummies gives back the same bytes when the
+        // reader added them back; it keeps tasks that look like dummies, which
+        // the writer then drops in turn.
+        const std::size_t tasks_at = text.find("n_tasks = ");
+        const bool dummies_added =
+            tasks_at != std::string::npos && std::to_string(back.activity_count - 2) ==
+                                                 text.substr(tasks_at + 10, text.find(';', tasks_at) - tasks_at - 10);
+        if (format->keeps_every_value || dummies_added) {
+            std::string again;
+            converter::write_layout(again, format->write, back);
+            check(again == text, "a layout's round trip changed the bytes");
+        }
     }
 }
 

@@ -346,10 +346,11 @@ cp "$data/j301_1.sm" layouts/other/J301_1.sm
 run_batch 2 --to rcp -o layouts/collide layouts/psplib/J301_1.rcp layouts/other/J301_1.sm
 contains "$stderr" "layouts/psplib/J301_1.rcp and layouts/other/J301_1.sm would both be written to layouts/collide/J301_1.rcp"
 run_batch 2 --to xyz -o x set
-contains "$stderr" "converter-batch: --to needs a layout (rcp, sch, sm, json or dot), not \"xyz\"."
+contains "$stderr" "converter-batch: --to needs a layout (rcp, sch, sm, dzn, json or dot), not \"xyz\"."
 run_batch 2 --stats --to sm set
 # Drawings: every sample's, accepted by Graphviz where it is installed.
-run_batch 0 -q --to dot -o layouts/dot layouts/psplib set set/sub
+# (Not the .sm twins: on Windows J301_1 and j301_1 are one name.)
+run_batch 0 -q --to dot -o layouts/dot layouts/psplib/*.rcp set set/sub
 [ -f layouts/dot/J301_1.dot ] && [ -f layouts/dot/reference_1.dot ] || fail "--to dot wrote $(ls layouts/dot)"
 if command -v dot > /dev/null; then
     for drawing in layouts/dot/*.dot; do
@@ -358,10 +359,10 @@ if command -v dot > /dev/null; then
     done
 fi
 # JSON: read back as written, and valid by the schema where Debian's jsonschema is.
-run_batch 0 -q --to json -o layouts/json layouts/psplib set set/sub
+run_batch 0 -q --to json -o layouts/json layouts/psplib/*.rcp set set/sub
 run_batch 0 -q --to rcp -o layouts/json_rcp layouts/json
 same_bytes layouts/json_rcp/J301_1.rcp layouts/rcp_again/J301_1.rcp
-same_bytes layouts/json_rcp/j301_1.rcp layouts/rcp_again/J301_1.rcp
+same_bytes layouts/json_rcp/J301_2.rcp layouts/rcp_again/J301_2.rcp
 run_batch 0 --stats layouts/json/J301_1.json layouts/psplib/J301_1.rcp
 [ "$(cut -d, -f2- <<< "$stdout" | sort -u | wc -l)" == 2 ] || fail "--stats of json differs from rcp: [$stdout]"
 schema=$(dirname "$data")/../schema/instance.schema.json
@@ -373,8 +374,20 @@ if /usr/bin/python3 -c "import jsonschema" 2> /dev/null; then
     ! /usr/bin/python3 "$(dirname "$data")/validate_json.py" "$schema" layouts/not_ours.json > /dev/null 2>&1 ||
         fail "the schema takes a capacity of 1.5"
 fi
+# MiniZinc data: the benchmarks' bytes, read back to the same values, other producers' files read.
+run_batch 0 -q --to dzn -o layouts/dzn layouts/psplib/J301_1.rcp
+diff <(tr -d '\r' < layouts/dzn/J301_1.dzn) "$data/J30_1_1.dzn" > /dev/null || fail "--to dzn differs from the benchmarks' file"
+run_batch 0 -q --to rcp -o layouts/dzn_rcp "$data/J30_1_1.dzn" "$data/dzn_syntax"
+same_bytes layouts/dzn_rcp/J30_1_1.rcp layouts/rcp_again/J301_1.rcp
+[ "$(ls layouts/dzn_rcp | wc -l)" == 4 ] || fail "the syntax samples gave $(ls layouts/dzn_rcp)"
+run_batch 0 --stats "$data/J30_1_1.dzn" layouts/psplib/J301_1.rcp
+[ "$(cut -d, -f2- <<< "$stdout" | sort -u | wc -l)" == 2 ] || fail "--stats of dzn differs from rcp: [$stdout]"
+printf '4 0\n0 1 2\n1 2 3 3\n1 1 4\n0 0\n' > layouts/twice.rcp
+run_batch 1 --to dzn -o layouts/twice_out layouts/twice.rcp
+contains "$stderr" "layouts/twice.rcp: Can't write the dzn layout: activity 2 lists successor 3 twice, which a set can't hold."
+[ ! -e layouts/twice_out/twice.dzn ] || fail "a refused dzn was written"
 run_batch 2 --from dot -o x set
-contains "$stderr" "converter-batch: --from needs a layout (rcp, sch, sm or json), not \"dot\"."
+contains "$stderr" "converter-batch: --from needs a layout (rcp, sch, sm, dzn or json), not \"dot\"."
 run_batch 0 --help
 contains "$stdout" "sm    .sm   PSPLIB's single-mode layout"
 

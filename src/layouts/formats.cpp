@@ -3,6 +3,8 @@
 #include <cctype>
 
 #include "layouts/dot_writer.h"
+#include "layouts/dzn_reader.h"
+#include "layouts/dzn_writer.h"
 #include "layouts/json_reader.h"
 #include "layouts/json_writer.h"
 #include "layouts/rcp_reader.h"
@@ -69,6 +71,18 @@ bool looks_like_sch(std::string_view start) {
     return bracket && only_numbers;
 }
 
+// MiniZinc data start with a comment or an assignment: a name, then "=".
+bool looks_like_dzn(std::string_view start) {
+    start = trimmed(start);
+    while (!start.empty() && start.front() == '\n') start = trimmed(start.substr(1));
+    if (!start.empty() && (start.front() == '%' || start.substr(0, 2) == "/*")) return true;
+    std::size_t name = 0;
+    while (name < start.size() && (std::isalnum(static_cast<unsigned char>(start[name])) || start[name] == '_')) ++name;
+    if (name == 0 || std::isdigit(static_cast<unsigned char>(start[0]))) return false;
+    const std::string_view rest = trimmed(start.substr(name));
+    return !rest.empty() && rest.front() == '=';
+}
+
 // A JSON text of this layout starts with "{".
 bool looks_like_json(std::string_view start) {
     start = trimmed(start);
@@ -77,12 +91,14 @@ bool looks_like_json(std::string_view start) {
 }
 
 const layout_format formats[] = {
-    {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, nullptr, write_rcp},
-    {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, nullptr, write_sch},
-    {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, sm_can_hold, write_sm},
+    {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, nullptr, write_rcp, true},
+    {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, nullptr, write_sch, true},
+    {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, sm_can_hold, write_sm, true},
+    {"dzn", ".dzn", "MiniZinc data for the standard RCPSP model", looks_like_dzn, read_dzn, dzn_can_hold, write_dzn,
+     false},
     {"json", ".json", "a JSON layout, for Python, JavaScript, R and the web", looks_like_json, read_json, json_can_hold,
-     write_json},
-    {"dot", ".dot", "Graphviz's layout, a drawing of the network", nullptr, nullptr, nullptr, write_dot},
+     write_json, true},
+    {"dot", ".dot", "Graphviz's layout, a drawing of the network", nullptr, nullptr, nullptr, write_dot, false},
 };
 
 } // namespace

@@ -30,6 +30,11 @@ struct layout_format {
     bool (*can_hold)(const instance& source, message_text& why);
     // nullptr for a layout that is only read.
     layout_writer write;
+    // Whether reading what it wrote gives back the very instance; false for a
+    // layout that drops something on the way (dzn: the dummies, which reading
+    // adds back, and the order of successors), which then gives back the same
+    // bytes when written again.
+    bool keeps_every_value;
 };
 
 // Every layout, in the order --help lists them.

@@ -5,203 +5,17 @@
 #include <limits>
 #include <string>
 
+#include "instance/char_scanner.h"
 #include "instance/number_text.h"
-#include "instance/token_reader.h"
 
 namespace converter {
 namespace {
 
 using kind = read_failure::kind;
 
-bool is_json_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-// The bytes a number (or a mistaken true, null, 1.0e5) is written with.
-constexpr struct word_table {
-    bool is_word[256] = {};
-    constexpr word_table() {
-        for (int c = 0; c < 256; ++c)
-            is_word[c] = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
-                         c == '+' || c == '-';
-    }
-} words;
-bool is_word_byte(int c) { return c >= 0 && c < 256 && words.is_word[c]; }
-
-// Bytes from a source through a buffer of its own, with the line count and the
-// place of every byte read, so that a failure is placed without reading again.
-class json_scanner {
-public:
-    explicit json_scanner(byte_source source)
-        : source_(source), buffer_(static_cast<char*>(std::malloc(capacity))), next_(buffer_), end_(buffer_) {}
-    json_scanner(const json_scanner&) = delete;
-    json_scanner& operator=(const json_scanner&) = delete;
-    ~json_scanner() { std::free(buffer_); }
-
-    bool ready() const { return buffer_ != nullptr; }
-    int error() const { return error_; }
-
-    // The byte `ahead` places on (up to 63), or -1 at the end of the input.
-    int peek(std::size_t ahead = 0) {
-        if (static_cast<std::size_t>(end_ - next_) <= ahead && !fill(ahead + 1)) return -1;
-        return static_cast<unsigned char>(next_[ahead]);
-    }
-
-    void advance() {
-        if (*next_ == '\n') {
-            ++line_ends_;
-            line_start_ = offset() + 1;
-        }
-        ++next_;
-    }
-
-    void skip_space() {
-        for (;;) {
-            while (next_ != end_ && is_json_space(*next_)) advance();
-            if (next_ != end_ || !fill(1)) return;
-        }
-    }
-
-    std::uint64_t offset() const { return buffer_offset_ + static_cast<std::uint64_t>(next_ - buffer_); }
-
-    // The fast path of an integer: an optional minus and up to ten digits,
-    // without a leading zero, ending in neither a digit nor a byte a number
-    // could go on with, within 32 bits. False, having read nothing, for
-    // anything else (read_int then judges it the careful way).
-    bool next_short_int(std::int32_t& value) {
-        if (end_ - next_ < 16 && !fill(16)) return false;
-        const char* cursor = next_;
-        const bool negative = *cursor == '-';
-        cursor += negative;
-        const char* const digits = cursor;
-        if (static_cast<unsigned char>(*cursor - '0') > 9 ||
-            (*cursor == '0' && static_cast<unsigned char>(cursor[1] - '0') < 10))
-            return false;
-        std::uint64_t magnitude = 0;
-        while (static_cast<unsigned char>(*cursor - '0') < 10 && cursor - digits < 10)
-            magnitude = magnitude * 10 + static_cast<unsigned char>(*cursor++ - '0');
-        if (is_word_byte(static_cast<unsigned char>(*cursor)) || magnitude > 2147483647u + (negative ? 1u : 0u))
-            return false;
-        value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
-        next_ = const_cast<char*>(cursor);
-        return true;
-    }
-
-    // The fast path of a list of integers: values and "," or the closing "]"
-    // with blanks between them, for as long as the buffer holds 64 bytes ahead
-    // and nothing unusual comes (a line end, a value the fast path of an
-    // integer would not take). Appends each value to `store` and counts it;
-    // returns 1 after the "]", 0 where the careful path must go on (before a
-    // value), -1 when memory ran out. `stop_at` is a value that must not be
-    // taken (none when 0).
-    int next_int_list(int_store& store, std::int64_t& count, std::int32_t stop_at) {
-        for (;;) {
-            if (end_ - next_ < 64 && !fill(64)) return 0;
-            const char* cursor = next_;
-            const char* const limit = end_ - 32;
-            while (*cursor == ' ' && cursor < limit) ++cursor;
-            const bool negative = *cursor == '-';
-            cursor += negative;
-            const char* const digits = cursor;
-            if (static_cast<unsigned char>(*cursor - '0') > 9 ||
-                (*cursor == '0' && static_cast<unsigned char>(cursor[1] - '0') < 10))
-                return 0;
-            std::uint32_t short_value = 0;
-            std::uint64_t magnitude = 0;
-            const std::size_t short_digits = detail::scan_short_number(cursor, short_value);
-            if (short_digits < 7) {
-                magnitude = short_value;
-                cursor += short_digits;
-            } else {
-                while (static_cast<unsigned char>(*cursor - '0') < 10 && cursor - digits < 10)
-                    magnitude = magnitude * 10 + static_cast<unsigned char>(*cursor++ - '0');
-            }
-            if (is_word_byte(static_cast<unsigned char>(*cursor)) || magnitude > 2147483647u + (negative ? 1u : 0u))
-                return 0;
-            const auto value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
-            if (stop_at != 0 && value == stop_at) return 0;
-            while (*cursor == ' ' && cursor < limit) ++cursor;
-            if (*cursor != ',' && *cursor != ']') return 0;
-            if (!store.push_back(value)) return -1;
-            ++count;
-            next_ = const_cast<char*>(cursor + 1);
-            if (*cursor == ']') return 1;
-        }
-    }
-
-    // Takes `text` (a key in its quotes, say) when the input goes on with it.
-    bool next_is(std::string_view text) {
-        if (static_cast<std::size_t>(end_ - next_) < text.size() && !fill(text.size())) return false;
-        if (std::memcmp(next_, text.data(), text.size()) != 0) return false;
-        next_ += text.size();
-        return true;
-    }
-
-    void place(read_failure& failure) const {
-        failure.offset = offset();
-        failure.line_ends_before = line_ends_;
-        failure.line_start = line_start_;
-    }
-
-    // A place kept cheaply, for a failure found after reading on.
-    struct mark {
-        std::uint64_t offset, line_ends, line_start;
-    };
-    mark here() const { return {offset(), line_ends_, line_start_}; }
-    static void place(read_failure& failure, const mark& at) {
-        failure.offset = at.offset;
-        failure.line_ends_before = at.line_ends;
-        failure.line_start = at.line_start;
-    }
-
-    // The keys of an activity as the writer writes them: 1 for "duration", 2
-    // for "demands", 3 for "successors", taken whole; 0, having read nothing,
-    // for anything else.
-    int next_activity_key() {
-        if (end_ - next_ < 16 && !fill(16)) return 0;
-        if (next_[0] != '"') return 0;
-        if (next_[1] == 'd' && std::memcmp(next_, "\"duration\"", 10) == 0) return take(10, 1);
-        if (next_[1] == 'd' && std::memcmp(next_, "\"demands\"", 9) == 0) return take(9, 2);
-        if (next_[1] == 's' && std::memcmp(next_, "\"successors\"", 12) == 0) return take(12, 3);
-        return 0;
-    }
-
-private:
-    static constexpr std::size_t capacity = std::size_t{1} << 16;
-
-    int take(std::size_t bytes, int result) {
-        next_ += bytes;
-        return result;
-    }
-
-    // Keeps the unread bytes and reads until `wanted` of them are there or the
-    // input has ended.
-    bool fill(std::size_t wanted) {
-        const auto kept = static_cast<std::size_t>(end_ - next_);
-        buffer_offset_ += static_cast<std::uint64_t>(next_ - buffer_);
-        std::memmove(buffer_, next_, kept);
-        next_ = buffer_;
-        end_ = buffer_ + kept;
-        while (static_cast<std::size_t>(end_ - next_) < wanted && !ended_) {
-            const std::size_t count =
-                source_.read(source_.context, end_, capacity - static_cast<std::size_t>(end_ - buffer_), error_);
-            if (count == 0) ended_ = true;
-            end_ += count;
-        }
-        return static_cast<std::size_t>(end_ - next_) >= wanted;
-    }
-
-    byte_source source_;
-    char* buffer_;
-    char* next_;
-    char* end_;
-    std::uint64_t buffer_offset_ = 0;
-    std::uint64_t line_ends_ = 0;
-    std::uint64_t line_start_ = 0;
-    bool ended_ = false;
-    int error_ = 0;
-};
-
 class json_parser {
 public:
-    json_parser(json_scanner& scanner, instance& result) : in_(scanner), result_(result) {}
+    json_parser(char_scanner& scanner, instance& result) : in_(scanner), result_(result) {}
 
     read_failure run() {
         if (!in_.ready()) return memory_failure();
@@ -481,8 +295,12 @@ private:
         for (;;) {
             in_.skip_space();
             if (in_.peek() == '}' && (seen[1] || seen[2] || seen[3])) break;
-            const json_scanner::mark key_mark = in_.here();
-            int key = in_.next_activity_key();
+            const char_scanner::mark key_mark = in_.here();
+            int key = in_.peek() != '"'               ? 0
+                      : in_.next_is("\"duration\"")   ? 1
+                      : in_.next_is("\"demands\"")    ? 2
+                      : in_.next_is("\"successors\"") ? 3
+                                                      : 0;
             if (key == 0) {
                 read_failure key_place;
                 std::string text;
@@ -492,7 +310,7 @@ private:
             }
             if (seen[key]) {
                 failure_.what = kind::unexpected;
-                json_scanner::place(failure_, key_mark);
+                char_scanner::place(failure_, key_mark);
                 const char* const name = key == 1 ? "\"duration\"" : key == 2 ? "\"demands\"" : "\"successors\"";
                 failure_.set_found(name, std::strlen(name), false);
                 return fail_at(failure_, "each key of activity {a} once", activity, "given twice");
@@ -506,14 +324,14 @@ private:
                 if (!result_.durations.push_back(value)) return memory_failed();
             } else if (key == 2) {
                 in_.skip_space();
-                const json_scanner::mark demands_mark = in_.here();
+                const char_scanner::mark demands_mark = in_.here();
                 if (!read_array(result_.demands, 0, count, "the demands' array of activity {a}, \"[\"",
                                 "demand {n} of activity {a}", activity))
                     return false;
                 const std::int64_t wanted = capacities_known ? result_.resource_count : demand_count_;
                 if (wanted >= 0 && count != wanted) {
                     failure_ = read_failure{};
-                    json_scanner::place(failure_, demands_mark);
+                    char_scanner::place(failure_, demands_mark);
                     failure_.what = kind::unexpected;
                     failure_.set_found("[", 1, false);
                     failure_.expected = {{},
@@ -558,7 +376,7 @@ private:
         return false;
     }
 
-    json_scanner& in_;
+    char_scanner& in_;
     instance& result_;
     read_failure failure_;
     read_failure place_of_capacities_;
@@ -569,7 +387,7 @@ private:
 
 read_failure read_json(byte_source source, instance& result, trailing_tokens* trailing) {
     result = instance{};
-    json_scanner scanner(source);
+    char_scanner scanner(source);
     const read_failure failure = json_parser(scanner, result).run();
     if (trailing != nullptr) *trailing = trailing_tokens{};
     return failure;

@@ -1,0 +1,498 @@
+#include "layouts/dzn_reader.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "instance/char_scanner.h"
+#include "instance/number_text.h"
+
+namespace converter {
+namespace {
+
+using kind = read_failure::kind;
+
+bool is_name_start(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool is_name_byte(int c) { return is_name_start(c) || (c >= '0' && c <= '9'); }
+
+// The values a name was given, and where its value starts.
+struct int_list {
+    bool given = false;
+    char_scanner::mark at{};
+    std::vector<std::int32_t> values;
+};
+
+struct set_list {
+    bool given = false;
+    char_scanner::mark at{};
+    std::vector<std::size_t> start; // start[i]..start[i + 1] in members
+    std::vector<std::int32_t> members;
+};
+
+class dzn_parser {
+public:
+    dzn_parser(char_scanner& scanner, instance& result) : in_(scanner), result_(result) {}
+
+    read_failure run() {
+        if (!in_.ready()) return memory_failure();
+        try {
+            if (read_assignments()) build();
+        } catch (const std::bad_alloc&) {
+            return memory_failure();
+        }
+        if (in_.error() != 0 && failure_.what != kind::out_of_memory) {
+            failure_ = read_failure{};
+            failure_.what = kind::read_error;
+            failure_.system_error = in_.error();
+        }
+        return failure_;
+    }
+
+private:
+    // White space and comments: % to the end of the line, /* to */.
+    void skip() {
+        for (;;) {
+            in_.skip_space();
+            const int c = in_.peek();
+            if (c == '%') {
+                while (in_.peek() != -1 && in_.peek() != '\n') in_.advance();
+            } else if (c == '/' && in_.peek(1) == '*') {
+                in_.advance();
+                in_.advance();
+                while (in_.peek() != -1 && !(in_.peek() == '*' && in_.peek(1) == '/')) in_.advance();
+                if (in_.peek() != -1) {
+                    in_.advance();
+                    in_.advance();
+                }
+            } else {
+                return;
+            }
+        }
+    }
+
+    // A refusal at the next token, quoting it (a name or number whole, else one byte).
+    bool fail_here(kind what, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0,
+                   const char* reason = nullptr) {
+        skip();
+        failure_.expected = {{}, activity, number, phrase};
+        failure_.reason = reason;
+        in_.place(failure_);
+        const int first = in_.peek();
+        if (first == -1) {
+            failure_.what = in_.error() != 0 ? kind::read_error : kind::end_of_file;
+            return false;
+        }
+        failure_.what = what;
+        char text[read_failure::found_limit];
+        std::size_t size = 0;
+        bool cut = false;
+        if (is_word_byte(first)) {
+            for (int c = first; c != -1 && (is_word_byte(c) || c == '_'); c = in_.peek(size)) {
+                if (size == sizeof text) {
+                    cut = true;
+                    break;
+                }
+                text[size++] = static_cast<char>(c);
+            }
+        } else {
+            text[size++] = static_cast<char>(first);
+        }
+        failure_.set_found(text, size, cut);
+        return false;
+    }
+
+    bool fail_at(const char_scanner::mark& at, const char* found, const char* phrase, std::int64_t number,
+                 const char* reason, std::int64_t activity = 0) {
+        failure_ = read_failure{};
+        char_scanner::place(failure_, at);
+        failure_.what = kind::unexpected;
+        failure_.set_found(found, std::strlen(found), false);
+        failure_.expected = {{}, activity, number, phrase};
+        failure_.reason = reason;
+        return false;
+    }
+
+    bool accept(char symbol) {
+        skip();
+        if (in_.peek() != static_cast<unsigned char>(symbol)) return false;
+        in_.advance();
+        return true;
+    }
+
+    bool expect(char symbol, const char* phrase) { return accept(symbol) || fail_here(kind::unexpected, phrase); }
+
+    bool accept_word(std::string_view word) {
+        skip();
+        for (std::size_t index = 0; index < word.size(); ++index)
+            if (in_.peek(index) != static_cast<unsigned char>(word[index])) return false;
+        if (is_name_byte(in_.peek(word.size()))) return false;
+        for (std::size_t index = 0; index < word.size(); ++index) in_.advance();
+        return true;
+    }
+
+    bool read_name(std::string& name) {
+        skip();
+        if (!is_name_start(in_.peek())) return fail_here(kind::unexpected, "a name, as in n_res = 4;");
+        name.clear();
+        while (is_name_byte(in_.peek())) {
+            if (name.size() < 64) name += static_cast<char>(in_.peek());
+            in_.advance();
+        }
+        return true;
+    }
+
+    bool read_int(std::int32_t& value, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0) {
+        skip();
+        if (in_.next_short_int(value)) return true;
+        char text[read_failure::found_limit + 1];
+        std::size_t size = 0;
+        for (int c = in_.peek(); c != -1 && size < sizeof text && ((c >= '0' && c <= '9') || (size == 0 && c == '-'));
+             c = in_.peek(size))
+            text[size++] = static_cast<char>(c);
+        const bool followed = is_name_byte(in_.peek(size)) || (in_.peek(size) == '.' && in_.peek(size + 1) != '.');
+        kind verdict = followed              ? kind::not_an_integer
+                       : size == sizeof text ? kind::out_of_range
+                                             : parse_int32({text, size}, value);
+        if (verdict == kind::none) {
+            for (std::size_t index = 0; index < size; ++index) in_.advance();
+            return true;
+        }
+        return fail_here(verdict, phrase, activity, number);
+    }
+
+    // "a..b", after `low` was read.
+    bool read_range_end(std::int32_t& high, const char* phrase) {
+        return expect('.', "\"..\" in a range") && expect('.', "\"..\" in a range") && read_int(high, phrase);
+    }
+
+    // "[ v, v, ... ]" with a trailing comma allowed, into `values`.
+    bool read_bracketed(std::vector<std::int32_t>& values, const char* phrase) {
+        if (!expect('[', "\"[\"")) return false;
+        for (;;) {
+            if (accept(']')) return true;
+            std::int32_t value = 0;
+            if (!read_int(value, phrase, 0, static_cast<std::int64_t>(values.size()) + 1)) return false;
+            values.push_back(value);
+            if (accept(']')) return true;
+            if (!expect(',', "\",\" or \"]\"")) return false;
+        }
+    }
+
+    // An array1d(1..n, [ ... ]) or [ ... ] of integers.
+    bool read_int_array(int_list& list, const char* phrase) {
+        skip();
+        list.at = in_.here();
+        if (accept_word("array1d")) {
+            std::int32_t low = 0, high = 0;
+            if (!expect('(', "\"(\" after array1d") || !read_int(low, "the index set's first number") ||
+                !read_range_end(high, "the index set's last number") || !expect(',', "\",\" after the index set") ||
+                !read_bracketed(list.values, phrase) || !expect(')', "\")\" after array1d's values"))
+                return false;
+            return true;
+        }
+        return read_bracketed(list.values, phrase);
+    }
+
+    // rr: [| row | row |] (rows of equal length), [| |], [||], [], or
+    // array2d(1..R, 1..T, [ ... ]).
+    bool read_matrix() {
+        skip();
+        rr_.at = in_.here();
+        if (accept_word("array2d")) {
+            std::int32_t low = 0, high = 0;
+            if (!expect('(', "\"(\" after array2d") || !read_int(low, "the resources' first index") ||
+                !read_range_end(high, "the resources' last index") || !expect(',', "\",\" after the index set"))
+                return false;
+            rr_rows_ = static_cast<std::int64_t>(high) - low + 1;
+            if (!read_int(low, "the tasks' first index") || !read_range_end(high, "the tasks' last index") ||
+                !expect(',', "\",\" after the index set"))
+                return false;
+            rr_columns_ = static_cast<std::int64_t>(high) - low + 1;
+            if (rr_rows_ < 0) rr_rows_ = 0;
+            if (rr_columns_ < 0) rr_columns_ = 0;
+            return read_bracketed(rr_.values, "a demand in rr") && expect(')', "\")\" after array2d's values");
+        }
+        if (!expect('[', "\"[|\" or array2d")) return false;
+        if (accept(']')) return true; // []
+        if (!expect('|', "\"|\" after \"[\"")) return false;
+        if (accept('|')) return expect(']', "\"]\" after \"[||\"");
+        for (std::int64_t row = 1;; ++row) {
+            std::int64_t columns = 0;
+            for (;;) {
+                skip();
+                if (in_.peek() == '|') break;
+                std::int32_t value = 0;
+                if (!read_int(value, "demand {n} of the row of resource {a} in rr", row, columns + 1)) return false;
+                rr_.values.push_back(value);
+                ++columns;
+                skip();
+                if (in_.peek() == '|') break;
+                if (!expect(',', "\",\" or \"|\" in rr")) return false;
+            }
+            const char_scanner::mark row_end = in_.here();
+            in_.advance();
+            if (row == 1) rr_columns_ = columns;
+            if (columns == 0 && row == 1 && accept(']')) return true; // [| |]
+            if (columns != rr_columns_)
+                return fail_at(row_end, "|", "rr's rows, each as long as the first ({n} demands)", rr_columns_,
+                               "after a row of another length");
+            rr_rows_ = row;
+            if (accept(']')) return true;
+        }
+    }
+
+    // One set: { a, b, ... } or a..b.
+    bool read_set(std::int64_t task) {
+        skip();
+        if (accept('{')) {
+            for (;;) {
+                if (accept('}')) break;
+                std::int32_t value = 0;
+                if (!read_successor(value, task)) return false;
+                if (accept('}')) break;
+                if (!expect(',', "\",\" or \"}\" in a set")) return false;
+            }
+        } else {
+            std::int32_t low = 0, high = 0;
+            if (!read_int(low, "the set of task {a}'s successors, { } or a range", task) ||
+                !read_range_end(high, "the range's last number"))
+                return false;
+            if (tasks_known_ && low <= high && (low < 1 || high > tasks_))
+                return fail_at(in_.here(), "..", "successors within 1..{n}", tasks_, "in a range beyond them");
+            for (std::int64_t member = low; member <= high; ++member)
+                suc_.members.push_back(static_cast<std::int32_t>(member));
+        }
+        suc_.start.push_back(suc_.members.size());
+        return true;
+    }
+
+    bool read_successor(std::int32_t& value, std::int64_t task) {
+        skip();
+        const char_scanner::mark at = in_.here();
+        if (!read_int(value, "a successor of task {a}", task)) return false;
+        if (tasks_known_ && (value < 1 || value > tasks_)) {
+            char digits[16];
+            const int length = std::snprintf(digits, sizeof digits, "%d", value);
+            (void)length;
+            return fail_at(at, digits, "a successor of task {a} within 1..{n}", tasks_, "which is not a task", task);
+        }
+        suc_.members.push_back(value);
+        return true;
+    }
+
+    bool read_sets() {
+        skip();
+        suc_.at = in_.here();
+        suc_.start.assign(1, 0);
+        const bool wrapped = accept_word("array1d");
+        if (wrapped) {
+            std::int32_t low = 0, high = 0;
+            if (!expect('(', "\"(\" after array1d") || !read_int(low, "the index set's first number") ||
+                !read_range_end(high, "the index set's last number") || !expect(',', "\",\" after the index set"))
+                return false;
+        }
+        if (!expect('[', "\"[\"")) return false;
+        for (std::int64_t task = 1;; ++task) {
+            if (accept(']')) break;
+            if (!read_set(task)) return false;
+            if (accept(']')) break;
+            if (!expect(',', "\",\" or \"]\" after a set")) return false;
+        }
+        return !wrapped || expect(')', "\")\" after array1d's values");
+    }
+
+    // Another name's value, whatever it is: up to its ";" outside brackets and strings.
+    bool skip_value() {
+        int depth = 0;
+        for (;;) {
+            skip();
+            const int c = in_.peek();
+            if (c == -1) return fail_here(kind::unexpected, "\";\" after the value");
+            if (c == ';' && depth == 0) return true;
+            if (c == '(' || c == '[' || c == '{') ++depth;
+            if (c == ')' || c == ']' || c == '}') --depth;
+            in_.advance();
+            if (c == '"') {
+                while (in_.peek() != -1 && in_.peek() != '"') {
+                    if (in_.peek() == '\\') in_.advance();
+                    if (in_.peek() != -1) in_.advance();
+                }
+                if (in_.peek() == '"') in_.advance();
+            }
+        }
+    }
+
+    bool read_assignments() {
+        std::string name;
+        for (;;) {
+            skip();
+            if (in_.peek() == -1) break;
+            const char_scanner::mark at = in_.here();
+            if (!read_name(name)) return false;
+            const char* const ours[] = {"n_res", "rc", "n_tasks", "d", "rr", "suc"};
+            int which = -1;
+            for (int index = 0; index < 6; ++index)
+                if (name == ours[index]) which = index;
+            if (which >= 0 && given_[which])
+                return fail_at(at, ours[which], "each name once", 0, "given a second time");
+            if (!expect('=', "\"=\" after the name")) return false;
+            if (which >= 0) given_[which] = true;
+            bool read = true;
+            std::int32_t value = 0;
+            switch (which) {
+            case 0:
+                read = read_int(value, "the value of n_res");
+                resources_ = value;
+                break;
+            case 1: read = read_int_array(rc_, "capacity {n} in rc"); break;
+            case 2:
+                read = read_int(value, "the value of n_tasks");
+                tasks_ = value;
+                tasks_known_ = true;
+                break;
+            case 3: read = read_int_array(d_, "duration {n} in d"); break;
+            case 4: read = read_matrix(); break;
+            case 5: read = read_sets(); break;
+            default: read = skip_value(); break;
+            }
+            if (!read || !expect(';', "\";\" after the value")) return false;
+        }
+        const char* const missing[] = {"the assignment of n_res", "the assignment of rc", "the assignment of n_tasks",
+                                       "the assignment of d",     "the assignment of rr", "the assignment of suc"};
+        for (int index = 0; index < 6; ++index)
+            if (!given_[index]) return fail_here(kind::unexpected, missing[index]);
+        return true;
+    }
+
+    // The sizes against the counts, then the instance, with dummies where the
+    // tasks have none.
+    void build() {
+        const std::int64_t resources = resources_ > 0 ? resources_ : 0;
+        const std::int64_t tasks = tasks_ > 0 ? tasks_ : 0;
+        if (resources_ < 0 || tasks_ < 0) {
+            fail_at(resources_ < 0 ? rc_.at : d_.at, "[", "counts of 0 or more", 0, "after a negative count");
+            return;
+        }
+        if (static_cast<std::int64_t>(rc_.values.size()) != resources) {
+            fail_at(rc_.at, "[", "rc with {n} capacities, one per resource", resources, "an array of another size");
+            return;
+        }
+        if (static_cast<std::int64_t>(d_.values.size()) != tasks) {
+            fail_at(d_.at, "[", "d with {n} durations, one per task", tasks, "an array of another size");
+            return;
+        }
+        const bool empty_rr = rr_.values.empty() && (resources == 0 || tasks == 0);
+        if (!empty_rr && (rr_rows_ != resources || rr_columns_ != tasks ||
+                          static_cast<std::int64_t>(rr_.values.size()) != resources * tasks)) {
+            fail_at(rr_.at, "[", "rr with {n} rows, one per resource, of one demand per task", resources,
+                    "an array of another size");
+            return;
+        }
+        if (static_cast<std::int64_t>(suc_.start.size()) - 1 != tasks) {
+            fail_at(suc_.at, "[", "suc with {n} sets, one per task", tasks, "an array of another size");
+            return;
+        }
+        for (const std::int32_t member : suc_.members)
+            if (member < 1 || member > tasks) {
+                fail_at(suc_.at, "[", "successors within 1..{n}", tasks, "an array holding others");
+                return;
+            }
+        if (tasks * tasks > 0 && static_cast<std::int64_t>(suc_.members.size()) > (tasks + 2) * (tasks + 2)) {
+            fail_at(suc_.at, "[", "no more successors than the tasks squared", tasks, "an array holding more");
+            return;
+        }
+        // Each set ascending and once.
+        std::vector<std::int32_t> sorted;
+        std::vector<std::size_t> start{0};
+        for (std::size_t task = 0; task + 1 < suc_.start.size(); ++task) {
+            const auto first = suc_.members.begin() + static_cast<std::ptrdiff_t>(suc_.start[task]);
+            const auto last = suc_.members.begin() + static_cast<std::ptrdiff_t>(suc_.start[task + 1]);
+            const std::size_t from = sorted.size();
+            sorted.insert(sorted.end(), first, last);
+            std::sort(sorted.begin() + static_cast<std::ptrdiff_t>(from), sorted.end());
+            sorted.erase(std::unique(sorted.begin() + static_cast<std::ptrdiff_t>(from), sorted.end()), sorted.end());
+            start.push_back(sorted.size());
+        }
+        const auto count = static_cast<std::size_t>(tasks);
+        const auto columns = static_cast<std::size_t>(resources);
+        std::vector<bool> has_predecessor(count, false);
+        for (const std::int32_t member : sorted) has_predecessor[static_cast<std::size_t>(member - 1)] = true;
+        const auto demand_of = [&](std::size_t task, std::size_t resource) {
+            return rr_.values[resource * count + task];
+        };
+        const auto looks_dummy = [&](std::size_t task) {
+            if (d_.values[task] != 0) return false;
+            for (std::size_t resource = 0; resource < columns; ++resource)
+                if (demand_of(task, resource) != 0) return false;
+            return true;
+        };
+        const bool kept = count >= 2 && looks_dummy(0) && !has_predecessor[0] && looks_dummy(count - 1) &&
+                          start[count] == start[count - 1];
+        const std::size_t shift = kept ? 0 : 1; // activity of task t (from 0) is t + shift
+        const std::size_t activities = count + (kept ? 0 : 2);
+        result_.activity_count = static_cast<std::int32_t>(activities);
+        result_.resource_count = static_cast<std::int32_t>(resources);
+        for (const std::int32_t capacity : rc_.values) push(result_.capacities, capacity);
+        const auto add_dummy = [&](const std::vector<std::int32_t>& successors) {
+            push(result_.durations, 0);
+            for (std::size_t resource = 0; resource < columns; ++resource) push(result_.demands, 0);
+            push(result_.successor_counts, static_cast<std::int32_t>(successors.size()));
+            for (const std::int32_t successor : successors) push(result_.successors, successor);
+        };
+        if (!kept) {
+            std::vector<std::int32_t> first;
+            for (std::size_t task = 0; task < count; ++task)
+                if (!has_predecessor[task]) first.push_back(static_cast<std::int32_t>(task + shift));
+            add_dummy(first);
+        }
+        for (std::size_t task = 0; task < count; ++task) {
+            push(result_.durations, d_.values[task]);
+            for (std::size_t resource = 0; resource < columns; ++resource)
+                push(result_.demands, demand_of(task, resource));
+            const std::size_t listed = start[task + 1] - start[task];
+            if (!kept && listed == 0) {
+                push(result_.successor_counts, 1);
+                push(result_.successors, static_cast<std::int32_t>(activities - 1));
+                continue;
+            }
+            push(result_.successor_counts, static_cast<std::int32_t>(listed));
+            for (std::size_t index = start[task]; index < start[task + 1]; ++index)
+                push(result_.successors, sorted[index] - 1 + static_cast<std::int32_t>(shift));
+        }
+        if (!kept) add_dummy({});
+    }
+
+    void push(int_store& store, std::int32_t value) {
+        if (!store.push_back(value)) throw std::bad_alloc();
+    }
+
+    read_failure memory_failure() {
+        read_failure failure;
+        failure.what = kind::out_of_memory;
+        return failure;
+    }
+
+    char_scanner& in_;
+    instance& result_;
+    read_failure failure_;
+    bool given_[6] = {};
+    std::int32_t resources_ = 0, tasks_ = 0;
+    bool tasks_known_ = false;
+    int_list rc_, d_, rr_;
+    std::int64_t rr_rows_ = 0, rr_columns_ = 0;
+    set_list suc_;
+};
+
+} // namespace
+
+read_failure read_dzn(byte_source source, instance& result, trailing_tokens* trailing) {
+    result = instance{};
+    char_scanner scanner(source);
+    const read_failure failure = dzn_parser(scanner, result).run();
+    if (trailing != nullptr) *trailing = trailing_tokens{};
+    return failure;
+}
+
+} // namespace converter

@@ -1,0 +1,158 @@
+#include "layouts/dzn_writer.h"
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "layouts/count_check.h"
+
+namespace converter {
+namespace {
+
+void put_text(output_buffer& buffer, std::string_view text) {
+    char* out = buffer.room(text.size());
+    std::memcpy(out, text.data(), text.size());
+    buffer.commit(out + text.size());
+}
+
+void put_number(output_buffer& buffer, std::int64_t value) { buffer.commit(put_wide(buffer.room(field_room), value)); }
+
+// Values after the first, each after ", ".
+void put_more(output_buffer& buffer, const std::int32_t* values, std::size_t count, std::size_t stride) {
+    put_fields(buffer, count, [values, stride](char* out) mutable {
+        std::memcpy(out, ", ", 2);
+        values += stride;
+        return put_int(out + 2, *values);
+    });
+}
+
+// "[ a, b, c ]", "[  ]" when empty.
+void put_list(output_buffer& buffer, const std::int32_t* values, std::size_t count) {
+    put_text(buffer, "[ ");
+    if (count != 0) {
+        put_number(buffer, values[0]);
+        put_more(buffer, values, count - 1, 1);
+    }
+    put_text(buffer, " ]");
+}
+
+bool has_demands(const instance& source, std::size_t activity, std::size_t resources) {
+    for (std::size_t resource = 0; resource < resources; ++resource)
+        if (source.demands[activity * resources + resource] != 0) return true;
+    return false;
+}
+
+// Which activities are tasks: [first, first + count), the dummies left out.
+struct task_range {
+    std::size_t first = 0, count = 0;
+    bool dummies = false;
+};
+
+task_range tasks_of(const instance& source) {
+    const std::size_t activities = source.activity_count > 0 ? static_cast<std::size_t>(source.activity_count) : 0;
+    const std::size_t resources = source.resource_count > 0 ? static_cast<std::size_t>(source.resource_count) : 0;
+    task_range range{0, activities, false};
+    if (activities < 2) return range;
+    const std::size_t last = activities - 1;
+    if (source.durations[0] != 0 || has_demands(source, 0, resources) || source.durations[last] != 0 ||
+        has_demands(source, last, resources) || source.successor_counts[last] > 0)
+        return range;
+    for (const std::int32_t successor : source.successors)
+        if (successor == 0) return range; // the first activity has a predecessor
+    return {1, activities - 2, true};
+}
+
+} // namespace
+
+bool dzn_can_hold(const instance& source, message_text& why) {
+    if (!has_no_negative_count(source, why)) return false;
+    const task_range tasks = tasks_of(source);
+    const std::size_t activities = static_cast<std::size_t>(source.activity_count);
+    std::vector<std::size_t> listed_by(activities, activities);
+    const std::int32_t* successor = source.successors.begin();
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        const std::int32_t count = source.successor_counts[activity];
+        for (std::int32_t index = 0; index < count; ++index, ++successor) {
+            if (tasks.dummies && activity == 0) continue; // the source's list is dropped
+            const std::int64_t target = *successor;
+            if (tasks.dummies && target == static_cast<std::int64_t>(activities - 1)) continue; // the sink
+            if (target < static_cast<std::int64_t>(tasks.first) ||
+                target >= static_cast<std::int64_t>(tasks.first + tasks.count)) {
+                why = message_text("activity ")
+                          .append_number(static_cast<std::int64_t>(activity + 1))
+                          .append(" has successor ")
+                          .append_number(target + 1)
+                          .append(", which is not a task of the model");
+                return false;
+            }
+            auto& last_lister = listed_by[static_cast<std::size_t>(target)];
+            if (last_lister == activity) {
+                why = message_text("activity ")
+                          .append_number(static_cast<std::int64_t>(activity + 1))
+                          .append(" lists successor ")
+                          .append_number(target + 1)
+                          .append(" twice, which a set can't hold");
+                return false;
+            }
+            last_lister = activity;
+        }
+    }
+    return true;
+}
+
+void write_dzn(output_buffer& buffer, const instance& source) {
+    const task_range tasks = tasks_of(source);
+    const auto resources = static_cast<std::size_t>(source.resource_count);
+    const std::size_t activities = static_cast<std::size_t>(source.activity_count);
+
+    put_text(buffer, "n_res = ");
+    put_number(buffer, source.resource_count);
+    put_text(buffer, ";\nrc = ");
+    put_list(buffer, source.capacities.begin(), resources);
+    put_text(buffer, ";\nn_tasks = ");
+    put_number(buffer, static_cast<std::int64_t>(tasks.count));
+    put_text(buffer, ";\nd = ");
+    put_list(buffer, source.durations.begin() + tasks.first, tasks.count);
+    put_text(buffer, ";\nrr = ");
+    if (resources == 0 || tasks.count == 0) {
+        put_text(buffer, "array2d(1..");
+        put_number(buffer, source.resource_count);
+        put_text(buffer, ", 1..");
+        put_number(buffer, static_cast<std::int64_t>(tasks.count));
+        put_text(buffer, ", [])");
+    } else {
+        for (std::size_t resource = 0; resource < resources; ++resource) {
+            put_text(buffer, resource == 0 ? "[| " : "\n      | ");
+            const std::int32_t* row = source.demands.begin() + tasks.first * resources + resource;
+            put_number(buffer, *row);
+            put_more(buffer, row, tasks.count - 1, resources);
+        }
+        put_text(buffer, " |]");
+    }
+    put_text(buffer, ";\nsuc = ");
+    if (tasks.count == 0) put_text(buffer, "[  ]");
+    // Each set ascending, as a set is; the sink left out, numbered as tasks.
+    std::vector<std::int32_t> set;
+    const std::int32_t* successor = source.successors.begin();
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        const std::int32_t count = source.successor_counts[activity];
+        const std::int32_t* const list = successor;
+        successor += count > 0 ? count : 0;
+        if (activity < tasks.first || activity >= tasks.first + tasks.count) continue;
+        set.clear();
+        for (std::int32_t index = 0; index < count; ++index)
+            if (!tasks.dummies || list[index] != static_cast<std::int32_t>(activities - 1))
+                set.push_back(list[index] - static_cast<std::int32_t>(tasks.first) + 1);
+        std::sort(set.begin(), set.end());
+        put_text(buffer, activity == tasks.first ? "[ { " : ",\n       { ");
+        if (!set.empty()) {
+            put_number(buffer, set[0]);
+            put_more(buffer, set.data(), set.size() - 1, 1);
+        }
+        put_text(buffer, " }");
+    }
+    if (tasks.count != 0) put_text(buffer, " ]");
+    put_text(buffer, ";\n");
+}
+
+} // namespace converter

@@ -1,0 +1,42 @@
+// The writer of MiniZinc data for the standard RCPSP model (`dzn`), exactly as
+// the MiniZinc benchmarks ship PSPLIB's sets:
+//
+//   n_res = 4;
+//   rc = [ 12, 13, 4, 12 ];
+//   n_tasks = 30;
+//   d = [ 8, 4, 6, ... ];
+//   rr = [| 4, 10, 0, ...
+//         | 0, 0, 0, ... |];
+//   suc = [ { 5, 10, 14 },
+//          { 6, 7, 12 },
+//          ...
+//          {  } ];
+//
+// One statement per name, each line ended by "\n" (CR LF through a text-mode
+// stream on Windows); rr with one row per resource, tasks across; each set
+// ascending. Where R or the task count is 0, rr is "array2d(1..R, 1..T, [])"
+// and rc, d and suc are "[  ]".
+//
+// The model has no dummy activities: when N >= 2 and activity 1 has duration
+// 0, no demands and no predecessor, and activity N duration 0, no demands and
+// no successors, both are left out (activity k is task k - 1, the sink leaves
+// every set, the source's own list is dropped: the model implies its arcs);
+// otherwise every activity is a task, numbered as it is.
+#pragma once
+
+#include "instance/instance.h"
+#include "instance/messages.h"
+#include "layouts/output_buffer.h"
+
+namespace converter {
+
+// False, with the reason in `why` naming the activity, when the model's data
+// can't hold `source`: a negative count, a successor listed twice (a set holds
+// it once), a successor outside the tasks (it would index outside the model's
+// arrays).
+bool dzn_can_hold(const instance& source, message_text& why);
+
+// `source` must be one that dzn_can_hold accepts.
+void write_dzn(output_buffer& buffer, const instance& source);
+
+} // namespace converter
