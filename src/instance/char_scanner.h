@@ -86,19 +86,19 @@ public:
         return true;
     }
 
-    // The fast path of a list of integers: values and "," or the closing "]"
-    // with blanks between them, for as long as the buffer holds 64 bytes ahead
-    // and nothing unusual comes (a line end, a value the fast path of an
-    // integer would not take). Appends each value to `store` and counts it;
-    // returns 1 after the "]", 0 where the careful path must go on (before a
-    // value), -1 when memory ran out. `stop_at` is a value that must not be
-    // taken (none when 0).
-    int next_int_list(int_store& store, std::int64_t& count, std::int32_t stop_at) {
+    // The fast path of a list of integers: values and "," or the `closing`
+    // byte, with white space between them, for as long as the buffer holds 64
+    // bytes ahead and nothing unusual comes (a comment, a value the fast path of
+    // an integer would not take). Hands each value to `push`, which returns 1
+    // when it took it, 0 to leave it to the careful path (unread), -1 when
+    // memory ran out. Returns 1 at the closing byte (not taken), 0 where the
+    // careful path must go on (before a value), -1 when memory ran out.
+    template <typename value_sink> int next_int_list(value_sink push, char closing) {
         for (;;) {
             if (end_ - next_ < 64 && !fill(64)) return 0;
-            const char* cursor = next_;
-            const char* const limit = end_ - 32;
-            while (*cursor == ' ' && cursor < limit) ++cursor;
+            // Line ends are counted locally and kept only with the value.
+            std::uint64_t line_ends = line_ends_, line_start = line_start_;
+            const char* cursor = skip_blanks(next_, end_ - 32, line_ends, line_start);
             const bool negative = *cursor == '-';
             cursor += negative;
             const char* const digits = cursor;
@@ -118,14 +118,33 @@ public:
             if (is_word_byte(static_cast<unsigned char>(*cursor)) || magnitude > 2147483647u + (negative ? 1u : 0u))
                 return 0;
             const auto value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
-            if (stop_at != 0 && value == stop_at) return 0;
-            while (*cursor == ' ' && cursor < limit) ++cursor;
-            if (*cursor != ',' && *cursor != ']') return 0;
-            if (!store.push_back(value)) return -1;
-            ++count;
+            cursor = skip_blanks(cursor, end_ - 32, line_ends, line_start);
+            if (*cursor != ',' && *cursor != closing) return 0;
+            const int taken = push(value);
+            if (taken <= 0) return taken;
+            line_ends_ = line_ends;
+            line_start_ = line_start;
+            if (*cursor == closing) {
+                next_ = const_cast<char*>(cursor);
+                return 1;
+            }
             next_ = const_cast<char*>(cursor + 1);
-            if (*cursor == ']') return 1;
         }
+    }
+
+    // Past white space (lines counted), then takes `c` if it comes next.
+    bool take_after_blanks(char c) {
+        if (end_ - next_ < 64 && !fill(64)) {
+            skip_space();
+            if (peek() != static_cast<unsigned char>(c)) return false;
+            advance();
+            return true;
+        }
+        const char* const cursor = skip_blanks(next_, end_ - 32, line_ends_, line_start_);
+        next_ = const_cast<char*>(cursor);
+        if (*cursor != c) return false;
+        ++next_;
+        return true;
     }
 
     // Takes `text` (a key in its quotes, say) when the input goes on with it.
@@ -155,6 +174,17 @@ public:
 
 private:
     static constexpr std::size_t capacity = std::size_t{1} << 16;
+
+    // Past blanks and line ends (counted into the two), up to `limit`.
+    const char* skip_blanks(const char* cursor, const char* limit, std::uint64_t& line_ends,
+                            std::uint64_t& line_start) const {
+        for (; cursor < limit && is_json_space(static_cast<unsigned char>(*cursor)); ++cursor)
+            if (*cursor == '\n') {
+                ++line_ends;
+                line_start = buffer_offset_ + static_cast<std::uint64_t>(cursor + 1 - buffer_);
+            }
+        return cursor;
+    }
 
     // Keeps the unread bytes and reads until `wanted` of them are there or the
     // input has ended.

@@ -169,9 +169,19 @@ private:
         }
         const std::int32_t stop_at = minus < 0 ? std::numeric_limits<std::int32_t>::max() : 0;
         for (;;) {
-            const int fast = in_.next_int_list(store, count, stop_at);
+            const int fast = in_.next_int_list(
+                [&](std::int32_t value) {
+                    if (stop_at != 0 && value == stop_at) return 0;
+                    if (!store.push_back(value)) return -1;
+                    ++count;
+                    return 1;
+                },
+                ']');
             if (fast < 0) return memory_failed();
-            if (fast > 0) return true;
+            if (fast > 0) {
+                in_.advance();
+                return true;
+            }
             std::int32_t value = 0;
             if (!read_int(value, value_phrase, activity, count + 1)) return false;
             if (minus < 0 && value == std::numeric_limits<std::int32_t>::max()) {
