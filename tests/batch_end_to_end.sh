@@ -382,6 +382,12 @@ same_bytes layouts/dzn_rcp/J30_1_1.rcp layouts/rcp_again/J301_1.rcp
 [ "$(ls layouts/dzn_rcp | wc -l)" == 4 ] || fail "the syntax samples gave $(ls layouts/dzn_rcp)"
 run_batch 0 --stats "$data/J30_1_1.dzn" layouts/psplib/J301_1.rcp
 [ "$(cut -d, -f2- <<< "$stdout" | sort -u | wc -l)" == 2 ] || fail "--stats of dzn differs from rcp: [$stdout]"
+# --check finds the same in every layout that holds the instance.
+run_batch 0 -q --to json -o layouts/broken_json layouts/broken_net.rcp
+run_batch 1 --check layouts/broken_net.rcp layouts/broken_json/broken_net.json
+[ "$(sed 's/^[^:]*: //' <<< "$stdout" | sort | uniq -c | awk '$1 != 2' | wc -l)" == 0 ] ||
+    fail "--check differs between rcp and json: [$stdout]"
+run_batch 0 --check "$data/J30_1_1.dzn" layouts/json/J301_1.json layouts/psplib/J301_1.rcp
 printf '4 0\n0 1 2\n1 2 3 3\n1 1 4\n0 0\n' > layouts/twice.rcp
 run_batch 1 --to dzn -o layouts/twice_out layouts/twice.rcp
 contains "$stderr" "layouts/twice.rcp: Can't write the dzn layout: activity 2 lists successor 3 twice, which a set can't hold."

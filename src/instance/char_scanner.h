@@ -13,7 +13,14 @@
 
 namespace converter {
 
-inline bool is_json_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+// White space as JSON and MiniZinc data have it: blank, tab, LF, CR.
+inline constexpr struct space_table {
+    bool is_space[256] = {};
+    constexpr space_table() {
+        for (const char c : {' ', '\t', '\n', '\r'}) is_space[static_cast<unsigned char>(c)] = true;
+    }
+} json_spaces;
+inline bool is_json_space(int c) { return c >= 0 && c < 256 && json_spaces.is_space[c]; }
 
 // The bytes a number (or a mistaken true, null, 1.0e5) is written with.
 inline constexpr struct word_table {
@@ -178,7 +185,7 @@ private:
     // Past blanks and line ends (counted into the two), up to `limit`.
     const char* skip_blanks(const char* cursor, const char* limit, std::uint64_t& line_ends,
                             std::uint64_t& line_start) const {
-        for (; cursor < limit && is_json_space(static_cast<unsigned char>(*cursor)); ++cursor)
+        for (; cursor < limit && json_spaces.is_space[static_cast<unsigned char>(*cursor)]; ++cursor)
             if (*cursor == '\n') {
                 ++line_ends;
                 line_start = buffer_offset_ + static_cast<std::uint64_t>(cursor + 1 - buffer_);

@@ -469,8 +469,8 @@ private:
         sorted.resize(kept_members);
         const auto count = static_cast<std::size_t>(tasks);
         const auto columns = static_cast<std::size_t>(resources);
-        std::vector<bool> has_predecessor(count, false);
-        for (const std::int32_t member : sorted) has_predecessor[static_cast<std::size_t>(member - 1)] = true;
+        std::vector<char> has_predecessor(count, 0);
+        for (const std::int32_t member : sorted) has_predecessor[static_cast<std::size_t>(member - 1)] = 1;
         const auto demand_of = [&](std::size_t task, std::size_t resource) {
             return rr_.values[resource * count + task];
         };
