@@ -23,7 +23,7 @@ cmake --preset release > /dev/null
 cmake --build --preset release --parallel > /dev/null
 cmake --install build-release --prefix "$scratch/prefix" > /dev/null
 listed=$(cd "$scratch/prefix" && find . -type f | sort | tr '\n' ' ')
-[ "$listed" == "./bin/converter ./bin/converter-batch ./share/doc/converter/LICENSE ./share/doc/converter/README.md ./share/doc/converter/examples/reference.txt ./share/converter/instance.schema.json ./share/man/man1/converter-batch.1 ./share/man/man1/converter.1 " ] ||
+[ "$listed" == "./bin/converter ./bin/converter-batch ./share/converter/instance.schema.json ./share/doc/converter/LICENSE ./share/doc/converter/README.md ./share/doc/converter/examples/reference.txt ./share/man/man1/converter-batch.1 ./share/man/man1/converter.1 " ] ||
     fail "cmake --install put in place: $listed"
 # The manual pages name the files where this install put them.
 for page in converter converter-batch; do
