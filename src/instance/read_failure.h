@@ -74,6 +74,13 @@ struct read_failure {
     // `found "2", which is not 1`, or nullptr.
     const char* reason = nullptr;
 
+    // The failure of a reader whose memory ran out.
+    static read_failure out_of_memory_failure() {
+        read_failure failure;
+        failure.what = kind::out_of_memory;
+        return failure;
+    }
+
     explicit operator bool() const { return what != kind::none; }
     bool has_offset() const { return what != kind::none && what != kind::out_of_memory && what != kind::read_error; }
     text_position position() const { return {line_ends_before + 1, offset - line_start + 1}; }

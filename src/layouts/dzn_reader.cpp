@@ -36,11 +36,11 @@ public:
     dzn_parser(char_scanner& scanner, instance& result) : in_(scanner), result_(result) {}
 
     read_failure run() {
-        if (!in_.ready()) return memory_failure();
+        if (!in_.ready()) return read_failure::out_of_memory_failure();
         try {
             if (read_assignments()) build();
         } catch (const std::bad_alloc&) {
-            return memory_failure();
+            return read_failure::out_of_memory_failure();
         }
         if (in_.error() != 0 && failure_.what != kind::out_of_memory) {
             failure_ = read_failure{};
@@ -535,12 +535,6 @@ private:
         std::int32_t* const slots = store.room(count);
         if (slots == nullptr) throw std::bad_alloc();
         return slots;
-    }
-
-    read_failure memory_failure() {
-        read_failure failure;
-        failure.what = kind::out_of_memory;
-        return failure;
     }
 
     char_scanner& in_;

@@ -18,7 +18,7 @@ public:
     json_parser(char_scanner& scanner, instance& result) : in_(scanner), result_(result) {}
 
     read_failure run() {
-        if (!in_.ready()) return memory_failure();
+        if (!in_.ready()) return read_failure::out_of_memory_failure();
         if (read_instance_object()) {
             in_.skip_space();
             if (in_.peek() != -1) fail_here(kind::unexpected, "the end of the file after the instance's object");
@@ -375,14 +375,8 @@ private:
         return true;
     }
 
-    read_failure memory_failure() {
-        read_failure failure;
-        failure.what = kind::out_of_memory;
-        return failure;
-    }
-
     bool memory_failed() {
-        failure_ = memory_failure();
+        failure_ = read_failure::out_of_memory_failure();
         return false;
     }
 

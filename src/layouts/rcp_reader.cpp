@@ -12,18 +12,12 @@ namespace {
 
 using value_kind = expected_value::kind;
 
-read_failure out_of_memory() {
-    read_failure failure;
-    failure.what = read_failure::kind::out_of_memory;
-    return failure;
-}
-
 // Nothing is reserved for the counts the header claims: a header may claim far
 // more than the file holds. The stores grow geometrically with realloc, which
 // extends large blocks in place, so growing costs no copying.
 read_failure read_from(token_reader& tokens, instance& result) {
     result = instance{};
-    if (!tokens.ready()) return out_of_memory();
+    if (!tokens.ready()) return read_failure::out_of_memory_failure();
     read_failure failure;
     std::int32_t value = 0;
     // Called only on the way out, so the hot loops build no description.
@@ -40,19 +34,19 @@ read_failure read_from(token_reader& tokens, instance& result) {
 
     for (std::int64_t resource = 1; resource <= resources; ++resource) {
         if (!tokens.next(value, failure)) return expected(value_kind::capacity, 0, resource);
-        if (!result.capacities.push_back(value)) return out_of_memory();
+        if (!result.capacities.push_back(value)) return read_failure::out_of_memory_failure();
     }
 
     const std::int64_t successor_limit = static_cast<std::int64_t>(activity_count) * activity_count;
     std::int64_t successor_total = 0;
     for (std::int64_t activity = 1; activity <= activity_count; ++activity) {
         if (!tokens.next(value, failure)) return expected(value_kind::duration, activity);
-        if (!result.durations.push_back(value)) return out_of_memory();
+        if (!result.durations.push_back(value)) return read_failure::out_of_memory_failure();
         const std::int64_t demands_read = read_values(tokens, result.demands, resources, 0, failure);
-        if (demands_read < 0) return out_of_memory();
+        if (demands_read < 0) return read_failure::out_of_memory_failure();
         if (demands_read != resources) return expected(value_kind::demand, activity, demands_read + 1);
         if (!tokens.next(value, failure)) return expected(value_kind::successor_count, activity);
-        if (!result.successor_counts.push_back(value)) return out_of_memory();
+        if (!result.successor_counts.push_back(value)) return read_failure::out_of_memory_failure();
         const std::int32_t successor_count = value;
         if (successor_count <= 0) continue;
         if (successor_total + successor_count > successor_limit) {
@@ -65,7 +59,7 @@ read_failure read_from(token_reader& tokens, instance& result) {
         successor_total += successor_count;
         // Stored 0-based; only the most negative number has no 0-based form.
         const std::int64_t successors_read = read_values(tokens, result.successors, successor_count, 1, failure);
-        if (successors_read < 0) return out_of_memory();
+        if (successors_read < 0) return read_failure::out_of_memory_failure();
         if (successors_read != successor_count) {
             if (!failure) {
                 failure.what = read_failure::kind::successor_out_of_range;

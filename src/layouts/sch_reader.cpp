@@ -8,18 +8,12 @@
 namespace converter {
 namespace {
 
-read_failure out_of_memory() {
-    read_failure failure;
-    failure.what = read_failure::kind::out_of_memory;
-    return failure;
-}
-
 class sch_parser {
 public:
     sch_parser(token_reader& tokens, instance& result) : tokens_(tokens), result_(result) {}
 
     read_failure run() {
-        if (!tokens_.ready()) return out_of_memory();
+        if (!tokens_.ready()) return read_failure::out_of_memory_failure();
         if (!read_header()) return failure_;
         const std::int64_t activities = result_.activity_count > 0 ? result_.activity_count : 0;
         const std::int64_t resources = result_.resource_count > 0 ? result_.resource_count : 0;
@@ -30,9 +24,9 @@ public:
             if (!expect_number(activity, "the number of activity {n} in the precedence section")) return failure_;
             if (!expect_one(activity, "the mode count of activity {a}")) return failure_;
             if (!next(value, activity, 0, "the successor count of activity {a}")) return failure_;
-            if (!result_.successor_counts.push_back(value)) return out_of_memory();
+            if (!result_.successor_counts.push_back(value)) return read_failure::out_of_memory_failure();
             if (value <= 0) {
-                if (!lags_.push_back(0)) return out_of_memory();
+                if (!lags_.push_back(0)) return read_failure::out_of_memory_failure();
                 continue;
             }
             if (successor_total + value > successor_limit) {
@@ -60,7 +54,7 @@ public:
                                   "hold";
                 return failure_;
             }
-            if (!result_.durations.push_back(value)) return out_of_memory();
+            if (!result_.durations.push_back(value)) return read_failure::out_of_memory_failure();
             if (!read_run(result_.demands, resources, activity, "the demand of activity {a} for resource {n}"))
                 return failure_;
         }
@@ -189,7 +183,7 @@ private:
     }
 
     bool memory_failed() {
-        failure_ = out_of_memory();
+        failure_ = read_failure::out_of_memory_failure();
         return false;
     }
 

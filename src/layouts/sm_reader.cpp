@@ -46,11 +46,11 @@ public:
     sm_parser(line_reader& lines, instance& result) : lines_(lines), result_(result) {}
 
     read_failure run(trailing_tokens* trailing) {
-        if (!lines_.ready()) return memory_failure();
+        if (!lines_.ready()) return read_failure::out_of_memory_failure();
         try {
             if (read_sections() && trailing != nullptr) count_trailing(*trailing);
         } catch (const std::bad_alloc&) {
-            return memory_failure();
+            return read_failure::out_of_memory_failure();
         }
         return failure_;
     }
@@ -464,14 +464,8 @@ private:
         }
     }
 
-    read_failure memory_failure() {
-        read_failure failure;
-        failure.what = kind::out_of_memory;
-        return failure;
-    }
-
     bool memory_failed() {
-        failure_ = memory_failure();
+        failure_ = read_failure::out_of_memory_failure();
         return false;
     }
 
