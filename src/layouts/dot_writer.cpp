@@ -5,12 +5,6 @@
 namespace converter {
 namespace {
 
-void put_text(output_buffer& buffer, std::string_view text) {
-    char* out = buffer.room(text.size());
-    std::memcpy(out, text.data(), text.size());
-    buffer.commit(out + text.size());
-}
-
 bool is_dummy(const instance& source, std::size_t activity, std::size_t resources) {
     if (source.durations[activity] != 0) return false;
     for (std::size_t resource = 0; resource < resources; ++resource)

@@ -9,12 +9,6 @@
 namespace converter {
 namespace {
 
-void put_text(output_buffer& buffer, std::string_view text) {
-    char* out = buffer.room(text.size());
-    std::memcpy(out, text.data(), text.size());
-    buffer.commit(out + text.size());
-}
-
 void put_number(output_buffer& buffer, std::int64_t value) { buffer.commit(put_wide(buffer.room(field_room), value)); }
 
 // Values after the first, each after ", ".

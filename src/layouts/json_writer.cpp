@@ -7,12 +7,6 @@
 namespace converter {
 namespace {
 
-void put_text(output_buffer& buffer, std::string_view text) {
-    char* out = buffer.room(text.size());
-    std::memcpy(out, text.data(), text.size());
-    buffer.commit(out + text.size());
-}
-
 // "[a, b, c]"
 void put_array(output_buffer& buffer, const std::int32_t* values, std::size_t count) {
     put_text(buffer, "[");

@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "instance/compiler.h"
 #include "instance/instance.h"
@@ -146,6 +147,20 @@ template <typename field_writer> void put_fields(output_buffer& buffer, std::siz
         buffer.commit(out);
         count -= batch;
     }
+}
+
+// Writes `text` as it is.
+inline void put_text(output_buffer& buffer, std::string_view text) {
+    char* out = buffer.room(text.size());
+    std::memcpy(out, text.data(), text.size());
+    buffer.commit(out + text.size());
+}
+
+// Writes "\n", which a text-mode stream on Windows stores as CR LF.
+inline void put_line_end(output_buffer& buffer) {
+    char* out = buffer.room(1);
+    *out = '\n';
+    buffer.commit(out + 1);
 }
 
 // Writes `values[0..count)`, each after a tab.

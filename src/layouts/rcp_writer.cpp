@@ -8,12 +8,6 @@ CONVERTER_ALWAYS_INLINE char* put_blank(char* out, std::int32_t value) {
     return put_int(out + 1, value);
 }
 
-void put_line_end(output_buffer& buffer) {
-    char* out = buffer.room(1);
-    *out = '\n';
-    buffer.commit(out + 1);
-}
-
 // Values after the first of a line, each after a blank, plus `plus` (1 for
 // successors, stored 0-based), in 64 bits.
 void put_blank_values(output_buffer& buffer, const std::int32_t* values, std::size_t count, std::int64_t plus) {

@@ -21,12 +21,6 @@ void put_line_start(output_buffer& buffer, std::size_t activity, std::int32_t va
     buffer.commit(put_tab(out + 2, value));
 }
 
-void put_line_end(output_buffer& buffer) {
-    char* out = buffer.room(1);
-    *out = '\n';
-    buffer.commit(out + 1);
-}
-
 } // namespace
 
 void write_sch(output_buffer& buffer, const instance& source) {

@@ -11,12 +11,6 @@ namespace {
 constexpr char stars[] = "************************************************************************\n";
 constexpr char dashes[] = "------------------------------------------------------------------------\n";
 
-void put_text(output_buffer& buffer, std::string_view text) {
-    char* out = buffer.room(text.size());
-    std::memcpy(out, text.data(), text.size());
-    buffer.commit(out + text.size());
-}
-
 // Decimal digits of a value of up to 64 bits, into `digits`; returns their count.
 std::size_t format_wide(char (&digits)[24], std::int64_t value) {
     char* end = digits;
@@ -48,12 +42,6 @@ CONVERTER_ALWAYS_INLINE char* put_right(char* out, std::int64_t value, std::size
 
 void put_right_line(output_buffer& buffer, std::int64_t value, std::size_t width, bool spaced) {
     buffer.commit(put_right(buffer.room(32), value, width, spaced));
-}
-
-void put_line_end(output_buffer& buffer) {
-    char* out = buffer.room(1);
-    *out = '\n';
-    buffer.commit(out + 1);
 }
 
 constexpr char blanks16[] = "                ";
