@@ -168,6 +168,43 @@ public:
         failure.line_start = line_start_;
     }
 
+    // Places `failure` at the next byte and quotes what starts there, read
+    // ahead but not taken: with `strings`, a string in double quotes whole; a
+    // word (a number, true, 1.0; with `names`, also with "_" after its start);
+    // else the one byte. At the end of the input it is the end of the file (or
+    // the read error); otherwise `what`.
+    void describe_next(read_failure& failure, read_failure::kind what, bool strings, bool names) {
+        place(failure);
+        const int first = peek();
+        if (first == -1) {
+            failure.what = error_ != 0 ? read_failure::kind::read_error : read_failure::kind::end_of_file;
+            return;
+        }
+        failure.what = what;
+        char text[read_failure::found_limit];
+        std::size_t size = 0;
+        bool cut = false;
+        const bool string = strings && first == '"';
+        if (string || is_word_byte(first)) {
+            for (std::size_t ahead = 0;; ++ahead) {
+                const int c = peek(ahead);
+                if (string ? c == -1 || (ahead > 0 && c == '"' && peek(ahead - 1) != '\\')
+                           : c == -1 || !(is_word_byte(c) || (names && c == '_'))) {
+                    if (string && c == '"' && size < sizeof text) text[size++] = '"';
+                    break;
+                }
+                if (size == sizeof text) {
+                    cut = true;
+                    break;
+                }
+                text[size++] = static_cast<char>(c);
+            }
+        } else {
+            text[size++] = static_cast<char>(first);
+        }
+        failure.set_found(text, size, cut);
+    }
+
     // A place kept cheaply, for a failure found after reading on.
     struct mark {
         std::uint64_t offset, line_ends, line_start;

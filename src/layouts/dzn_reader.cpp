@@ -78,28 +78,7 @@ private:
         skip();
         failure_.expected = {{}, activity, number, phrase};
         failure_.reason = reason;
-        in_.place(failure_);
-        const int first = in_.peek();
-        if (first == -1) {
-            failure_.what = in_.error() != 0 ? kind::read_error : kind::end_of_file;
-            return false;
-        }
-        failure_.what = what;
-        char text[read_failure::found_limit];
-        std::size_t size = 0;
-        bool cut = false;
-        if (is_word_byte(first)) {
-            for (int c = first; c != -1 && (is_word_byte(c) || c == '_'); c = in_.peek(size)) {
-                if (size == sizeof text) {
-                    cut = true;
-                    break;
-                }
-                text[size++] = static_cast<char>(c);
-            }
-        } else {
-            text[size++] = static_cast<char>(first);
-        }
-        failure_.set_found(text, size, cut);
+        in_.describe_next(failure_, what, false, true);
         return false;
     }
 

@@ -39,43 +39,7 @@ private:
         in_.skip_space();
         failure_.expected = {{}, activity, number, phrase};
         failure_.reason = reason;
-        in_.place(failure_);
-        const int first = in_.peek();
-        if (first == -1) {
-            failure_.what = in_.error() != 0 ? kind::read_error : kind::end_of_file;
-            return false;
-        }
-        failure_.what = what;
-        char text[read_failure::found_limit];
-        std::size_t size = 0;
-        bool cut = false;
-        if (first == '"') {
-            for (std::size_t ahead = 0;; ++ahead) {
-                const int c = in_.peek(ahead);
-                if (c == -1 || (ahead > 0 && c == '"' && in_.peek(ahead - 1) != '\\')) {
-                    if (c == '"' && size < sizeof text) text[size++] = '"';
-                    break;
-                }
-                if (size == sizeof text) {
-                    cut = true;
-                    break;
-                }
-                text[size++] = static_cast<char>(c);
-            }
-        } else if (is_word_byte(first)) {
-            for (std::size_t ahead = 0;; ++ahead) {
-                const int c = in_.peek(ahead);
-                if (c == -1 || !is_word_byte(c)) break;
-                if (size == sizeof text) {
-                    cut = true;
-                    break;
-                }
-                text[size++] = static_cast<char>(c);
-            }
-        } else {
-            text[size++] = static_cast<char>(first);
-        }
-        failure_.set_found(text, size, cut);
+        in_.describe_next(failure_, what, true, false);
         return false;
     }
 
