@@ -10,7 +10,6 @@
 #include "instance/messages.h"
 #include "layouts/formats.h"
 #include "layouts/rcp_reader.h"
-#include "layouts/sm_writer.h"
 
 namespace converter {
 namespace {
@@ -150,7 +149,7 @@ TEST(sm_writer, refuses_what_it_can_not_hold) {
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.input);
         message_text why;
-        EXPECT_FALSE(sm_can_hold(rcp_instance(expected.input), why));
+        EXPECT_FALSE(find_format("sm")->can_hold(rcp_instance(expected.input), why));
         EXPECT_EQ(why.view(), expected.why);
     }
 }

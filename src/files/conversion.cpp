@@ -26,22 +26,14 @@ bool reported(const write_failure& written, message_text& message, std::uint64_t
 
 // The reader places a failure itself: the input is never read again, which a
 // pipe could not do.
-bool read_stream(std::FILE* input, instance& result, message_text& message, trailing_tokens* trailing) {
+bool read_stream(std::FILE* input, instance& result, message_text& message) {
     std::setvbuf(input, nullptr, _IONBF, 0);
-    return reported(read_instance(input, result, trailing), message);
+    return reported(read_instance(input, result), message);
 }
 
 bool write_stream(std::FILE* output, const instance& source, message_text& message, std::uint64_t& bytes_written) {
     std::setvbuf(output, nullptr, _IONBF, 0);
     return reported(write_converted(output, source), message, bytes_written);
-}
-
-bool read_stream(int input, instance& result, message_text& message, trailing_tokens* trailing) {
-    return reported(read_instance_from_descriptor(input, result, trailing), message);
-}
-
-bool write_stream(int output, const instance& source, message_text& message, std::uint64_t& bytes_written) {
-    return reported(write_converted_to_descriptor(output, source), message, bytes_written);
 }
 
 bool close_output(std::FILE* output, message_text& message) {

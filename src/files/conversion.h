@@ -13,20 +13,14 @@ namespace converter {
 // Reads one instance from `input` into `result`, switching the stream to
 // unbuffered first (the reader has a buffer of its own). On failure returns false
 // and puts the message in `message`: the invalid-input message with its line and
-// column, the memory message, or the read error with the system's reason. With
-// `trailing`, what follows the instance is counted there (see read_instance).
-bool read_stream(std::FILE* input, instance& result, message_text& message, trailing_tokens* trailing = nullptr);
+// column, the memory message, or the read error with the system's reason.
+bool read_stream(std::FILE* input, instance& result, message_text& message);
 
 // Writes `source` to `output` in the converted layout and flushes it, switching
 // the stream to unbuffered first; adds the bytes written to `bytes_written`. On
 // failure returns false with the memory message or "Writing the output file
 // failed: <reason>." in `message`; the output is then short. Does not close it.
 bool write_stream(std::FILE* output, const instance& source, message_text& message, std::uint64_t& bytes_written);
-
-// The same on open file descriptors (see read_instance_from_descriptor and
-// write_converted_to_descriptor), for callers that need no stream.
-bool read_stream(int input, instance& result, message_text& message, trailing_tokens* trailing = nullptr);
-bool write_stream(int output, const instance& source, message_text& message, std::uint64_t& bytes_written);
 
 // Closes `output`, which write_stream wrote, and reports a failure of the last
 // write as write_stream does.

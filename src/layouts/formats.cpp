@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "layouts/count_check.h"
 #include "layouts/dot_writer.h"
 #include "layouts/dzn_reader.h"
 #include "layouts/dzn_writer.h"
@@ -93,11 +94,11 @@ bool looks_like_json(std::string_view start) {
 const layout_format formats[] = {
     {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, nullptr, write_rcp, true},
     {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, nullptr, write_sch, true},
-    {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, sm_can_hold, write_sm, true},
+    {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, has_no_negative_count, write_sm, true},
     {"dzn", ".dzn", "MiniZinc data for the standard RCPSP model", looks_like_dzn, read_dzn, dzn_can_hold, write_dzn,
      false},
-    {"json", ".json", "a JSON layout, for Python, JavaScript, R and the web", looks_like_json, read_json, json_can_hold,
-     write_json, true},
+    {"json", ".json", "a JSON layout, for Python, JavaScript, R and the web", looks_like_json, read_json,
+     has_no_negative_count, write_json, true},
     {"dot", ".dot", "Graphviz's layout, a drawing of the network", nullptr, nullptr, nullptr, write_dot, false},
 };
 

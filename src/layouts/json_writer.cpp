@@ -2,8 +2,6 @@
 
 #include <string_view>
 
-#include "layouts/count_check.h"
-
 namespace converter {
 namespace {
 
@@ -21,8 +19,6 @@ void put_array(output_buffer& buffer, const std::int32_t* values, std::size_t co
 }
 
 } // namespace
-
-bool json_can_hold(const instance& source, message_text& why) { return has_no_negative_count(source, why); }
 
 void write_json(output_buffer& buffer, const instance& source) {
     const auto activities = static_cast<std::size_t>(source.activity_count);

@@ -11,21 +11,17 @@
 // whatever their value (repeated, outside the array, negative); keys in this
 // order; every line ended by "\n" (CR LF through a text-mode stream on
 // Windows). The counts are the arrays' lengths, so a negative count can't be
-// written: json_can_hold refuses it. `schema/instance.schema.json` describes
+// written: has_no_negative_count refuses it. `schema/instance.schema.json` describes
 // the layout.
 #pragma once
 
 #include "instance/instance.h"
-#include "instance/messages.h"
 #include "layouts/output_buffer.h"
 
 namespace converter {
 
-// False, with the reason in `why`, for a negative successor, activity or
-// resource count.
-bool json_can_hold(const instance& source, message_text& why);
-
-// `source` must be one that json_can_hold accepts.
+// `source` must have no negative count (see has_no_negative_count, which the
+// table of layouts asks for this layout).
 void write_json(output_buffer& buffer, const instance& source);
 
 } // namespace converter

@@ -92,11 +92,6 @@ read_failure read_instance(std::FILE* input, instance& result, trailing_tokens* 
     return read_whole(tokens, result, trailing);
 }
 
-read_failure read_instance_from_descriptor(int input, instance& result, trailing_tokens* trailing) {
-    token_reader tokens(descriptor_source(&input));
-    return read_whole(tokens, result, trailing);
-}
-
 read_failure read_instance(std::string_view input, instance& result, trailing_tokens* trailing) {
     text_cursor cursor{input};
     token_reader tokens(text_source(&cursor));

@@ -31,9 +31,6 @@ namespace converter {
 // what follows the instance there (a read error on the way is then the failure).
 read_failure read_instance(std::FILE* input, instance& result, trailing_tokens* trailing = nullptr);
 read_failure read_instance(std::string_view input, instance& result, trailing_tokens* trailing = nullptr);
-// The same from an open file descriptor (on Windows, one the C runtime opened,
-// in text mode to read as text-mode streams do).
-read_failure read_instance_from_descriptor(int input, instance& result, trailing_tokens* trailing = nullptr);
 // The same from any source, for the table of layouts.
 read_failure read_rcp(byte_source source, instance& result, trailing_tokens* trailing = nullptr);
 

@@ -70,10 +70,6 @@ write_failure write_converted(std::FILE* output, const instance& source) {
     return write_layout(output, write_sch, source);
 }
 
-write_failure write_converted_to_descriptor(int output, const instance& source) {
-    return write_layout_to_descriptor(output, write_sch, source);
-}
-
 void write_converted(std::string& output, const instance& source) { write_layout(output, write_sch, source); }
 
 } // namespace converter

@@ -31,9 +31,6 @@ void write_sch(output_buffer& buffer, const instance& source);
 // Writes the layout to `output` and flushes it. Stops writing at the first failed
 // write and returns its errno; the file is then short. Never throws.
 write_failure write_converted(std::FILE* output, const instance& source);
-// The same to an open file descriptor, whose writes go straight to the system
-// (on Windows, a descriptor of the C runtime; in text mode it stores CR LF).
-write_failure write_converted_to_descriptor(int output, const instance& source);
 // Appends the layout to `output`; throws std::bad_alloc when memory runs out.
 void write_converted(std::string& output, const instance& source);
 

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "analysis/precedence_graph.h"
-#include "layouts/count_check.h"
 
 namespace converter {
 namespace {
@@ -115,8 +114,6 @@ std::int64_t mpm_time(const instance& source) {
 }
 
 } // namespace
-
-bool sm_can_hold(const instance& source, message_text& why) { return has_no_negative_count(source, why); }
 
 void write_sm(output_buffer& buffer, const instance& source) {
     const std::int64_t jobs = source.activity_count;

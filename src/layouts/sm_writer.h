@@ -14,17 +14,12 @@
 #pragma once
 
 #include "instance/instance.h"
-#include "instance/messages.h"
 #include "layouts/output_buffer.h"
 
 namespace converter {
 
-// False, with the reason in `why` ("activity 4 has a negative successor count
-// (-2)"), when the layout can't hold `source`: a negative successor count, a
-// negative activity or resource count.
-bool sm_can_hold(const instance& source, message_text& why);
-
-// `source` must be one that sm_can_hold accepts. Throws std::bad_alloc when the
+// `source` must have no negative count (see has_no_negative_count, which the
+// table of layouts asks for this layout). Throws std::bad_alloc when the
 // schedule for the MPM time can't get its memory.
 void write_sm(output_buffer& buffer, const instance& source);
 
