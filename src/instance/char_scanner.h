@@ -76,20 +76,9 @@ public:
     // anything else (read_int then judges it the careful way).
     bool next_short_int(std::int32_t& value) {
         if (end_ - next_ < 16 && !fill(16)) return false;
-        const char* cursor = next_;
-        const bool negative = *cursor == '-';
-        cursor += negative;
-        const char* const digits = cursor;
-        if (static_cast<unsigned char>(*cursor - '0') > 9 ||
-            (*cursor == '0' && static_cast<unsigned char>(cursor[1] - '0') < 10))
-            return false;
-        std::uint64_t magnitude = 0;
-        while (static_cast<unsigned char>(*cursor - '0') < 10 && cursor - digits < 10)
-            magnitude = magnitude * 10 + static_cast<unsigned char>(*cursor++ - '0');
-        if (is_word_byte(static_cast<unsigned char>(*cursor)) || magnitude > 2147483647u + (negative ? 1u : 0u))
-            return false;
-        value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
-        next_ = const_cast<char*>(cursor);
+        const char* const end = scan_int(next_, value);
+        if (end == nullptr) return false;
+        next_ = const_cast<char*>(end);
         return true;
     }
 
@@ -106,25 +95,9 @@ public:
             // Line ends are counted locally and kept only with the value.
             std::uint64_t line_ends = line_ends_, line_start = line_start_;
             const char* cursor = skip_blanks(next_, end_ - 32, line_ends, line_start);
-            const bool negative = *cursor == '-';
-            cursor += negative;
-            const char* const digits = cursor;
-            if (static_cast<unsigned char>(*cursor - '0') > 9 ||
-                (*cursor == '0' && static_cast<unsigned char>(cursor[1] - '0') < 10))
-                return 0;
-            std::uint32_t short_value = 0;
-            std::uint64_t magnitude = 0;
-            const std::size_t short_digits = detail::scan_short_number(cursor, short_value);
-            if (short_digits < 7) {
-                magnitude = short_value;
-                cursor += short_digits;
-            } else {
-                while (static_cast<unsigned char>(*cursor - '0') < 10 && cursor - digits < 10)
-                    magnitude = magnitude * 10 + static_cast<unsigned char>(*cursor++ - '0');
-            }
-            if (is_word_byte(static_cast<unsigned char>(*cursor)) || magnitude > 2147483647u + (negative ? 1u : 0u))
-                return 0;
-            const auto value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
+            std::int32_t value = 0;
+            cursor = scan_int(cursor, value);
+            if (cursor == nullptr) return 0;
             cursor = skip_blanks(cursor, end_ - 32, line_ends, line_start);
             if (*cursor != ',' && *cursor != closing) return 0;
             const int taken = push(value);
@@ -218,6 +191,33 @@ public:
 
 private:
     static constexpr std::size_t capacity = std::size_t{1} << 16;
+
+    // The integer at `cursor`, with 16 bytes readable from it: an optional
+    // minus and up to ten digits without a leading zero, followed by no byte a
+    // number could go on with, within 32 bits. Returns where it ends, or
+    // nullptr for anything else. Seven digits at once, as the rcp reader does.
+    static const char* scan_int(const char* cursor, std::int32_t& value) {
+        const bool negative = *cursor == '-';
+        cursor += negative;
+        const char* const digits = cursor;
+        if (static_cast<unsigned char>(*cursor - '0') > 9 ||
+            (*cursor == '0' && static_cast<unsigned char>(cursor[1] - '0') < 10))
+            return nullptr;
+        std::uint32_t short_value = 0;
+        std::uint64_t magnitude = 0;
+        const std::size_t short_digits = detail::scan_short_number(cursor, short_value);
+        if (short_digits < 7) {
+            magnitude = short_value;
+            cursor += short_digits;
+        } else {
+            while (static_cast<unsigned char>(*cursor - '0') < 10 && cursor - digits < 10)
+                magnitude = magnitude * 10 + static_cast<unsigned char>(*cursor++ - '0');
+        }
+        if (is_word_byte(static_cast<unsigned char>(*cursor)) || magnitude > 2147483647u + (negative ? 1u : 0u))
+            return nullptr;
+        value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
+        return cursor;
+    }
 
     // Past blanks and line ends (counted into the two), up to `limit`.
     const char* skip_blanks(const char* cursor, const char* limit, std::uint64_t& line_ends,
