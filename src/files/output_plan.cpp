@@ -54,9 +54,19 @@ void drop_own_outputs(std::vector<input_file>& inputs, const plan_options& optio
     // may be the output itself.
     constexpr std::size_t none = static_cast<std::size_t>(-1);
     std::map<file_key, std::pair<std::size_t, std::size_t>> writer_of;
+    // No output exists in a directory that does not: each directory is asked once.
+    std::unordered_map<fs::path::string_type, bool> directory_exists;
     for (std::size_t index = 0; index < inputs.size(); ++index) {
+        if (inputs[index].error) continue;
+        const fs::path output = output_of(inputs[index], options);
+        const fs::path parent = output.has_parent_path() ? output.parent_path() : fs::path(".");
+        auto directory = directory_exists.find(parent.native());
+        if (directory == directory_exists.end()) {
+            file_key ignored;
+            directory = directory_exists.emplace(parent.native(), identify(parent, ignored)).first;
+        }
         file_key key;
-        if (inputs[index].error || !identify(output_of(inputs[index], options), key)) continue;
+        if (!directory->second || !identify(output, key)) continue;
         const auto [writers, inserted] = writer_of.emplace(key, std::make_pair(index, none));
         if (!inserted && writers->second.second == none) writers->second.second = index;
     }
