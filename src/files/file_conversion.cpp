@@ -84,14 +84,6 @@ std::uint64_t size_of(int descriptor) {
     return status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
 }
 
-std::uint64_t standard_input_size() {
-#ifdef _WIN32
-    return size_of(_fileno(stdin));
-#else
-    return size_of(STDIN_FILENO);
-#endif
-}
-
 // Creates a new file beside `output` (in its system spelling) for writing in
 // text mode and names it in `temporary`. Returns its descriptor, or -1 with errno set.
 int create_temporary(const fs::path& output, fs::path& temporary) {
@@ -192,6 +184,8 @@ int standard_input_descriptor() {
     return STDIN_FILENO;
 #endif
 }
+
+std::uint64_t standard_input_size() { return size_of(standard_input_descriptor()); }
 
 // Reads the input file into `scratch`; fills `result` on failure.
 bool read_file(const fs::path& input, instance& scratch, file_result& result, trailing_tokens* trailing,
