@@ -474,6 +474,12 @@ if [ "$windows" = 1 ]; then
     out_size=$(cat sm_to_rcp/* | wc -c)
     contains "$stderr" " bytes in, $out_size bytes out, "
 
+    current="Windows: standard output's bytes out as stored, CR LF"
+    "${batch_command[@]}" - < "$data/reference_1.txt" > piped.txt 2> piped.err
+    out_size=$(wc -c < piped.txt)
+    grep -q $'\r$' piped.txt || fail "standard output got no CR LF line ends"
+    contains "$(cat piped.err)" " bytes in, $out_size bytes out, "
+
     current="Windows: wildcards, backslashes"
     run_batch 0 -o wild 'set\*.txt' 'set\sub\ref*'
     [ "$(ls wild | tr '\n' ' ')" == "a001.txt b0001.txt c001.txt reference_1.txt " ] || fail "wild holds $(ls wild)"

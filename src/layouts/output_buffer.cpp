@@ -1,9 +1,11 @@
 #include "layouts/output_buffer.h"
 
 #include <cerrno>
+#include <cstring>
 #include <new>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #else
 #include <unistd.h>
@@ -12,13 +14,43 @@
 namespace converter {
 namespace {
 
+std::uint64_t count_line_ends(const char* bytes, std::size_t count) {
+    std::uint64_t line_ends = 0;
+    const char* const end = bytes + count;
+    while ((bytes = static_cast<const char*>(std::memchr(bytes, '\n', static_cast<std::size_t>(end - bytes)))) !=
+           nullptr) {
+        ++line_ends;
+        ++bytes;
+    }
+    return line_ends;
+}
+
+// Whether `file` turns LF into CR LF: on Windows, a stream in text mode (asked
+// by setting the mode it already has); elsewhere never.
+bool stores_line_ends_as_crlf(std::FILE* file) {
+#ifdef _WIN32
+    const int descriptor = _fileno(file);
+    if (descriptor < 0) return false;
+    const int mode = _setmode(descriptor, _O_TEXT);
+    if (mode == -1) return false;
+    _setmode(descriptor, mode);
+    return mode == _O_TEXT;
+#else
+    (void)file;
+    return false;
+#endif
+}
+
 struct file_sink {
     std::FILE* file;
     int error;
+    bool text_mode;          // Windows only: the stream stores each LF as CR LF
+    std::uint64_t line_ends; // LF bytes written to a text-mode stream
 };
 
 bool write_file(void* context, const char* bytes, std::size_t count) {
     auto* sink = static_cast<file_sink*>(context);
+    if (sink->text_mode) sink->line_ends += count_line_ends(bytes, count);
     if (std::fwrite(bytes, 1, count, sink->file) == count) return true;
     sink->error = errno != 0 ? errno : EIO;
     return false;
@@ -72,12 +104,12 @@ bool run_writer(output_buffer& buffer, layout_writer write, const instance& sour
 } // namespace
 
 write_failure write_layout(std::FILE* output, layout_writer write, const instance& source) {
-    file_sink sink{output, 0};
+    file_sink sink{output, 0, stores_line_ends_as_crlf(output), 0};
     output_buffer buffer(write_file, &sink);
     if (!buffer.ready()) return write_failure{0, true, 0};
-    if (!run_writer(buffer, write, source)) return write_failure{0, true, buffer.written()};
+    if (!run_writer(buffer, write, source)) return write_failure{0, true, buffer.written() + sink.line_ends};
     if (buffer.flush() && std::fflush(output) != 0) sink.error = errno != 0 ? errno : EIO;
-    return write_failure{sink.error, false, buffer.written()};
+    return write_failure{sink.error, false, buffer.written() + sink.line_ends};
 }
 
 write_failure write_layout_to_descriptor(int output, layout_writer write, const instance& source) {

@@ -169,9 +169,9 @@ inline void put_values(output_buffer& buffer, const std::int32_t* values, std::s
 }
 
 struct write_failure {
-    int system_error = 0;       // errno of the write that failed; 0 when all went well
-    bool out_of_memory = false; // memory ran out (the buffer, or a writer's own work); the output is short
-    std::uint64_t bytes_written = 0;
+    int system_error = 0;            // errno of the write that failed; 0 when all went well
+    bool out_of_memory = false;      // memory ran out (the buffer, or a writer's own work); the output is short
+    std::uint64_t bytes_written = 0; // what reached the file: each LF as CR LF where the stream stores it so
     explicit operator bool() const { return system_error != 0 || out_of_memory; }
 };
 
@@ -179,7 +179,8 @@ struct write_failure {
 using layout_writer = void (*)(output_buffer& buffer, const instance& source);
 
 // Runs `write` into `output` and flushes it. Stops writing at the first failed
-// write and returns its errno; the file is then short. Never throws.
+// write and returns its errno; the file is then short. Never throws. A stream
+// in text mode on Windows stores each LF as CR LF, and bytes_written counts both.
 write_failure write_layout(std::FILE* output, layout_writer write, const instance& source);
 // The same to an open file descriptor, whose writes go straight to the system
 // (on Windows, a descriptor of the C runtime; in text mode it stores CR LF).
