@@ -279,9 +279,18 @@ TEST(sm_reader, refuses_at_the_place_in_its_own_words) {
         {"request rows that disagree", small_sm("  2      1     4       2", "  4      1     4       2"),
          "Invalid input at line 13, column 3: expected the request row of job 2, found \"4\", which disagrees with "
          "the precedence relations."},
-        {"labels that disagree with the renewable count", small_sm("duration  R 1\n", "duration  R 1  R 2\n"),
-         "Invalid input at line 10, column 30: expected 1 resource labels, as many as renewable resources, found "
-         "\"2\", which disagrees with the renewable count."},
+        {"more labels than the renewable count", small_sm("duration  R 1\n", "duration  R 1  R 2\n"),
+         "Invalid input at line 10, column 28: expected the end of the resource labels, one for each of the 1 "
+         "renewable resources, found \"R 2\", beyond the renewable count."},
+        {"fewer labels than the renewable count", small_sm("duration  R 1\n", "duration\n"),
+         "Invalid input at line 10, column 21: expected the label of resource 1, one for each of the 1 renewable "
+         "resources, found the end of the line."},
+        {"more availability labels than request columns", small_sm("  R 1\n    5", "  R 1 R2\n    5"),
+         "Invalid input at line 16, column 7: expected the end of the resource labels, one for each of the 1 "
+         "request columns, found \"R2\", beyond the request columns."},
+        {"no availability labels", small_sm("  R 1\n    5", "\n    5"),
+         "Invalid input at line 17, column 5: expected the label of a resource's availability, as R 1, found "
+         "\"5\"."},
         {"a demand that is not a number", small_sm("  2      1     4       2", "  2      1     4       x"),
          "Invalid input at line 13, column 24: expected the demand of job 2 for resource 1, found \"x\", which is not "
          "an integer."},

@@ -342,10 +342,20 @@ private:
         return true;
     }
 
-    // "R 1" or "R1" for each renewable resource: how many.
-    bool count_labels(std::size_t first, std::int64_t& count, const char* phrase) {
+    // What a label line must hold, when its count is known beforehand.
+    struct label_count {
+        std::int64_t wanted;  // -1: any number of labels
+        const char* too_few;  // phrases for the end of the line before label {n} of {a}
+        const char* too_many; // and for a label after the {a} wanted
+        const char* beyond;
+    };
+
+    // "R 1" or "R1" for each renewable resource: how many. A count other than
+    // `limit.wanted` fails at the end of the line or at the first label too many.
+    bool count_labels(std::size_t first, std::int64_t& count, const char* phrase, const label_count& limit) {
         count = 0;
         for (std::size_t index = first; index < fields_.size(); ++index) {
+            const std::size_t label_start = index;
             const std::string_view text = fields_[index].text;
             if (text[0] == 'N' || text[0] == 'D')
                 return fail_field(index, phrase, 0, 0,
@@ -361,8 +371,15 @@ private:
             } else {
                 return fail_field(index, phrase);
             }
-            ++count;
+            if (++count > limit.wanted && limit.wanted >= 0) {
+                const char* const label_end = fields_[index].text.data() + fields_[index].text.size();
+                const std::string_view label(text.data(), static_cast<std::size_t>(label_end - text.data()));
+                return fail(kind::unexpected, fields_[label_start].column, label, limit.too_many, limit.wanted, 0,
+                            limit.beyond);
+            }
         }
+        if (count < limit.wanted)
+            return fail(kind::end_of_line, line_.size(), {}, limit.too_few, limit.wanted, count + 1);
         return true;
     }
 
@@ -372,11 +389,11 @@ private:
             fields_[2].text != "duration")
             return fail_field(0, "the label line of REQUESTS/DURATIONS, jobnr. mode duration and the resources");
         std::int64_t labels = 0;
-        if (!count_labels(3, labels, "the label of a renewable resource, as R 1")) return false;
-        if (header_resources_ && *header_resources_ != labels)
-            return fail(kind::unexpected, fields_.back().column, fields_.back().text,
-                        "{n} resource labels, as many as renewable resources", 0, *header_resources_,
-                        "which disagrees with the renewable count");
+        const label_count renewable{header_resources_ ? *header_resources_ : -1,
+                                    "the label of resource {n}, one for each of the {a} renewable resources",
+                                    "the end of the resource labels, one for each of the {a} renewable resources",
+                                    "beyond the renewable count"};
+        if (!count_labels(3, labels, "the label of a renewable resource, as R 1", renewable)) return false;
         const std::int64_t resources = header_resources_ ? *header_resources_ : labels;
         if (resources > std::numeric_limits<std::int32_t>::max()) return memory_failed();
         result_.resource_count = static_cast<std::int32_t>(resources);
@@ -438,11 +455,10 @@ private:
         }
         if (!next_line()) return fail_missing("the labels of the resource availabilities");
         std::int64_t labels = 0;
-        if (!count_labels(0, labels, "the label of a resource's availability, as R 1")) return false;
-        if (labels != static_cast<std::int64_t>(resources))
-            return fail(kind::unexpected, fields_.back().column, fields_.back().text,
-                        "{n} resource labels, as many as the request columns", 0, static_cast<std::int64_t>(resources),
-                        "which disagrees with them");
+        const label_count columns{
+            static_cast<std::int64_t>(resources), "the label of resource {n}, one for each of the {a} request columns",
+            "the end of the resource labels, one for each of the {a} request columns", "beyond the request columns"};
+        if (!count_labels(0, labels, "the label of a resource's availability, as R 1", columns)) return false;
         if (!next_line()) return fail_missing("the capacity of resource {n}", 0, 1);
         for (std::size_t resource = 1; resource <= resources; ++resource) {
             std::int32_t value = 0;
