@@ -358,6 +358,11 @@ if command -v dot > /dev/null; then
         dot -Tsvg "$drawing" > /dev/null 2> dot.err || fail "dot -Tsvg refused $drawing: $(cat dot.err)"
     done
 fi
+# A drawing is written only: given as an input it is judged by its content.
+run_batch 1 --check layouts/dot/reference_1.dot
+contains "$stderr" "layouts/dot/reference_1.dot: Invalid input at line 1, column 1: expected the activity count, found \"digraph\""
+cp set/sub/reference_1.txt patterson.dot
+run_batch 0 -q --check patterson.dot
 # JSON: read back as written, and valid by the schema where Debian's jsonschema is.
 run_batch 0 -q --to json -o layouts/json layouts/psplib/*.rcp set set/sub
 run_batch 0 -q --to rcp -o layouts/json_rcp layouts/json

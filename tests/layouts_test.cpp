@@ -590,8 +590,8 @@ TEST(formats, are_told_by_extension_and_by_content) {
         const char* path;
         const char* format; // "" for none
     } extensions[] = {
-        {"j301_1.sm", "sm"}, {"J301_1.SM", "sm"}, {"x.Rcp", "rcp"}, {"dir.sm/x.sch", "sch"},
-        {"x.txt", ""},       {"x", ""},           {".sm", ""},      {"x.smx", ""},
+        {"j301_1.sm", "sm"}, {"J301_1.SM", "sm"}, {"x.Rcp", "rcp"}, {"dir.sm/x.sch", "sch"}, {"x.txt", ""},
+        {"x", ""},           {".sm", ""},         {"x.smx", ""},    {"drawn.dot", ""},
     };
     for (const auto& expected : extensions) {
         SCOPED_TRACE(expected.path);

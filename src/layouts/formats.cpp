@@ -116,6 +116,7 @@ const layout_format* find_format(std::string_view name) {
 const layout_format* format_of_extension(const std::filesystem::path& path) {
     const auto extension = path.extension().native();
     for (const layout_format* format = formats_begin(); format != formats_end(); ++format) {
+        if (format->read == nullptr) continue;
         const std::string_view own = format->extension;
         if (extension.size() != own.size()) continue;
         bool same = true;

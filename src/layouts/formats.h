@@ -44,8 +44,9 @@ const layout_format* formats_end();
 // The layout named `name` (as --from and --to take it), or nullptr.
 const layout_format* find_format(std::string_view name);
 
-// The layout whose extension `path` has, compared without case (".SM" is sm),
-// or nullptr.
+// The layout, among those that can be read, whose extension `path` has,
+// compared without case (".SM" is sm), or nullptr (for ".dot" too: a layout
+// written only).
 const layout_format* format_of_extension(const std::filesystem::path& path);
 
 // How many of a file's first bytes, or its first lines, tell its layout.
