@@ -1,4 +1,5 @@
 #include "analysis/instance_stats.h"
+#include "analysis/precedence_graph.h"
 #include "layouts/rcp_reader.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +55,36 @@ TEST(compute_stats, gives_the_rows_worked_out_by_hand) {
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.name);
         EXPECT_EQ(row_of(expected.input), expected.row);
+    }
+}
+
+// The schedule the sm writer's due date comes from: numbered forward (one pass
+// in the activities' order) or not (the general order), and every way it can
+// fail to exist on either path.
+TEST(earliest_starts, agree_whichever_way_the_successors_are_numbered) {
+    const struct {
+        const char* name;
+        std::string input;
+        std::vector<std::int64_t> starts;
+    } cases[] = {
+        {"numbered forward", "5 0  0 2 2 3  3 1 5  2 1 4  4 1 5  0 0", {0, 0, 0, 2, 6}},
+        {"numbered backward", "5 0  0 0  3 1 1  2 1 1  4 1 2  0 2 4 3", {7, 4, 0, 0, 0}},
+        {"one backward arc late in the list", "4 0  0 2 2 3  1 1 4  5 2 4 2  0 0", {0, 5, 0, 6}},
+        {"no successors at all", "3 0  1 0  2 0  3 0", {0, 0, 0}},
+        {"a negative successor count", "3 0  1 -2  2 1 3  3 0", {0, 0, 2}},
+        {"a negative duration", "3 0  0 1 2  -1 1 3  0 0", {}},
+        {"a negative duration, numbered backward", "3 0  0 0  -1 1 1  0 1 2", {}},
+        {"a successor outside 1..N", "3 0  0 1 2  1 1 4  0 0", {}},
+        {"successor 0", "3 0  0 1 2  1 1 0  0 0", {}},
+        {"own successor", "3 0  0 1 2  1 1 2  0 0", {}},
+        {"a cycle", "4 0  0 1 2  1 1 3  1 1 2  0 0", {}},
+        {"no activities", "0 0", {}},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        instance source;
+        ASSERT_FALSE(read_instance(expected.input, source));
+        EXPECT_EQ(earliest_starts(source), expected.starts);
     }
 }
 

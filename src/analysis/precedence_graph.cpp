@@ -57,8 +57,36 @@ std::vector<activity_index> topological_order(const precedence_graph& graph) {
 // Straight from the instance's own lists, which are already rows of
 // successors: in-degrees, then Kahn's order, relaxing each arc as its tail
 // leaves the queue. No copy of the arcs, which a writer can't afford per file.
+namespace {
+
+// Most sets number every successor after its activity, so the activities' own
+// order is a topological one and one pass over the lists gives the schedule,
+// without counting predecessors or queueing. False, with `start` unfinished, at
+// the first successor that is not after its activity (or a negative duration,
+// left to the general pass to refuse).
+bool earliest_starts_in_order(const instance& source, std::size_t activities, std::vector<std::int64_t>& start) {
+    const std::int32_t* successor = source.successors.begin();
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        const std::int32_t duration = source.durations[activity];
+        if (duration < 0) return false;
+        const std::int64_t finish = start[activity] + duration;
+        const std::int32_t* const end = successor + std::max(source.successor_counts[activity], 0);
+        for (; successor != end; ++successor) {
+            const auto next = static_cast<std::size_t>(static_cast<std::uint32_t>(*successor));
+            if (next <= activity || next >= activities) return false;
+            if (start[next] < finish) start[next] = finish;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 std::vector<std::int64_t> earliest_starts(const instance& source) {
     const std::size_t activities = source.activity_count > 0 ? static_cast<std::size_t>(source.activity_count) : 0;
+    std::vector<std::int64_t> start(activities, 0);
+    if (earliest_starts_in_order(source, activities, start)) return start;
+    std::fill(start.begin(), start.end(), 0);
     std::vector<std::size_t> first_successor(activities + 1, 0);
     std::vector<std::uint32_t> waiting(activities, 0);
     for (std::size_t activity = 0, cursor = 0; activity < activities; ++activity) {
@@ -77,7 +105,6 @@ std::vector<std::int64_t> earliest_starts(const instance& source) {
     queue.reserve(activities);
     for (std::size_t activity = 0; activity < activities; ++activity)
         if (waiting[activity] == 0) queue.push_back(static_cast<activity_index>(activity));
-    std::vector<std::int64_t> start(activities, 0);
     for (std::size_t next = 0; next < queue.size(); ++next) {
         const activity_index activity = queue[next];
         const std::int64_t finish = start[activity] + source.durations[activity];
