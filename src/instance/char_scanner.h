@@ -98,8 +98,10 @@ public:
             std::int32_t value = 0;
             cursor = scan_int(cursor, value);
             if (cursor == nullptr) return 0;
-            cursor = skip_blanks(cursor, end_ - 32, line_ends, line_start);
-            if (*cursor != ',' && *cursor != closing) return 0;
+            if (*cursor != ',' && *cursor != closing) {
+                cursor = skip_blanks(cursor, end_ - 32, line_ends, line_start);
+                if (*cursor != ',' && *cursor != closing) return 0;
+            }
             const int taken = push(value);
             if (taken <= 0) return taken;
             line_ends_ = line_ends;
@@ -222,6 +224,9 @@ private:
     // Past blanks and line ends (counted into the two), up to `limit`.
     const char* skip_blanks(const char* cursor, const char* limit, std::uint64_t& line_ends,
                             std::uint64_t& line_start) const {
+        // Mostly one blank, or none, comes before a value.
+        if (cursor < limit && *cursor == ' ' && !json_spaces.is_space[static_cast<unsigned char>(cursor[1])])
+            return cursor + 1;
         for (; cursor < limit && json_spaces.is_space[static_cast<unsigned char>(*cursor)]; ++cursor)
             if (*cursor == '\n') {
                 ++line_ends;
