@@ -419,37 +419,43 @@ private:
             fail_at(suc_.at, "[", "suc with {n} sets, one per task", tasks, "an array of another size");
             return;
         }
-        for (const std::int32_t member : suc_.members)
-            if (member < 1 || member > tasks) {
-                fail_at(suc_.at, "[", "successors within 1..{n}", tasks, "an array holding others");
-                return;
-            }
-        if (tasks * tasks > 0 && static_cast<std::int64_t>(suc_.members.size()) > (tasks + 2) * (tasks + 2)) {
-            fail_at(suc_.at, "[", "no more successors than the tasks squared", tasks, "an array holding more");
-            return;
-        }
-        // Each set ascending and once; sets written so already are kept as they are.
+        // One pass over the sets: each within the tasks, put ascending and once
+        // (sets written so are kept as they are), and who has a predecessor.
+        const auto count = static_cast<std::size_t>(tasks);
+        const std::size_t listed_members = suc_.members.size();
         std::vector<std::int32_t>& sorted = suc_.members;
         std::vector<std::size_t>& start = suc_.start;
+        std::vector<char> has_predecessor(count, 0);
         std::size_t kept_members = 0;
         for (std::size_t task = 0; task + 1 < start.size(); ++task) {
             const auto first = sorted.begin() + static_cast<std::ptrdiff_t>(start[task]);
             auto last = sorted.begin() + static_cast<std::ptrdiff_t>(start[task + 1]);
-            if (std::adjacent_find(first, last, [](std::int32_t a, std::int32_t b) { return a >= b; }) != last) {
+            bool ascending = true;
+            for (auto member = first; member != last; ++member) {
+                if (*member < 1 || *member > tasks) {
+                    fail_at(suc_.at, "[", "successors within 1..{n}", tasks, "an array holding others");
+                    return;
+                }
+                ascending = ascending && (member == first || member[-1] < *member);
+                has_predecessor[static_cast<std::size_t>(*member - 1)] = 1;
+            }
+            if (!ascending) {
                 std::sort(first, last);
                 last = std::unique(first, last);
             }
             const auto size = static_cast<std::size_t>(last - first);
-            std::copy(first, last, sorted.begin() + static_cast<std::ptrdiff_t>(kept_members));
+            if (kept_members != start[task])
+                std::copy(first, last, sorted.begin() + static_cast<std::ptrdiff_t>(kept_members));
             start[task] = kept_members;
             kept_members += size;
         }
+        if (tasks * tasks > 0 && static_cast<std::int64_t>(listed_members) > (tasks + 2) * (tasks + 2)) {
+            fail_at(suc_.at, "[", "no more successors than the tasks squared", tasks, "an array holding more");
+            return;
+        }
         start.back() = kept_members;
         sorted.resize(kept_members);
-        const auto count = static_cast<std::size_t>(tasks);
         const auto columns = static_cast<std::size_t>(resources);
-        std::vector<char> has_predecessor(count, 0);
-        for (const std::int32_t member : sorted) has_predecessor[static_cast<std::size_t>(member - 1)] = 1;
         const auto demand_of = [&](std::size_t task, std::size_t resource) {
             return rr_.values[resource * count + task];
         };
