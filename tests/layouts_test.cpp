@@ -137,23 +137,6 @@ TEST(sm_writer, keeps_numbers_apart_beyond_psplib_ranges) {
     EXPECT_NE(none.find("  1      1     0   \n"), std::string::npos);
 }
 
-TEST(sm_writer, refuses_what_it_can_not_hold) {
-    const struct {
-        const char* input;
-        const char* why;
-    } cases[] = {
-        {"3 0  0 1 2  0 -2  0 0", "activity 2 has a negative successor count (-2)"},
-        {"-1 0", "the activity count is negative (-1)"},
-        {"1 -2  0 0", "the resource count is negative (-2)"},
-    };
-    for (const auto& expected : cases) {
-        SCOPED_TRACE(expected.input);
-        message_text why;
-        EXPECT_FALSE(find_format("sm")->can_hold(rcp_instance(expected.input), why));
-        EXPECT_EQ(why.view(), expected.why);
-    }
-}
-
 TEST(dot_writer, draws_the_network) {
     EXPECT_EQ(written_as("dot", rcp_instance("5 2\n10 8\n0 0 0 3 2 3 4\n3 4 2 1 5\n2 3 5 1 5\n4 1 1 1 5\n0 0 0 0\n")),
               "digraph project {\n"
@@ -389,20 +372,26 @@ TEST(dzn_writer, writes_the_minizinc_benchmarks_bytes) {
     }
 }
 
-TEST(dzn_writer, refuses_what_a_set_or_the_model_can_not_hold) {
+// What a layout can't hold fails the file with the reason, naming the activity.
+TEST(layout_writers, refuse_what_they_can_not_hold) {
     const struct {
+        const char* format;
         const char* input;
         const char* why;
     } cases[] = {
-        {"4 0  0 1 2  1 2 3 3  1 1 4  0 0", "activity 2 lists successor 3 twice, which a set can't hold"},
-        {"4 0  0 1 2  1 1 7  1 1 4  0 0", "activity 2 has successor 7, which is not a task of the model"},
-        {"3 0  2 1 5  1 0  0 0", "activity 1 has successor 5, which is not a task of the model"},
-        {"3 0  0 1 2  1 -1  0 0", "activity 2 has a negative successor count (-1)"},
+        {"sm", "3 0  0 1 2  0 -2  0 0", "activity 2 has a negative successor count (-2)"},
+        {"sm", "-1 0", "the activity count is negative (-1)"},
+        {"sm", "1 -2  0 0", "the resource count is negative (-2)"},
+        {"json", "3 0  0 1 2  0 -2  0 0", "activity 2 has a negative successor count (-2)"},
+        {"dzn", "4 0  0 1 2  1 2 3 3  1 1 4  0 0", "activity 2 lists successor 3 twice, which a set can't hold"},
+        {"dzn", "4 0  0 1 2  1 1 7  1 1 4  0 0", "activity 2 has successor 7, which is not a task of the model"},
+        {"dzn", "3 0  2 1 5  1 0  0 0", "activity 1 has successor 5, which is not a task of the model"},
+        {"dzn", "3 0  0 1 2  1 -1  0 0", "activity 2 has a negative successor count (-1)"},
     };
     for (const auto& expected : cases) {
-        SCOPED_TRACE(expected.input);
+        SCOPED_TRACE(std::string(expected.format) + ": " + expected.input);
         message_text why;
-        EXPECT_FALSE(find_format("dzn")->can_hold(rcp_instance(expected.input), why));
+        EXPECT_FALSE(find_format(expected.format)->can_hold(rcp_instance(expected.input), why));
         EXPECT_EQ(why.view(), expected.why);
     }
 }

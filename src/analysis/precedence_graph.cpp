@@ -54,9 +54,6 @@ std::vector<activity_index> topological_order(const precedence_graph& graph) {
     return order;
 }
 
-// Straight from the instance's own lists, which are already rows of
-// successors: in-degrees, then Kahn's order, relaxing each arc as its tail
-// leaves the queue. No copy of the arcs, which a writer can't afford per file.
 namespace {
 
 // Most sets number every successor after its activity, so the activities' own
@@ -82,6 +79,9 @@ bool earliest_starts_in_order(const instance& source, std::size_t activities, st
 
 } // namespace
 
+// Straight from the instance's own lists, which are already rows of
+// successors: in-degrees, then Kahn's order, relaxing each arc as its tail
+// leaves the queue. No copy of the arcs, which a writer can't afford per file.
 std::vector<std::int64_t> earliest_starts(const instance& source) {
     const std::size_t activities = source.activity_count > 0 ? static_cast<std::size_t>(source.activity_count) : 0;
     std::vector<std::int64_t> start(activities, 0);
