@@ -195,19 +195,38 @@ void check_round_trips(const converter::instance& source) {
 }
 
 // An instance made from the bytes themselves, values of every size included,
-// which no reader would have to accept first.
+// which no reader would have to accept first. A first byte with its high bit
+// set asks for thousands of activities (values then taken from the bytes over
+// and over), so that every writer's output crosses its buffer's end with
+// lines of every length.
 void build_instance(std::string_view input, converter::instance& result) {
     result = converter::instance{};
     if (input.size() < 2) return;
+    const bool large = (static_cast<unsigned char>(input[0]) & 0x80u) != 0;
     std::size_t cursor = 2;
+    std::uint32_t mix = 0;
+    const auto next_byte = [&]() -> std::uint32_t {
+        if (cursor < input.size()) return static_cast<unsigned char>(input[cursor++]);
+        if (!large || input.size() <= 2) return 0u;
+        // Past the end: the bytes again, stirred so that the values vary.
+        mix = mix * 1103515245u + 12345u;
+        cursor = 2;
+        return (mix >> 16) & 0xffu;
+    };
     const auto next_value = [&]() -> std::int32_t {
         std::uint32_t value = 0;
-        for (int byte = 0; byte < 4; ++byte)
-            value = (value << 8) | (cursor < input.size() ? static_cast<unsigned char>(input[cursor++]) : 0u);
-        // Mostly small values, sometimes any.
-        return (value & 3u) != 0 ? static_cast<std::int32_t>(value >> 2) % 40 - 5 : static_cast<std::int32_t>(value);
+        for (int byte = 0; byte < 4; ++byte) value = (value << 8) | next_byte();
+        value ^= mix;
+        static const std::int32_t edges[] = {-2147483647 - 1, 2147483647, -1000000000, 999999999, -10000, 99999, 0, 1};
+        // Mostly small values, sometimes the edges of a number's length, sometimes any.
+        switch (value & 7u) {
+        case 0: return static_cast<std::int32_t>(value);
+        case 1: return edges[(value >> 3) & 7u];
+        default: return static_cast<std::int32_t>(value >> 3) % 40 - 5;
+        }
     };
-    result.activity_count = static_cast<unsigned char>(input[0]) % 9;
+    result.activity_count = large ? 1000 + static_cast<std::int32_t>(static_cast<unsigned char>(input[1])) * 20
+                                  : static_cast<unsigned char>(input[0]) % 9;
     result.resource_count = static_cast<unsigned char>(input[1]) % 5;
     for (std::int32_t resource = 0; resource < result.resource_count; ++resource)
         result.capacities.push_back(next_value());

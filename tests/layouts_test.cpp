@@ -67,6 +67,26 @@ TEST(layouts, give_back_every_instance_they_write) {
         "3 1 5 0 0 2 2 2 0 0 1 1 0 0 0",
     };
     for (const char* name : samples) inputs.push_back(data_file(name));
+    // Larger than a writer's buffer, with lines of every length, so that some
+    // line starts in its last bytes: 1,205 short lines, then longer ones (the
+    // JSON writer once wrote past the end here), and a set of values of the
+    // whole 32-bit range.
+    std::string crossing = "1262 0\n\n" + std::string(1205 * 4, ' ');
+    for (std::size_t line = 0; line < 1205; ++line) crossing.replace(8 + 4 * line, 4, "0 0\n");
+    for (int line = 0; line < 53; ++line) crossing += "10 0\n";
+    crossing += "10000 0\n0 0\n0 0\n0 0\n";
+    inputs.push_back(crossing);
+    std::string extremes = "4000 2 -2147483648 2147483647\n";
+    const char* const wide[] = {"0", "-2147483648", "2147483647", "10", "-7", "123456"};
+    for (int activity = 0; activity < 4000; ++activity) {
+        extremes += wide[activity % 6];
+        extremes += ' ';
+        extremes += wide[(activity / 6) % 6];
+        extremes += ' ';
+        extremes += wide[(activity / 36) % 6];
+        extremes += activity % 5 == 0 ? " 2 4000 1\n" : " 0\n";
+    }
+    inputs.push_back(extremes);
     for (const std::string& input : inputs) {
         const instance source = rcp_instance(input);
         for (const layout_format* format = formats_begin(); format != formats_end(); ++format) {
@@ -77,9 +97,12 @@ TEST(layouts, give_back_every_instance_they_write) {
             instance back;
             ASSERT_EQ(read_as(format->name, text, back), "");
             // A layout that keeps every value gives the instance back; the
-            // others (dzn: no dummies, sets) give back the same bytes.
+            // others (dzn: no dummies, sets) give back the same bytes, unless
+            // tasks that look like dummies were kept as the dummies.
             if (format->keeps_every_value) expect_same(back, source);
-            EXPECT_EQ(written_as(format->name, back), text);
+            if (format->keeps_every_value || back.activity_count == source.activity_count) {
+                EXPECT_TRUE(written_as(format->name, back) == text);
+            }
         }
     }
 }

@@ -11,3 +11,17 @@
 #define CONVERTER_NOINLINE
 #define CONVERTER_LIKELY(condition) (condition)
 #endif
+
+// A check of the program's own invariants: on in debug builds and in the fuzz
+// build (CONVERTER_CHECKED), where a failure aborts at once; off in release
+// builds, where the code after it must stay safe on its own.
+#if !defined(NDEBUG) || defined(CONVERTER_CHECKED)
+#include <cstdio>
+#include <cstdlib>
+#define CONVERTER_ASSERT(condition)                                                                                  \
+    ((condition) ? static_cast<void>(0)                                                                               \
+                 : (std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition),           \
+                    std::abort()))
+#else
+#define CONVERTER_ASSERT(condition) static_cast<void>(0)
+#endif

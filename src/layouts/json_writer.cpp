@@ -29,11 +29,12 @@ void write_json(output_buffer& buffer, const instance& source) {
     const std::int32_t* demand = source.demands.begin();
     const std::int32_t* successor = source.successors.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
-        char* out = buffer.room(32);
-        std::memcpy(out, "  {\"duration\": ", 15);
-        out = put_int(out + 15, source.durations[activity]);
-        std::memcpy(out, ", \"demands\": ", 13);
-        buffer.commit(out + 13);
+        constexpr std::string_view before = "  {\"duration\": ", after = ", \"demands\": ";
+        char* out = buffer.room(before.size() + longest_int + after.size());
+        std::memcpy(out, before.data(), before.size());
+        out = put_int(out + before.size(), source.durations[activity]);
+        std::memcpy(out, after.data(), after.size());
+        buffer.commit(out + after.size());
         put_array(buffer, demand, resources);
         demand += resources;
         put_text(buffer, ", \"successors\": ");

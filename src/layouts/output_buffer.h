@@ -19,6 +19,8 @@ namespace converter {
 // Room kept per field: the longest, a lag, is a tab, "[-2147483648]", 14 bytes;
 // the two spare bytes leave space for the line end after a full run of fields.
 inline constexpr std::size_t field_room = 16;
+// The longest 32-bit integer as put_int writes it: "-2147483648".
+inline constexpr std::size_t longest_int = 11;
 
 inline constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
                                       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
@@ -89,19 +91,34 @@ public:
 
     // Check ready() before anything else: false when the buffer could not be obtained.
     output_buffer(sink_function sink, void* context)
-        : sink_(sink), context_(context), begin_(static_cast<char*>(std::malloc(buffer_size + field_room))),
+        : sink_(sink), context_(context), begin_(static_cast<char*>(std::malloc(buffer_size + spare_room))),
           next_(begin_.get()), end_(begin_.get() + buffer_size) {}
 
     bool ready() const { return begin_ != nullptr; }
 
-    // Where to write next, with room for at least `bytes` bytes.
+    // Where to write next, with room for at least `bytes` bytes (at most the
+    // buffer's size).
     char* room(std::size_t bytes) {
+        CONVERTER_ASSERT(bytes <= buffer_size);
         if (static_cast<std::size_t>(end_ - next_) < bytes) flush();
         return next_;
     }
     // How many fields fit from `cursor` on.
     std::size_t fields_after(const char* cursor) const { return static_cast<std::size_t>(end_ - cursor) / field_room; }
-    void commit(char* cursor) { next_ = cursor; }
+    // Ends a write at `cursor`, which must lie within the room asked for. A
+    // writer that went past the end is a fault (checked in debug builds); in a
+    // release build the bytes it left in the spare room after the end are
+    // handed on at once, so that the cursor never stays past the end.
+    void commit(char* cursor) {
+        CONVERTER_ASSERT(cursor >= next_ && cursor <= end_);
+        next_ = cursor;
+        if (next_ > end_) {
+            // Past the spare room the heap is already overwritten: stop before
+            // anything is written from it.
+            if (next_ > end_ + spare_room) std::abort();
+            flush();
+        }
+    }
 
     // Writes out what is buffered; returns false once the sink has failed.
     bool flush() {
@@ -117,6 +134,10 @@ public:
 
 private:
     static constexpr std::size_t buffer_size = std::size_t{1} << 16;
+    // Allocated after the end: what a field written from the end's last bytes
+    // may overwrite (put_copies stores a whole field_room), and the margin of
+    // commit's release-build check.
+    static constexpr std::size_t spare_room = 4 * field_room;
 
     struct free_memory {
         void operator()(char* memory) const { std::free(memory); }
