@@ -501,6 +501,33 @@ TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
          "after a row of another length."},
         {"not an assignment", "x",
          "Invalid input at line 1, column 2: expected \"=\" after the name, found the end of the file."},
+        // Closing brackets one too many, a comment left open, index sets that
+        // disagree with their values: MiniZinc refuses them all.
+        {"an extra ] after d", changed("d = [ 2, 3 ]", "d = [ 2, 3, ]]"),
+         "Invalid input at line 4, column 14: expected \";\" after the value, found \"]\"."},
+        {"an extra ] after an empty rc", changed("n_res = 1;\nrc = [ 4 ]", "n_res = 0;\nrc = []]"),
+         "Invalid input at line 2, column 8: expected \";\" after the value, found \"]\"."},
+        {"a comment the file ends in", good + "/* t_max = 10;",
+         "Invalid input at line 7, column 1: expected \"*/\" at the end of the comment, found \"/*\", a comment the "
+         "file ends in."},
+        {"a comment open before a value", changed("n_tasks = 2;", "n_tasks = /* 2;"),
+         "Invalid input at line 3, column 11: expected \"*/\" at the end of the comment, found \"/*\", a comment the "
+         "file ends in."},
+        {"an index set larger than d", changed("[ 2, 3 ]", "array1d(1..10, [ 2, 3 ])"),
+         "Invalid input at line 4, column 13: expected an index set of 2 indices, one per value, found \"1..10\", an "
+         "index set of another size."},
+        {"an empty index set for rc", changed("[ 4 ]", "array1d(5..1, [ 4 ])"),
+         "Invalid input at line 2, column 14: expected an index set of 1 indices, one per value, found \"5..1\", an "
+         "index set of another size."},
+        {"an index set smaller than suc", changed("[ { 2 }, {  } ]", "array1d(1..1, [ { 2 }, {  } ])"),
+         "Invalid input at line 6, column 15: expected an index set of 2 indices, one per value, found \"1..1\", an "
+         "index set of another size."},
+        // Ranges are judged before their members are stored, at the range.
+        {"a range beyond the tasks", changed("{ 2 }", "0..2"),
+         "Invalid input at line 6, column 9: expected successors within 1..2, found \"0..2\", a range beyond them."},
+        {"a huge range before n_tasks", "suc = [ 1..2000000000, {} ];\n" + changed("suc = [ { 2 }, {  } ];\n", ""),
+         "Invalid input at line 1, column 9: expected successors within 1..2, found \"1..2000000000\", a range beyond "
+         "them."},
     };
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.name);

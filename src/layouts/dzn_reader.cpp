@@ -28,7 +28,13 @@ struct set_list {
     bool given = false;
     char_scanner::mark at{};
     std::vector<std::size_t> start; // start[i]..start[i + 1] in members
+    // A set given as a range a..b holds its two ends, never its members, so
+    // that memory follows the bytes read.
     std::vector<std::int32_t> members;
+    std::vector<std::size_t> range_sets; // the sets given as ranges, ascending
+    // Where each range starts, kept when n_tasks comes after suc and the
+    // ranges can only be judged once the sets are all read.
+    std::vector<char_scanner::mark> range_at;
 };
 
 class dzn_parser {
@@ -59,12 +65,16 @@ private:
             if (c == '%') {
                 while (in_.peek() != -1 && in_.peek() != '\n') in_.advance();
             } else if (c == '/' && in_.peek(1) == '*') {
+                const char_scanner::mark at = in_.here();
                 in_.advance();
                 in_.advance();
                 while (in_.peek() != -1 && !(in_.peek() == '*' && in_.peek(1) == '/')) in_.advance();
                 if (in_.peek() != -1) {
                     in_.advance();
                     in_.advance();
+                } else if (!comment_open_) {
+                    comment_open_ = true;
+                    comment_at_ = at;
                 }
             } else {
                 return;
@@ -76,10 +86,27 @@ private:
     bool fail_here(kind what, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0,
                    const char* reason = nullptr) {
         skip();
+        if (comment_open_) return fail_open_comment();
         failure_.expected = {{}, activity, number, phrase};
         failure_.reason = reason;
         in_.describe_next(failure_, what, false, true);
         return false;
+    }
+
+    // A comment the file ends in is the fault, whatever was expected after it.
+    bool fail_open_comment() {
+        return fail_at(comment_at_, "/*", "\"*/\" at the end of the comment", 0, "a comment the file ends in");
+    }
+
+    // An array1d's index set against the values it indexes.
+    bool check_index_set(const char_scanner::mark& at, std::int32_t low, std::int32_t high, std::size_t values) {
+        const std::int64_t size = std::max<std::int64_t>(0, std::int64_t{high} - low + 1);
+        if (size == static_cast<std::int64_t>(values)) return true;
+        char text[32];
+        const int length = std::snprintf(text, sizeof text, "%d..%d", low, high);
+        (void)length;
+        return fail_at(at, text, "an index set of {n} indices, one per value", static_cast<std::int64_t>(values),
+                       "an index set of another size");
     }
 
     bool fail_at(const char_scanner::mark& at, const char* found, const char* phrase, std::int64_t number,
@@ -163,10 +190,11 @@ private:
     bool read_bracketed(std::vector<std::int32_t>& values, const char* phrase) {
         if (!expect('[', "\"[\"")) return false;
         for (;;) {
-            if (fast_list(values, ']') || accept(']')) {
-                if (in_.peek() == ']') in_.advance();
+            if (fast_list(values, ']')) {
+                in_.advance();
                 return true;
             }
+            if (accept(']')) return true;
             std::int32_t value = 0;
             if (!read_int(value, phrase, 0, static_cast<std::int64_t>(values.size()) + 1)) return false;
             values.push_back(value);
@@ -181,11 +209,14 @@ private:
         list.at = in_.here();
         if (accept_word("array1d")) {
             std::int32_t low = 0, high = 0;
-            if (!expect('(', "\"(\" after array1d") || !read_int(low, "the index set's first number") ||
+            if (!expect('(', "\"(\" after array1d")) return false;
+            skip();
+            const char_scanner::mark index_at = in_.here();
+            if (!read_int(low, "the index set's first number") ||
                 !read_range_end(high, "the index set's last number") || !expect(',', "\",\" after the index set") ||
                 !read_bracketed(list.values, phrase) || !expect(')', "\")\" after array1d's values"))
                 return false;
-            return true;
+            return check_index_set(index_at, low, high, list.values.size());
         }
         return read_bracketed(list.values, phrase);
     }
@@ -266,16 +297,25 @@ private:
             return read_set_members(task);
         } else {
             std::int32_t low = 0, high = 0;
+            const char_scanner::mark at = in_.here();
             if (!read_int(low, "the set of task {a}'s successors, { } or a range", task) ||
                 !read_range_end(high, "the range's last number"))
                 return false;
-            if (tasks_known_ && low <= high && (low < 1 || high > tasks_))
-                return fail_at(in_.here(), "..", "successors within 1..{n}", tasks_, "in a range beyond them");
-            for (std::int64_t member = low; member <= high; ++member)
-                suc_.members.push_back(static_cast<std::int32_t>(member));
+            if (tasks_known_ && low <= high && (low < 1 || high > tasks_)) return fail_range(at, low, high);
+            suc_.range_sets.push_back(suc_.start.size() - 1);
+            suc_.members.push_back(low);
+            suc_.members.push_back(high);
+            if (!tasks_known_) suc_.range_at.push_back(at);
         }
         suc_.start.push_back(suc_.members.size());
         return true;
+    }
+
+    bool fail_range(const char_scanner::mark& at, std::int32_t low, std::int32_t high) {
+        char text[32];
+        const int length = std::snprintf(text, sizeof text, "%d..%d", low, high);
+        (void)length;
+        return fail_at(at, text, "successors within 1..{n}", tasks_, "a range beyond them");
     }
 
     bool read_successor(std::int32_t& value, std::int64_t task) {
@@ -297,10 +337,15 @@ private:
         suc_.at = in_.here();
         suc_.start.assign(1, 0);
         const bool wrapped = accept_word("array1d");
+        std::int32_t index_low = 0, index_high = 0;
+        char_scanner::mark index_at{};
         if (wrapped) {
-            std::int32_t low = 0, high = 0;
-            if (!expect('(', "\"(\" after array1d") || !read_int(low, "the index set's first number") ||
-                !read_range_end(high, "the index set's last number") || !expect(',', "\",\" after the index set"))
+            if (!expect('(', "\"(\" after array1d")) return false;
+            skip();
+            index_at = in_.here();
+            if (!read_int(index_low, "the index set's first number") ||
+                !read_range_end(index_high, "the index set's last number") ||
+                !expect(',', "\",\" after the index set"))
                 return false;
         }
         if (!expect('[', "\"[\"")) return false;
@@ -325,7 +370,8 @@ private:
             if (accept(']')) break;
             if (!expect(',', "\",\" or \"]\" after a set")) return false;
         }
-        return !wrapped || expect(')', "\")\" after array1d's values");
+        return !wrapped || (expect(')', "\")\" after array1d's values") &&
+                            check_index_set(index_at, index_low, index_high, suc_.start.size() - 1));
     }
 
     // Another name's value, whatever it is: up to its ";" outside brackets and strings.
@@ -353,7 +399,10 @@ private:
         std::string name;
         for (;;) {
             skip();
-            if (in_.peek() == -1) break;
+            if (in_.peek() == -1) {
+                if (comment_open_) return fail_open_comment();
+                break;
+            }
             const char_scanner::mark at = in_.here();
             if (!read_name(name)) return false;
             const char* const ours[] = {"n_res", "rc", "n_tasks", "d", "rr", "suc"};
@@ -426,10 +475,33 @@ private:
         std::vector<std::int32_t>& sorted = suc_.members;
         std::vector<std::size_t>& start = suc_.start;
         std::vector<char> has_predecessor(count, 0);
-        std::size_t kept_members = 0;
+        std::size_t kept_members = 0, expanded_members = 0;
+        std::size_t next_range = 0, kept_ranges = 0;
         for (std::size_t task = 0; task + 1 < start.size(); ++task) {
             const auto first = sorted.begin() + static_cast<std::ptrdiff_t>(start[task]);
             auto last = sorted.begin() + static_cast<std::ptrdiff_t>(start[task + 1]);
+            if (next_range < suc_.range_sets.size() && suc_.range_sets[next_range] == task) {
+                // A range: judged against the tasks before anything of it is
+                // stored; an empty one becomes an empty set.
+                const std::int32_t low = first[0], high = first[1];
+                const bool empty = low > high;
+                if (!empty && (low < 1 || high > tasks)) {
+                    if (next_range < suc_.range_at.size()) fail_range(suc_.range_at[next_range], low, high);
+                    else fail_at(suc_.at, "[", "successors within 1..{n}", tasks, "an array holding others");
+                    return;
+                }
+                ++next_range;
+                for (std::int32_t member = low; !empty && member <= high; ++member)
+                    has_predecessor[static_cast<std::size_t>(member - 1)] = 1;
+                start[task] = kept_members;
+                if (empty) continue;
+                sorted[kept_members] = low;
+                sorted[kept_members + 1] = high;
+                kept_members += 2;
+                expanded_members += static_cast<std::size_t>(high - low) + 1;
+                suc_.range_sets[kept_ranges++] = task;
+                continue;
+            }
             bool ascending = true;
             for (auto member = first; member != last; ++member) {
                 if (*member < 1 || *member > tasks) {
@@ -448,7 +520,9 @@ private:
                 std::copy(first, last, sorted.begin() + static_cast<std::ptrdiff_t>(kept_members));
             start[task] = kept_members;
             kept_members += size;
+            expanded_members += size;
         }
+        suc_.range_sets.resize(kept_ranges);
         if (tasks * tasks > 0 && static_cast<std::int64_t>(listed_members) > (tasks + 2) * (tasks + 2)) {
             fail_at(suc_.at, "[", "no more successors than the tasks squared", tasks, "an array holding more");
             return;
@@ -487,8 +561,9 @@ private:
         std::int32_t* const durations = room(result_.durations, count);
         std::int32_t* const demands = room(result_.demands, count * columns);
         std::int32_t* const counts = room(result_.successor_counts, count);
-        std::int32_t* const successors = room(result_.successors, sorted.size() + count);
+        std::int32_t* const successors = room(result_.successors, expanded_members + count);
         std::size_t successor_total = 0;
+        next_range = 0;
         for (std::size_t task = 0; task < count; ++task) {
             durations[task] = d_.values[task];
             for (std::size_t resource = 0; resource < columns; ++resource)
@@ -497,6 +572,14 @@ private:
             if (!kept && listed == 0) {
                 counts[task] = 1;
                 successors[successor_total++] = static_cast<std::int32_t>(activities - 1);
+                continue;
+            }
+            if (next_range < suc_.range_sets.size() && suc_.range_sets[next_range] == task) {
+                ++next_range;
+                const std::int32_t low = sorted[start[task]], high = sorted[start[task] + 1];
+                counts[task] = high - low + 1;
+                for (std::int32_t member = low; member <= high; ++member)
+                    successors[successor_total++] = member - 1 + static_cast<std::int32_t>(shift);
                 continue;
             }
             counts[task] = static_cast<std::int32_t>(listed);
@@ -528,6 +611,8 @@ private:
     bool given_[6] = {};
     std::int32_t resources_ = 0, tasks_ = 0;
     bool tasks_known_ = false;
+    bool comment_open_ = false; // the file ends in a comment opened at comment_at_
+    char_scanner::mark comment_at_{};
     int_list rc_, d_, rr_;
     std::int64_t rr_rows_ = 0, rr_columns_ = 0;
     set_list suc_;
