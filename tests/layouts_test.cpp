@@ -645,6 +645,12 @@ TEST(formats, are_told_by_extension_and_by_content) {
         {"\r\n  ******\r\n", "sm"},
         {"PRECEDENCE RELATIONS:\njobnr.", "sm"},
         {"30\t4\t0\t0\n0\t1\t3\t1\t2\t3\t[0]\t[0]\t[0]\n", "sch"},
+        // What the sch writer writes, before any bracket: its header alone tells it.
+        {"3\t0\t0\t0\n0\t1\t0\n1\t1\t0\n2\t1\t0\n3\t1\t1\t4\t[2]\n", "sch"},
+        {"-2\t1\t0\t0\r\n5\t", "sch"},
+        {"3\t0\t0\t0", "rcp"},          // no line end: cut short, not known to be the header
+        {"3 0 0 0\n0 1 0\n", "rcp"},     // blanks, as a Patterson file may have
+        {"3\t0\t0\t0\t1\n", "rcp"},      // five numbers
         {"5 2\n10 8\n0 0 0 3 2 3 4\n", "rcp"},
         {"5 2\n10 8\n0 0 0 3 2 3 4\n[", "rcp"}, // a bracket only after the first lines
         {"x [", "rcp"},

@@ -8,14 +8,24 @@ namespace {
 
 constexpr std::size_t initial_capacity = std::size_t{1} << 16;
 
-// The first LF or CR: memchr for the LF (files end their lines with it), then
-// for a CR before it.
+// The first LF or CR, in one pass through windows of a few lines: memchr for
+// the LF (files end their lines with it), then for a CR before it, so that a
+// file whose lines end in a lone CR is not searched to the buffer's end for an
+// LF at every line.
 const char* find_line_end(const char* begin, const char* end) {
-    const auto* line_feed = static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
-    const char* const before = line_feed != nullptr ? line_feed : end;
-    const auto* carriage_return =
-        static_cast<const char*>(std::memchr(begin, '\r', static_cast<std::size_t>(before - begin)));
-    return carriage_return != nullptr ? carriage_return : before;
+    constexpr std::size_t window = 256;
+    for (const char* start = begin; start != end;) {
+        const std::size_t size = static_cast<std::size_t>(end - start) < window ? static_cast<std::size_t>(end - start)
+                                                                                : window;
+        const auto* line_feed = static_cast<const char*>(std::memchr(start, '\n', size));
+        const char* const before = line_feed != nullptr ? line_feed : start + size;
+        const auto* carriage_return =
+            static_cast<const char*>(std::memchr(start, '\r', static_cast<std::size_t>(before - start)));
+        if (carriage_return != nullptr) return carriage_return;
+        if (line_feed != nullptr) return line_feed;
+        start += size;
+    }
+    return end;
 }
 
 } // namespace

@@ -56,7 +56,29 @@ bool looks_like_sm(std::string_view start) {
     return found;
 }
 
+// "-?digits" at the start of `text`, taken off it.
+bool take_integer(std::string_view& text) {
+    std::size_t length = !text.empty() && text.front() == '-' ? 1 : 0;
+    const std::size_t digits = length;
+    while (length < text.size() && text[length] >= '0' && text[length] <= '9') ++length;
+    if (length == digits) return false;
+    text.remove_prefix(length);
+    return true;
+}
+
+// The header the sch writer starts every file with: "N-2\tR\t0\t0", alone on
+// its line. Patterson's files start with two numbers, never four so.
+bool is_written_sch_header(std::string_view start) {
+    const std::size_t end = start.find_first_of("\r\n");
+    if (end == std::string_view::npos) return false;
+    std::string_view line = start.substr(0, end);
+    if (!take_integer(line) || line.empty() || line.front() != '\t') return false;
+    line.remove_prefix(1);
+    return take_integer(line) && line == "\t0\t0";
+}
+
 bool looks_like_sch(std::string_view start) {
+    if (is_written_sch_header(start)) return true;
     std::size_t lines = 0;
     bool bracket = false, only_numbers = true;
     for_each_line(start, [&](std::string_view line) {

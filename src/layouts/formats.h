@@ -54,8 +54,10 @@ inline constexpr std::size_t content_sample_size = 4096;
 inline constexpr std::size_t content_sample_lines = 3;
 
 // The layout of a file that starts with `start`: sm when its first line is of
-// `*` or a PRECEDENCE RELATIONS line is among them; sch when its first lines
-// hold integers with a `[` among them; rcp otherwise, so that whatever is not
+// `*` or a PRECEDENCE RELATIONS line is among them; sch when it starts with the
+// header the sch writer writes (two integers, then 0 and 0, tab-separated,
+// alone on the first line) or its first lines hold integers with a `[` among
+// them; rcp otherwise, so that whatever is not
 // recognised gets the rcp reader's verdict.
 const layout_format& format_of_content(std::string_view start);
 
