@@ -228,7 +228,7 @@ void build_instance(std::string_view input, converter::instance& result) {
         default: return static_cast<std::int32_t>(value >> 3) % 40 - 5;
         }
     };
-    result.activity_count = large ? 1000 + static_cast<std::int32_t>(static_cast<unsigned char>(input[1])) * 8
+    result.activity_count = large ? 1000 + static_cast<std::int32_t>(static_cast<unsigned char>(input[1])) * 4
                                   : static_cast<unsigned char>(input[0]) % 9;
     result.resource_count = static_cast<unsigned char>(input[1]) % 5;
     for (std::int32_t resource = 0; resource < result.resource_count; ++resource)
