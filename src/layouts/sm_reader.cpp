@@ -1,6 +1,5 @@
 #include "layouts/sm_reader.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <new>
@@ -35,7 +34,7 @@ bool is_separator(std::string_view text) {
 
 struct field {
     std::string_view text;
-    std::size_t column; // from 0, in the line
+    std::size_t column = 0; // from 0, in the line
 };
 
 // The instance holds one project with one mode per job and renewable resources.
@@ -58,7 +57,7 @@ public:
 private:
     // Lines that are not blank and not separators; false at the end of the
     // input (failure_ then holds a read error or running out of memory).
-    bool next_line(bool split_fields = true) {
+    bool next_line() {
         for (;;) {
             if (!lines_.next(line_)) {
                 if (lines_.out_of_memory()) failure_.what = kind::out_of_memory;
@@ -71,43 +70,99 @@ private:
             }
             const std::string_view text = trimmed(line_);
             if (!text.empty() && !is_separator(text)) {
-                if (split_fields) split();
+                start_fields();
                 return true;
             }
         }
     }
 
-    // The fast path of a row: every field a plain integer of at most ten
-    // digits within 32 bits, into numbers_. False leaves the careful path
-    // (split() and the checks that word each failure) to judge the line.
-    bool read_numbers() {
-        numbers_.clear();
-        const char* cursor = line_.data();
-        const char* const end = cursor + line_.size();
-        for (;;) {
-            while (cursor != end && is_blank(*cursor)) ++cursor;
-            if (cursor == end) return true;
-            const bool negative = *cursor == '-';
-            if (negative || *cursor == '+') ++cursor;
-            const char* const digits = cursor;
-            std::uint64_t magnitude = 0;
-            while (cursor != end && static_cast<unsigned char>(*cursor - '0') < 10 && cursor - digits < 11)
-                magnitude = magnitude * 10 + static_cast<unsigned char>(*cursor++ - '0');
-            if (cursor == digits || cursor - digits > 10 || (cursor != end && !is_blank(*cursor))) return false;
-            if (magnitude > std::uint64_t{2147483647} + (negative ? 1 : 0)) return false;
-            numbers_.push_back(static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude));
-        }
+    // The fast path of a row: plain integers of at most ten digits within 32
+    // bits, read from `cursor` straight into their store. False at anything
+    // else leaves the careful path (the fields and the checks that word each
+    // failure) to judge the line.
+    static bool plain_number(const char*& cursor, const char* end, std::int32_t& value) {
+        while (cursor != end && is_blank(*cursor)) ++cursor;
+        const bool negative = cursor != end && *cursor == '-';
+        if (cursor != end && (negative || *cursor == '+')) ++cursor;
+        const char* const digits = cursor;
+        std::uint64_t magnitude = 0;
+        while (cursor != end && static_cast<unsigned char>(*cursor - '0') < 10 && cursor - digits < 11)
+            magnitude = magnitude * 10 + static_cast<unsigned char>(*cursor++ - '0');
+        if (cursor == digits || cursor - digits > 10 || (cursor != end && !is_blank(*cursor))) return false;
+        if (magnitude > std::uint64_t{2147483647} + (negative ? 1 : 0)) return false;
+        value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
+        return true;
     }
 
-    void split() {
-        fields_.clear();
-        std::size_t position = 0;
-        while (position < line_.size()) {
+    static bool only_blanks(const char* cursor, const char* end) {
+        while (cursor != end && is_blank(*cursor)) ++cursor;
+        return cursor == end;
+    }
+
+    // A row's job number, then mode 1, then its third number (successor count
+    // or duration), then `count` more into `store`, where `added` counts them
+    // once the whole line proves plain. Successors are kept from 0. A count is
+    // held to what the rest of the line can hold, two bytes a number, so that
+    // no claim reserves more than the line.
+    enum class row { precedence, requests };
+    bool plain_row(row kind_of_row, std::int64_t job, std::int32_t& third, std::size_t& count, int_store& store) {
+        const char* cursor = line_.data();
+        const char* const end = cursor + line_.size();
+        std::int32_t number = 0;
+        std::int32_t mode = 0;
+        if (!plain_number(cursor, end, number) || number != job || !plain_number(cursor, end, mode) || mode != 1 ||
+            !plain_number(cursor, end, third))
+            return false;
+        if (kind_of_row == row::precedence) count = third > 0 ? static_cast<std::size_t>(third) : 0;
+        if (count > static_cast<std::size_t>(end - cursor) / 2) return false;
+        if (count == 0) return only_blanks(cursor, end);
+        std::int32_t* const slots = store.room(count);
+        if (slots == nullptr) throw std::bad_alloc();
+        for (std::size_t index = 0; index < count; ++index) {
+            if (!plain_number(cursor, end, slots[index])) return false;
+            if (kind_of_row == row::precedence) {
+                if (slots[index] == std::numeric_limits<std::int32_t>::min()) return false;
+                --slots[index];
+            }
+        }
+        return only_blanks(cursor, end);
+    }
+
+    // Fields of the line, walked to from the last one asked for rather than
+    // kept: the careful path asks in order, so a line is walked once, and
+    // memory follows the longest line whatever its count of fields.
+    void start_fields() {
+        walked_index_ = 0;
+        walked_position_ = 0;
+        last_index_ = npos;
+    }
+
+    bool field_at(std::size_t index, field& result) {
+        if (index == last_index_) {
+            result = last_field_;
+            return true;
+        }
+        if (index < walked_index_) start_fields();
+        while (walked_index_ <= index) {
+            std::size_t position = walked_position_;
             while (position < line_.size() && is_blank(line_[position])) ++position;
+            if (position == line_.size()) {
+                walked_position_ = position;
+                return false;
+            }
             const std::size_t start = position;
             while (position < line_.size() && !is_blank(line_[position])) ++position;
-            if (position != start) fields_.push_back({line_.substr(start, position - start), start});
+            walked_position_ = position;
+            last_index_ = walked_index_++;
+            last_field_ = {line_.substr(start, position - start), start};
         }
+        result = last_field_;
+        return true;
+    }
+
+    bool has_field(std::size_t index) {
+        field ignored;
+        return field_at(index, ignored);
     }
 
     bool fail(kind what, std::size_t column, std::string_view found, const char* phrase, std::int64_t activity = 0,
@@ -129,58 +184,70 @@ private:
         return false;
     }
 
+    bool fail_at(const field& at, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0,
+                 const char* reason = nullptr) {
+        return fail(kind::unexpected, at.column, at.text, phrase, activity, number, reason);
+    }
+
     bool fail_field(std::size_t index, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0,
                     const char* reason = nullptr) {
-        return fail(kind::unexpected, fields_[index].column, fields_[index].text, phrase, activity, number, reason);
+        field at;
+        if (!field_at(index, at)) return fail_missing(phrase, activity, number);
+        return fail_at(at, phrase, activity, number, reason);
+    }
+
+    bool number_in(const field& at, std::int32_t& value, const char* phrase, std::int64_t activity = 0,
+                   std::int64_t number = 0) {
+        const kind verdict = parse_int32(at.text, value);
+        if (verdict == kind::none) return true;
+        return fail(verdict, at.column, at.text, phrase, activity, number);
     }
 
     // Field `index` as an integer.
     bool number_at(std::size_t index, std::int32_t& value, const char* phrase, std::int64_t activity = 0,
                    std::int64_t number = 0) {
-        if (index >= fields_.size()) return fail_missing(phrase, activity, number);
-        const kind verdict = parse_int32(fields_[index].text, value);
-        if (verdict == kind::none) return true;
-        return fail(verdict, fields_[index].column, fields_[index].text, phrase, activity, number);
+        field at;
+        if (!field_at(index, at)) return fail_missing(phrase, activity, number);
+        return number_in(at, value, phrase, activity, number);
     }
 
-    // The field after the line's colon, as in "jobs (incl. supersource/sink ):  32";
-    // `index` is where it is among the fields.
-    bool value_after_colon(std::int32_t& value, const char* phrase, std::size_t& index) {
-        for (index = 0; index < fields_.size(); ++index) {
-            const std::string_view text = fields_[index].text;
-            const std::size_t colon = text.find(':');
+    // The field after the line's colon, as in "jobs (incl. supersource/sink ):  32",
+    // into `at`: the rest of the colon's field, or the next field.
+    bool value_after_colon(std::int32_t& value, const char* phrase, field& at) {
+        for (std::size_t index = 0; field_at(index, at); ++index) {
+            const std::size_t colon = at.text.find(':');
             if (colon == std::string_view::npos) continue;
-            if (colon + 1 < text.size()) {
-                const field rest{text.substr(colon + 1), fields_[index].column + colon + 1};
-                fields_.insert(fields_.begin() + static_cast<std::ptrdiff_t>(index) + 1, rest);
+            if (colon + 1 < at.text.size()) {
+                at = {at.text.substr(colon + 1), at.column + colon + 1};
+                return number_in(at, value, phrase);
             }
-            ++index;
-            return number_at(index, value, phrase);
+            if (!field_at(index + 1, at)) return fail_missing(phrase);
+            return number_in(at, value, phrase);
         }
         return fail_missing(phrase);
     }
 
     bool read_header_line(std::string_view text) {
         std::int32_t value = 0;
-        std::size_t index = 0;
+        field at;
         if (starts_with(text, "projects")) {
             const char* phrase = "the number of projects, 1";
-            if (!value_after_colon(value, phrase, index)) return false;
-            return value == 1 || fail_field(index, phrase, 0, 0, "which is not 1: the instance holds one project");
+            if (!value_after_colon(value, phrase, at)) return false;
+            return value == 1 || fail_at(at, phrase, 0, 0, "which is not 1: the instance holds one project");
         }
         if (starts_with(text, "jobs")) {
-            if (!value_after_colon(value, "the number of jobs", index)) return false;
+            if (!value_after_colon(value, "the number of jobs", at)) return false;
             header_jobs_ = value;
             // Kept to be named if the rows disagree.
             jobs_place_.what = kind::unexpected;
-            lines_.place(jobs_place_, fields_[index].column);
-            jobs_place_.set_found(fields_[index].text.data(), fields_[index].text.size(), false);
+            lines_.place(jobs_place_, at.column);
+            jobs_place_.set_found(at.text.data(), at.text.size(), false);
             return true;
         }
         if (starts_with(text, "-")) {
             text = trimmed(text.substr(1));
             if (starts_with(text, "renewable")) {
-                if (!value_after_colon(value, "the number of renewable resources", index)) return false;
+                if (!value_after_colon(value, "the number of renewable resources", at)) return false;
                 header_resources_ = value;
                 return true;
             }
@@ -188,9 +255,9 @@ private:
             if (nonrenewable || starts_with(text, "doubly constrained")) {
                 const char* phrase = nonrenewable ? "the number of nonrenewable resources, 0"
                                                   : "the number of doubly constrained resources, 0";
-                if (!value_after_colon(value, phrase, index)) return false;
+                if (!value_after_colon(value, phrase, at)) return false;
                 return value == 0 ||
-                       fail_field(index, phrase, 0, 0, "which is not 0: the instance holds renewable resources only");
+                       fail_at(at, phrase, 0, 0, "which is not 0: the instance holds renewable resources only");
             }
         }
         // The basedata name, the seed, the horizon and RESOURCES are not kept.
@@ -240,26 +307,16 @@ private:
             header_jobs_ ? std::int64_t{*header_jobs_} * *header_jobs_ : std::numeric_limits<std::int64_t>::max();
         std::int64_t successor_total = 0;
         for (std::int64_t job = 1;; ++job) {
-            if (!next_line(false)) return fail_missing("the REQUESTS/DURATIONS section");
-            if (header_jobs_ && read_numbers() && numbers_.size() >= 3 && numbers_[0] == job && numbers_[1] == 1) {
-                const std::int32_t count = numbers_[2];
-                const std::size_t listed = numbers_.size() - 3;
-                if ((count > 0 ? listed == static_cast<std::size_t>(count) : listed == 0) &&
-                    successor_total + static_cast<std::int64_t>(listed) <= successor_limit &&
-                    std::find(numbers_.begin() + 3, numbers_.end(), std::numeric_limits<std::int32_t>::min()) ==
-                        numbers_.end()) {
-                    if (!result_.successor_counts.push_back(count)) return memory_failed();
-                    if (listed != 0) {
-                        std::int32_t* const slots = result_.successors.room(listed);
-                        if (slots == nullptr) return memory_failed();
-                        for (std::size_t index = 0; index < listed; ++index) slots[index] = numbers_[3 + index] - 1;
-                        result_.successors.added(listed);
-                    }
-                    successor_total += static_cast<std::int64_t>(listed);
-                    continue;
-                }
+            if (!next_line()) return fail_missing("the REQUESTS/DURATIONS section");
+            std::int32_t count = 0;
+            std::size_t listed = 0;
+            if (header_jobs_ && plain_row(row::precedence, job, count, listed, result_.successors) &&
+                successor_total + static_cast<std::int64_t>(listed) <= successor_limit) {
+                if (!result_.successor_counts.push_back(count)) return memory_failed();
+                result_.successors.added(listed);
+                successor_total += static_cast<std::int64_t>(listed);
+                continue;
             }
-            split();
             if (starts_with(trimmed(line_), "REQUESTS/DURATIONS")) {
                 jobs_ = job - 1;
                 break;
@@ -275,40 +332,40 @@ private:
             if (value != job) return fail_field(0, "job {a} (the jobs in order)", job);
             if (!number_at(1, value, "the mode count of job {a}", job)) return false;
             if (value != 1) return fail_field(1, "the mode count of job {a}", job, 0, one_mode);
-            std::int32_t count = 0;
             if (!number_at(2, count, "the successor count of job {a}", job)) return false;
             if (!result_.successor_counts.push_back(count)) return memory_failed();
+            field count_field;
+            field_at(2, count_field);
             if (!header_jobs_) {
                 read_failure place;
-                lines_.place(place, fields_[2].column);
+                lines_.place(place, count_field.column);
                 row_places_.push_back({place.offset, place.line_ends_before, place.line_start});
             }
-            const std::size_t listed = fields_.size() - 3;
             const std::size_t wanted = count > 0 ? static_cast<std::size_t>(count) : 0;
             if (count > 0 && successor_total + count > successor_limit) {
                 failure_.successor_total = successor_total + count;
                 failure_.successor_limit = successor_limit;
-                fail(kind::too_many_successors, fields_[2].column, fields_[2].text, "the successor count of job {a}",
+                fail(kind::too_many_successors, count_field.column, count_field.text, "the successor count of job {a}",
                      job);
                 return false;
             }
             successor_total += static_cast<std::int64_t>(wanted);
             for (std::size_t position = 1; position <= wanted; ++position) {
-                std::int32_t successor = 0;
-                if (position > listed) {
+                field at;
+                if (!field_at(2 + position, at)) {
                     fail_missing("successor {n} of job {a}", job, static_cast<std::int64_t>(position));
                     failure_.reason = nullptr;
                     return false;
                 }
-                if (!number_at(2 + position, successor, "successor {n} of job {a}", job,
-                               static_cast<std::int64_t>(position)))
+                std::int32_t successor = 0;
+                if (!number_in(at, successor, "successor {n} of job {a}", job, static_cast<std::int64_t>(position)))
                     return false;
                 if (successor == std::numeric_limits<std::int32_t>::min())
-                    return fail(kind::successor_out_of_range, fields_[2 + position].column, fields_[2 + position].text,
-                                "successor {n} of job {a}", job, static_cast<std::int64_t>(position));
+                    return fail(kind::successor_out_of_range, at.column, at.text, "successor {n} of job {a}", job,
+                                static_cast<std::int64_t>(position));
                 if (!result_.successors.push_back(successor - 1)) return memory_failed();
             }
-            if (listed > wanted)
+            if (has_field(3 + wanted))
                 return fail_field(3 + wanted, "the end of the row of job {a}, after its {n} successors", job,
                                   static_cast<std::int64_t>(wanted), "beyond its successor count");
         }
@@ -354,27 +411,30 @@ private:
     // `limit.wanted` fails at the end of the line or at the first label too many.
     bool count_labels(std::size_t first, std::int64_t& count, const char* phrase, const label_count& limit) {
         count = 0;
-        for (std::size_t index = first; index < fields_.size(); ++index) {
-            const std::size_t label_start = index;
-            const std::string_view text = fields_[index].text;
+        field at;
+        for (std::size_t index = first; field_at(index, at); ++index) {
+            const field label_start = at;
+            const std::string_view text = at.text;
             if (text[0] == 'N' || text[0] == 'D')
-                return fail_field(index, phrase, 0, 0,
-                                  text[0] == 'N' ? "a nonrenewable resource: the instance holds renewable ones only"
-                                                 : "a doubly constrained resource: the instance holds renewable ones "
-                                                   "only");
-            if (text[0] != 'R') return fail_field(index, phrase);
+                return fail_at(at, phrase, 0, 0,
+                               text[0] == 'N' ? "a nonrenewable resource: the instance holds renewable ones only"
+                                              : "a doubly constrained resource: the instance holds renewable ones "
+                                                "only");
+            if (text[0] != 'R') return fail_at(at, phrase);
             std::int32_t number = 0;
+            field next;
             if (text.size() > 1) {
-                if (parse_int32(text.substr(1), number) != kind::none) return fail_field(index, phrase);
-            } else if (index + 1 < fields_.size() && parse_int32(fields_[index + 1].text, number) == kind::none) {
+                if (parse_int32(text.substr(1), number) != kind::none) return fail_at(at, phrase);
+            } else if (field_at(index + 1, next) && parse_int32(next.text, number) == kind::none) {
                 ++index;
+                at = next;
             } else {
-                return fail_field(index, phrase);
+                return fail_at(label_start, phrase);
             }
             if (++count > limit.wanted && limit.wanted >= 0) {
-                const char* const label_end = fields_[index].text.data() + fields_[index].text.size();
+                const char* const label_end = at.text.data() + at.text.size();
                 const std::string_view label(text.data(), static_cast<std::size_t>(label_end - text.data()));
-                return fail(kind::unexpected, fields_[label_start].column, label, limit.too_many, limit.wanted, 0,
+                return fail(kind::unexpected, label_start.column, label, limit.too_many, limit.wanted, 0,
                             limit.beyond);
             }
         }
@@ -385,8 +445,11 @@ private:
 
     bool read_requests() {
         if (!next_line()) return fail_missing("the label line of REQUESTS/DURATIONS");
-        if (fields_.size() < 3 || fields_[0].text != "jobnr." || fields_[1].text != "mode" ||
-            fields_[2].text != "duration")
+        field first;
+        field second;
+        field third;
+        if (!field_at(0, first) || !field_at(1, second) || !field_at(2, third) || first.text != "jobnr." ||
+            second.text != "mode" || third.text != "duration")
             return fail_field(0, "the label line of REQUESTS/DURATIONS, jobnr. mode duration and the resources");
         std::int64_t labels = 0;
         const label_count renewable{header_resources_ ? *header_resources_ : -1,
@@ -399,22 +462,18 @@ private:
         result_.resource_count = static_cast<std::int32_t>(resources);
         const auto demands = static_cast<std::size_t>(resources > 0 ? resources : 0);
         for (std::int64_t job = 1; job <= jobs_; ++job) {
-            if (!next_line(false)) return fail_missing("the request row of job {a}", job);
-            if (read_numbers() && numbers_.size() == demands + 3 && numbers_[0] == job && numbers_[1] == 1) {
-                if (!result_.durations.push_back(numbers_[2])) return memory_failed();
-                if (demands != 0) {
-                    std::int32_t* const slots = result_.demands.room(demands);
-                    if (slots == nullptr) return memory_failed();
-                    std::copy(numbers_.begin() + 3, numbers_.end(), slots);
-                    result_.demands.added(demands);
-                }
+            if (!next_line()) return fail_missing("the request row of job {a}", job);
+            std::int32_t duration = 0;
+            std::size_t columns = demands;
+            if (plain_row(row::requests, job, duration, columns, result_.demands)) {
+                if (!result_.durations.push_back(duration)) return memory_failed();
+                result_.demands.added(demands);
                 continue;
             }
-            split();
             std::int32_t value = 0;
             if (!number_at(0, value, "the request row of job {a}", job)) return false;
             if (value != job) {
-                const bool further_mode = fields_.size() == demands + 2 && job > 1;
+                const bool further_mode = has_field(demands + 1) && !has_field(demands + 2) && job > 1;
                 return fail_field(0, "the request row of job {a}", job, 0,
                                   further_mode ? "which starts a further mode row: the instance holds one mode per job"
                                                : "which disagrees with the precedence relations");
@@ -429,7 +488,7 @@ private:
                     return false;
                 if (!result_.demands.push_back(value)) return memory_failed();
             }
-            if (fields_.size() > demands + 3)
+            if (has_field(demands + 3))
                 return fail_field(demands + 3, "the end of the request row of job {a}", job, 0,
                                   "beyond the resources' columns");
         }
@@ -442,8 +501,9 @@ private:
         if (!starts_with(label, "RESOURCEAVAILABILITIES") && !starts_with(label, "RESOURCE AVAILABILITIES")) {
             const auto columns = static_cast<std::size_t>(result_.resource_count > 0 ? result_.resource_count : 0);
             std::int32_t ignored = 0;
-            const bool further_mode =
-                fields_.size() == columns + 2 && parse_int32(fields_[0].text, ignored) == kind::none;
+            field at;
+            const bool further_mode = has_field(columns + 1) && !has_field(columns + 2) && field_at(0, at) &&
+                                      parse_int32(at.text, ignored) == kind::none;
             return fail_field(0, "the RESOURCEAVAILABILITIES section", 0, 0,
                               further_mode ? "which starts a further mode row: the instance holds one mode per job"
                                            : nullptr);
@@ -466,7 +526,7 @@ private:
                 return false;
             if (!result_.capacities.push_back(value)) return memory_failed();
         }
-        if (fields_.size() > resources)
+        if (has_field(resources))
             return fail_field(resources, "the end of the capacities, after {n}", 0,
                               static_cast<std::int64_t>(resources), "beyond the resources");
         return true;
@@ -476,7 +536,7 @@ private:
         trailing = trailing_tokens{};
         while (next_line()) {
             if (trailing.count == 0) trailing.first_line = lines_.line_number();
-            trailing.count += fields_.size();
+            for (std::size_t index = 0; has_field(index); ++index) ++trailing.count;
         }
     }
 
@@ -490,8 +550,11 @@ private:
     read_failure failure_;
     std::string_view line_;
     bool at_end_ = false;
-    std::vector<field> fields_;
-    std::vector<std::int32_t> numbers_;
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    std::size_t walked_index_ = 0;    // the next field to walk to
+    std::size_t walked_position_ = 0; // where in the line it may start
+    std::size_t last_index_ = npos;   // the last field walked to
+    field last_field_;
     std::int64_t jobs_ = 0;
     std::optional<std::int32_t> header_jobs_;
     read_failure jobs_place_; // where the header's jobs count is
