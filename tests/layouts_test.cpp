@@ -309,6 +309,10 @@ TEST(sm_reader, refuses_at_the_place_in_its_own_words) {
          "\"hello\"."},
         {"an empty file", "",
          "Invalid input at line 1, column 1: expected the PRECEDENCE RELATIONS section, found the end of the file."},
+        {"a count past the limit, without a header, as written",
+         "PRECEDENCE RELATIONS:\njobnr. #modes #successors successors\n1 1 +0005 2 2 2 2 2\n2 1 0\nREQUESTS/DURATIONS:\n",
+         "Invalid input at line 3, column 5: expected the successor count of job 1, found \"+0005\", which brings the "
+         "successor total to 5, more than 4 (the activity count squared)."},
     };
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.name);
@@ -528,6 +532,31 @@ TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
         {"a huge range before n_tasks", "suc = [ 1..2000000000, {} ];\n" + changed("suc = [ { 2 }, {  } ];\n", ""),
          "Invalid input at line 1, column 9: expected successors within 1..2, found \"1..2000000000\", a range beyond "
          "them."},
+        // Quoted as written, placed at what is refused.
+        {"a successor with leading zeros", changed("{ 2 }", "{ 007 }"),
+         "Invalid input at line 6, column 11: expected a successor of task 1 within 1..2, found \"007\", which is not "
+         "a task."},
+        {"a successor -0", changed("{ 2 }", "{ -0 }"),
+         "Invalid input at line 6, column 11: expected a successor of task 1 within 1..2, found \"-0\", which is not "
+         "a task."},
+        {"an array1d d of another size", changed("[ 2, 3 ]", "array1d(1..3, [ 2, 3, 4 ])"),
+         "Invalid input at line 4, column 19: expected d with 2 durations, one per task, found \"[\", an array of "
+         "another size."},
+        {"an array2d rr of another size", changed("[| 1, 0 |]", "array2d(1..1, 1..3, [ 1, 0, 3 ])"),
+         "Invalid input at line 5, column 26: expected rr with 1 rows, one per resource, of one demand per task, found "
+         "\"[\", an array of another size."},
+        {"a negative n_tasks", changed("n_tasks = 2", "n_tasks = -3"),
+         "Invalid input at line 3, column 11: expected the value of n_tasks, a count of 0 or more, found \"-3\", a "
+         "negative count."},
+        {"a negative n_res", changed("n_res = 1", "n_res = -1"),
+         "Invalid input at line 1, column 9: expected the value of n_res, a count of 0 or more, found \"-1\", a "
+         "negative count."},
+        {"45 digits", changed("[ 2, 3 ]", "[ 2, 123456789012345678901234567890123456789012345 ]"),
+         "Invalid input at line 4, column 10: expected duration 2 in d, found "
+         "\"1234567890123456789012345678901234567890...\", which is outside the signed 32-bit range."},
+        {"45 digits and a letter", changed("[ 2, 3 ]", "[ 2, 123456789012345678901234567890123456789012345x ]"),
+         "Invalid input at line 4, column 10: expected duration 2 in d, found "
+         "\"1234567890123456789012345678901234567890...\", which is not an integer."},
     };
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.name);
@@ -616,11 +645,72 @@ TEST(json_reader, refuses_at_the_place_in_its_own_words) {
          "Invalid input at line 1, column 38: expected the end of the file after the instance's object, found \"[\"."},
         {"{\"capacities\": [", "Invalid input at line 1, column 17: expected capacity 1, found the end of the file."},
         {"[]", "Invalid input at line 1, column 1: expected the instance's object, \"{\", found \"[\"."},
+        {"{\"capacities\\\\\": [1]}",
+         "Invalid input at line 1, column 2: expected the key \"capacities\" or \"activities\", found "
+         "\"\\\"capacities\\\\\\\\\\\"\", which this layout does not hold."},
     };
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.input);
         instance result;
         EXPECT_EQ(read_as("json", expected.input, result), expected.message);
+    }
+}
+
+TEST(readers, count_lf_cr_lf_and_a_lone_cr_as_line_ends) {
+    // Each failure at line 4 column 3 with LF line ends, then as CR LF and CR.
+    const struct {
+        const char* layout;
+        std::string input;
+    } cases[] = {
+        {"rcp", "2 1\n5\n0 1 1 2\n3 x 0\n"},
+        {"sch", "1\t0\t0\t0\n0\t1\t1\t1\t[0]\n1\t1\t1\t2\t[4]\n2\tx\t0\n"},
+        {"json", "{\"capacities\": [1],\n\"activities\": [\n{\"duration\": 0, \"demands\": [0], \"successors\": []},\n  x]}"},
+        {"dzn", "n_res = 1; % a comment\nrc = [ 4 ];\nn_tasks = 2;\nd [ 2, 3 ];\n"},
+        {"sm", "PRECEDENCE RELATIONS:\njobnr. #modes #successors successors\n1 1 1 2\n2 x 0\n"},
+    };
+    // Long inputs cross the readers' buffers with a line end at every place
+    // about the buffer's end, amid values and amid blank lines: a CR LF split
+    // by a refill is still one.
+    std::string padding(70000, '\n');
+    for (int line = 0; line < 14000; ++line) padding += "0 0\n";
+    for (const auto& sample : cases) {
+        for (const std::string_view line_end : {"\n", "\r\n", "\r"}) {
+            SCOPED_TRACE(std::string(sample.layout) + (line_end == "\n" ? " LF" : line_end == "\r" ? " CR" : " CR LF"));
+            std::string input;
+            for (const char c : sample.input) {
+                if (c == '\n') input += line_end;
+                else input += c;
+            }
+            instance result;
+            const std::string message = read_as(sample.layout, input, result);
+            EXPECT_EQ(message.substr(0, 36), "Invalid input at line 4, column 3: e") << message;
+        }
+    }
+    for (const std::string_view line_end : {"\r\n", "\r"}) {
+        for (int shift = 0; shift < 6; ++shift) {
+            SCOPED_TRACE(shift);
+            std::string input = std::string(static_cast<std::size_t>(shift), ' ') + "14002 0\n0 1 1\n" + padding;
+            input += "0 x\n";
+            std::string text;
+            for (const char c : input) {
+                if (c == '\n') text += line_end;
+                else text += c;
+            }
+            instance result;
+            EXPECT_EQ(read_as("rcp", text, result),
+                      "Invalid input at line 84003, column 3: expected the successor count of activity 14002, found "
+                      "\"x\", which is not an integer.");
+            std::string json = "{\"capacities\": [], \"activities\": [";
+            json += std::string(70000, '\n');
+            for (int line = 0; line < 14000; ++line) json += "\n {\"duration\": 0, \"demands\": [], \"successors\": []},";
+            json += "\n x]}";
+            std::string json_text(static_cast<std::size_t>(shift), ' ');
+            for (const char c : json) {
+                if (c == '\n') json_text += line_end;
+                else json_text += c;
+            }
+            EXPECT_EQ(read_as("json", json_text, result).substr(0, 40), "Invalid input at line 84002, column 2: e");
+        }
     }
 }
 

@@ -53,12 +53,13 @@ public:
         return static_cast<unsigned char>(next_[ahead]);
     }
 
+    // Past the next byte. A line end is an LF, a CR LF or a lone CR.
     void advance() {
-        if (*next_ == '\n') {
+        const char taken = *next_++;
+        if (taken == '\n' || (taken == '\r' && peek() != '\n')) {
             ++line_ends_;
-            line_start_ = offset() + 1;
+            line_start_ = offset();
         }
-        ++next_;
     }
 
     void skip_space() {
@@ -161,13 +162,15 @@ public:
         bool cut = false;
         const bool string = strings && first == '"';
         if (string || is_word_byte(first)) {
+            bool escaped = false; // in a string, the byte after a backslash
             for (std::size_t ahead = 0;; ++ahead) {
                 const int c = peek(ahead);
-                if (string ? c == -1 || (ahead > 0 && c == '"' && peek(ahead - 1) != '\\')
+                if (string ? c == -1 || (ahead > 0 && c == '"' && !escaped)
                            : c == -1 || !(is_word_byte(c) || (names && c == '_'))) {
                     if (string && c == '"' && size < sizeof text) text[size++] = '"';
                     break;
                 }
+                escaped = !escaped && c == '\\';
                 if (size == sizeof text) {
                     cut = true;
                     break;
@@ -228,7 +231,7 @@ private:
         if (cursor < limit && *cursor == ' ' && !json_spaces.is_space[static_cast<unsigned char>(cursor[1])])
             return cursor + 1;
         for (; cursor < limit && json_spaces.is_space[static_cast<unsigned char>(*cursor)]; ++cursor)
-            if (*cursor == '\n') {
+            if (*cursor == '\n' || (*cursor == '\r' && cursor[1] != '\n')) {
                 ++line_ends;
                 line_start = buffer_offset_ + static_cast<std::uint64_t>(cursor + 1 - buffer_);
             }

@@ -12,15 +12,24 @@ namespace {
 using detail::is_digit;
 using detail::is_space;
 
+// A line end is an LF, a CR LF or a lone CR; the byte after `at` is always
+// readable (the buffer's data or its sentinel).
+bool is_line_end(const char* at) { return *at == '\n' || (*at == '\r' && at[1] != '\n'); }
+
 // Counts the line ends in [begin, end). Every byte of the input passes through
 // here once, when it leaves the buffer, so that a failure can be placed without
 // reading the input again; sixteen bytes a step keep that off the profile.
 std::uint64_t count_line_ends(const char* begin, const char* end) {
     std::uint64_t count = 0;
 #if defined(__SSE2__) && !defined(CONVERTER_PORTABLE_SCAN)
-    const __m128i line_end = _mm_set1_epi8('\n');
-    const auto matches = [line_end](const char* bytes) {
-        return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)), line_end);
+    const __m128i line_feed = _mm_set1_epi8('\n');
+    const __m128i carriage_return = _mm_set1_epi8('\r');
+    // An LF, or a CR whose next byte is not an LF: one lane at most a chunk.
+    const auto matches = [line_feed, carriage_return](const char* bytes) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 1));
+        return _mm_or_si128(_mm_cmpeq_epi8(chunk, line_feed),
+                            _mm_andnot_si128(_mm_cmpeq_epi8(next, line_feed), _mm_cmpeq_epi8(chunk, carriage_return)));
     };
     while (end - begin >= 64) {
         // Each byte counter gains at most 4 a step and would overflow after 63
@@ -37,14 +46,14 @@ std::uint64_t count_line_ends(const char* begin, const char* end) {
                  static_cast<std::uint64_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
     }
 #endif
-    for (; begin != end; ++begin) count += *begin == '\n';
+    for (; begin != end; ++begin) count += is_line_end(begin);
     return count;
 }
 
 // The last line end in [begin, end), or nullptr.
 const char* last_line_end(const char* begin, const char* end) {
     while (end != begin)
-        if (*--end == '\n') return end;
+        if (is_line_end(--end)) return end;
     return nullptr;
 }
 
@@ -73,6 +82,9 @@ bool token_reader::fill_lookahead() {
 bool token_reader::refill(const char* keep_from) {
     if (at_end_) return false;
     char* const begin = buffer_;
+    // A CR the buffer ends in is a line end only if no LF comes next: kept
+    // until the next byte is read.
+    if (keep_from == end_ && keep_from != begin && keep_from[-1] == '\r') --keep_from;
     if (const char* line_end = last_line_end(begin, keep_from)) {
         line_ends_before_buffer_ += count_line_ends(begin, line_end + 1);
         line_start_before_buffer_ = offset_of(line_end + 1);

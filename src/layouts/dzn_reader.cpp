@@ -1,6 +1,7 @@
 #include "layouts/dzn_reader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <new>
 #include <string>
@@ -63,7 +64,7 @@ private:
             in_.skip_space();
             const int c = in_.peek();
             if (c == '%') {
-                while (in_.peek() != -1 && in_.peek() != '\n') in_.advance();
+                while (in_.peek() != -1 && in_.peek() != '\n' && in_.peek() != '\r') in_.advance();
             } else if (c == '/' && in_.peek(1) == '*') {
                 const char_scanner::mark at = in_.here();
                 in_.advance();
@@ -149,23 +150,48 @@ private:
         return true;
     }
 
+    // The number at the next byte as written, its first found_limit bytes, not taken.
+    std::size_t peek_number(char (&text)[read_failure::found_limit]) {
+        std::size_t size = 0;
+        for (int c = in_.peek(); size < sizeof text && ((c >= '0' && c <= '9') || (size == 0 && c == '-'));
+             c = in_.peek(size))
+            text[size++] = static_cast<char>(c);
+        return size;
+    }
+
     bool read_int(std::int32_t& value, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0) {
         skip();
         if (in_.next_short_int(value)) return true;
-        char text[read_failure::found_limit + 1];
+        // Digits are looked at up to a point past any 32-bit value written
+        // with leading zeros, and a longer run is out of range whatever follows.
+        constexpr std::size_t longest = 4096;
+        char text[read_failure::found_limit];
         std::size_t size = 0;
-        for (int c = in_.peek(); c != -1 && size < sizeof text && ((c >= '0' && c <= '9') || (size == 0 && c == '-'));
-             c = in_.peek(size))
-            text[size++] = static_cast<char>(c);
-        const bool followed = is_name_byte(in_.peek(size)) || (in_.peek(size) == '.' && in_.peek(size + 1) != '.');
-        kind verdict = followed              ? kind::not_an_integer
-                       : size == sizeof text ? kind::out_of_range
-                                             : parse_int32({text, size}, value);
+        int c = in_.peek();
+        for (; size < longest && ((c >= '0' && c <= '9') || (size == 0 && c == '-')); c = in_.peek(++size))
+            if (size < sizeof text) text[size] = static_cast<char>(c);
+        const bool followed = size < longest && (is_name_byte(c) || (c == '.' && in_.peek(size + 1) != '.'));
+        kind verdict = kind::out_of_range;
+        if (followed) verdict = kind::not_an_integer;
+        else if (size <= sizeof text) verdict = parse_int32({text, size}, value);
         if (verdict == kind::none) {
             for (std::size_t index = 0; index < size; ++index) in_.advance();
             return true;
         }
         return fail_here(verdict, phrase, activity, number);
+    }
+
+    // n_res and n_tasks: refused at their place when negative.
+    bool read_count(std::int32_t& value, const char* phrase) {
+        skip();
+        const char_scanner::mark at = in_.here();
+        char text[read_failure::found_limit];
+        const std::size_t size = peek_number(text);
+        if (!read_int(value, phrase)) return false;
+        if (value >= 0) return true;
+        fail_at(at, "", phrase, 0, "a negative count");
+        failure_.set_found(text, size, false);
+        return false;
     }
 
     // "a..b", after `low` was read.
@@ -213,9 +239,11 @@ private:
             skip();
             const char_scanner::mark index_at = in_.here();
             if (!read_int(low, "the index set's first number") ||
-                !read_range_end(high, "the index set's last number") || !expect(',', "\",\" after the index set") ||
-                !read_bracketed(list.values, phrase) || !expect(')', "\")\" after array1d's values"))
+                !read_range_end(high, "the index set's last number") || !expect(',', "\",\" after the index set"))
                 return false;
+            skip();
+            list.at = in_.here();
+            if (!read_bracketed(list.values, phrase) || !expect(')', "\")\" after array1d's values")) return false;
             return check_index_set(index_at, low, high, list.values.size());
         }
         return read_bracketed(list.values, phrase);
@@ -238,6 +266,8 @@ private:
             rr_columns_ = static_cast<std::int64_t>(high) - low + 1;
             if (rr_rows_ < 0) rr_rows_ = 0;
             if (rr_columns_ < 0) rr_columns_ = 0;
+            skip();
+            rr_.at = in_.here();
             return read_bracketed(rr_.values, "a demand in rr") && expect(')', "\")\" after array2d's values");
         }
         if (!expect('[', "\"[|\" or array2d")) return false;
@@ -321,12 +351,13 @@ private:
     bool read_successor(std::int32_t& value, std::int64_t task) {
         skip();
         const char_scanner::mark at = in_.here();
+        char text[read_failure::found_limit];
+        const std::size_t size = peek_number(text);
         if (!read_int(value, "a successor of task {a}", task)) return false;
         if (tasks_known_ && (value < 1 || value > tasks_)) {
-            char digits[16];
-            const int length = std::snprintf(digits, sizeof digits, "%d", value);
-            (void)length;
-            return fail_at(at, digits, "a successor of task {a} within 1..{n}", tasks_, "which is not a task", task);
+            fail_at(at, "", "a successor of task {a} within 1..{n}", tasks_, "which is not a task", task);
+            failure_.set_found(text, size, false);
+            return false;
         }
         suc_.members.push_back(value);
         return true;
@@ -347,6 +378,8 @@ private:
                 !read_range_end(index_high, "the index set's last number") ||
                 !expect(',', "\",\" after the index set"))
                 return false;
+            skip();
+            suc_.at = in_.here();
         }
         if (!expect('[', "\"[\"")) return false;
         const std::int32_t highest = tasks_known_ ? (tasks_ > 0 ? tasks_ : -1) : 0;
@@ -417,12 +450,12 @@ private:
             std::int32_t value = 0;
             switch (which) {
             case 0:
-                read = read_int(value, "the value of n_res");
+                read = read_count(value, "the value of n_res, a count of 0 or more");
                 resources_ = value;
                 break;
             case 1: read = read_int_array(rc_, "capacity {n} in rc"); break;
             case 2:
-                read = read_int(value, "the value of n_tasks");
+                read = read_count(value, "the value of n_tasks, a count of 0 or more");
                 tasks_ = value;
                 tasks_known_ = true;
                 break;
@@ -445,10 +478,6 @@ private:
     void build() {
         const std::int64_t resources = resources_ > 0 ? resources_ : 0;
         const std::int64_t tasks = tasks_ > 0 ? tasks_ : 0;
-        if (resources_ < 0 || tasks_ < 0) {
-            fail_at(resources_ < 0 ? rc_.at : d_.at, "[", "counts of 0 or more", 0, "after a negative count");
-            return;
-        }
         if (static_cast<std::int64_t>(rc_.values.size()) != resources) {
             fail_at(rc_.at, "[", "rc with {n} capacities, one per resource", resources, "an array of another size");
             return;

@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "instance/line_reader.h"
@@ -30,6 +31,18 @@ bool is_separator(std::string_view text) {
     for (const char c : text)
         if (c != text[0]) return false;
     return true;
+}
+
+// A value as %d writes it.
+struct digits {
+    char text_[16];
+    int length;
+    std::string_view text() const { return {text_, length > 0 ? static_cast<std::size_t>(length) : 0}; }
+};
+digits canonical(std::int32_t value) {
+    digits result{};
+    result.length = std::snprintf(result.text_, sizeof result.text_, "%d", value);
+    return result;
 }
 
 struct field {
@@ -340,6 +353,8 @@ private:
                 read_failure place;
                 lines_.place(place, count_field.column);
                 row_places_.push_back({place.offset, place.line_ends_before, place.line_start});
+                if (count_field.text != canonical(count).text())
+                    written_counts_.push_back({row_places_.size() - 1, std::string(count_field.text)});
             }
             const std::size_t wanted = count > 0 ? static_cast<std::size_t>(count) : 0;
             if (count > 0 && successor_total + count > successor_limit) {
@@ -386,9 +401,11 @@ private:
                 failure_.offset = row_places_[job].offset;
                 failure_.line_ends_before = row_places_[job].line_ends_before;
                 failure_.line_start = row_places_[job].line_start;
-                char digits[16];
-                const int length = std::snprintf(digits, sizeof digits, "%d", count);
-                failure_.set_found(digits, length > 0 ? static_cast<std::size_t>(length) : 0, false);
+                const digits written = canonical(count);
+                std::string_view text = written.text();
+                for (const written_count& kept : written_counts_)
+                    if (kept.job == job) text = kept.text;
+                failure_.set_found(text.data(), text.size(), false);
                 failure_.what = kind::too_many_successors;
                 failure_.successor_total = total;
                 failure_.successor_limit = jobs_ * jobs_;
@@ -562,6 +579,11 @@ private:
         std::uint64_t offset, line_ends_before, line_start;
     };
     std::vector<row_place> row_places_; // without a header: each row's successor count
+    struct written_count {
+        std::size_t job; // from 0
+        std::string text;
+    };
+    std::vector<written_count> written_counts_; // the counts not written as %d writes them
     std::optional<std::int64_t> header_resources_;
 };
 
