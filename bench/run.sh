@@ -30,7 +30,7 @@ large_runs=${LARGE_RUNS:-7}
 small_runs=${SMALL_RUNS:-60}
 
 cmake -S "$root" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DCONVERTER_TESTS=OFF -DCONVERTER_BENCHMARKS=ON > /dev/null
-cmake --build "$work/build" --parallel > /dev/null
+cmake --build "$work/build" --parallel 2 > /dev/null
 converter=$work/build/converter
 baseline=$work/build/bench/baseline_converter
 

@@ -20,7 +20,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 echo "--- cmake --install"
 cmake --preset release > /dev/null
-cmake --build --preset release --parallel > /dev/null
+cmake --build --preset release --parallel 2 > /dev/null
 cmake --install build-release --prefix "$scratch/prefix" > /dev/null
 listed=$(cd "$scratch/prefix" && find . -type f | sort | tr '\n' ' ')
 [ "$listed" == "./bin/converter ./bin/converter-batch ./share/converter/instance.schema.json ./share/doc/converter/LICENSE ./share/doc/converter/README.md ./share/doc/converter/examples/reference.txt ./share/man/man1/converter-batch.1 ./share/man/man1/converter.1 " ] ||
@@ -33,7 +33,7 @@ done
 
 echo "--- Debian package"
 cmake --preset package > /dev/null
-cmake --build --preset package --parallel > /dev/null
+cmake --build --preset package --parallel 2 > /dev/null
 rm -f build-package/*.deb
 cpack --preset deb > /dev/null
 package=$(ls build-package/*.deb)
@@ -60,7 +60,7 @@ echo "installed from the package: both programs and both manual pages work"
 
 echo "--- Windows zip"
 cmake --preset windows > /dev/null
-cmake --build --preset windows --parallel > /dev/null
+cmake --build --preset windows --parallel 2 > /dev/null
 rm -f build-windows/*.zip
 cpack --preset windows-zip > /dev/null
 zip_file=$(ls build-windows/*.zip)

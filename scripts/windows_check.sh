@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-windows}
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCONVERTER_TESTS=OFF -DCONVERTER_CORPUS_REPLAY=ON > /dev/null
-cmake --build "$build" --parallel > /dev/null
+cmake --build "$build" --parallel 2 > /dev/null
 
 wine=/usr/lib/wine/wine64
 export WINEDEBUG=-all
