@@ -118,13 +118,22 @@ TEST(rcp_writer, writes_one_record_per_line) {
 TEST(sm_writer, writes_psplib_files_as_psplib_does) {
     for (const char* number : {"1", "2"}) {
         SCOPED_TRACE(number);
-        const std::string written = written_as("sm", rcp_instance(data_file(std::string("J301_") + number + ".rcp")));
+        instance source = rcp_instance(data_file(std::string("J301_") + number + ".rcp"));
+        source.source_name = std::string("J301_") + number;
+        const std::string written = written_as("sm", source);
         const std::string expected = data_file(std::string("j301_") + number + ".sm");
         std::istringstream written_lines(written), expected_lines(expected);
         std::string got, want;
         for (int line = 1; std::getline(expected_lines, want); ++line) {
             ASSERT_TRUE(std::getline(written_lines, got)) << "line " << line;
-            if (line == 2 || line == 3) continue; // the basedata name and the seed
+            // What the rcp file does not hold: the basedata name (the source's
+            // name here, j30_17.bas and the like in PSPLIB's), the seed, the
+            // tardiness cost.
+            if (line == 2) {
+                EXPECT_EQ(got, "file with basedata            : J301_" + std::string(number) + ".bas");
+                continue;
+            }
+            if (line == 3) continue;
             if (line == 15) {                     // the tardiness cost
                 got.replace(28, 9, 9, ' ');
                 want.replace(28, 9, 9, ' ');
@@ -150,9 +159,19 @@ TEST(sm_writer, keeps_numbers_apart_beyond_psplib_ranges) {
     EXPECT_EQ(lines[14], "    1      0      0        0        0        0");
     EXPECT_EQ(lines[18], "   1        1          2         1000 1001");
     EXPECT_EQ(lines[19], "   2        1          0        ");
-    EXPECT_EQ(lines[22], "jobnr. mode duration  R 1  R 2  R 3  R 4  R 5  R 6  R 7  R 8  R 9  R10  R11");
+    // A basedata name for readers that take the line's fourth word, whatever
+    // the source was called; labels of two words from R 10 on.
+    EXPECT_EQ(lines[1], "file with basedata            : instance.bas");
+    EXPECT_EQ(lines[22], "jobnr. mode duration  R 1  R 2  R 3  R 4  R 5  R 6  R 7  R 8  R 9  R 10  R 11");
+    EXPECT_EQ(lines[28], "  R 1  R 2  R 3  R 4  R 5  R 6  R 7  R 8  R 9  R 10  R 11");
     EXPECT_EQ(lines[24], "  1      1    1138    12345    0    0    0    0    0    0    0    0    0   -3");
     EXPECT_EQ(lines[29], "    1    2    3    4    5    6    7    8    9   10 100000");
+
+    instance named = rcp_instance(input);
+    named.source_name = "my set\tj30";
+    EXPECT_NE(written_as("sm", named).find("\nfile with basedata            : my_set_j30.bas\n"), std::string::npos);
+    named.source_name = std::string(300, 'j');
+    EXPECT_NE(written_as("sm", named).find(" : " + std::string(300, 'j') + ".bas\n"), std::string::npos);
 
     const std::string none = written_as("sm", rcp_instance("2 0  0 1 2  0 0"));
     EXPECT_NE(none.find("jobnr. mode duration\n---"), std::string::npos);
@@ -183,6 +202,16 @@ TEST(dot_writer, draws_the_network) {
               "  3 [shape=point, width=0.12, label=\"\"];\n"
               "  1 -> 3;\n  1 -> 0;\n  3 -> -6;\n"
               "}\n");
+    // Limits on dot's passes from 1,001 arcs on, so that large networks draw
+    // in seconds.
+    const char* const limits = "  rankdir=LR;\n  nslimit=2;\n  nslimit1=2;\n  mclimit=0.1;\n  node [";
+    for (const int arcs : {1000, 1001}) {
+        SCOPED_TRACE(arcs);
+        std::string input = "40 0  0 " + std::to_string(arcs);
+        for (int arc = 0; arc < arcs; ++arc) input += " 2";
+        for (int activity = 2; activity <= 40; ++activity) input += "  0 0";
+        EXPECT_EQ(written_as("dot", rcp_instance(input)).find(limits) != std::string::npos, arcs > 1000);
+    }
 }
 
 TEST(sm_reader, reads_psplib_files_as_their_rcp_twins) {

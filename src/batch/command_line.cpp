@@ -275,8 +275,8 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     app.add_flag("-r,--recursive", parsed.listing.recursive,
                  "take whole directory trees, kept under DIR (symbolic links to directories are not followed)");
     app.add_option("-i,--include", include,
-                   "take only files found in directories whose name matches PATTERN; one pattern per -i, "
-                   "repeatable")
+                   "of the files found in directories, take only those whose file name matches PATTERN; one "
+                   "pattern per -i, repeatable")
         ->type_name("PATTERN")
         ->allow_extra_args(false)
         ->expected(1, 1)

@@ -165,8 +165,13 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
     if (from == nullptr && !name.empty()) from = format_of_extension(name);
     if (from == nullptr) from = &format_of_content(input.peek(content_sample_size, content_sample_lines));
     const read_failure failure = from->read(input.source(), scratch, trailing);
-    if (failure) message = describe(failure);
-    return !failure;
+    if (failure) {
+        message = describe(failure);
+        return false;
+    }
+    const auto stem = name.stem().u8string();
+    scratch.source_name.assign(stem.begin(), stem.end());
+    return true;
 }
 
 // "Can't write the sm layout: <why>." when the layout can't hold the instance.

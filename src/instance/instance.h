@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace converter {
 
@@ -71,6 +72,10 @@ struct instance {
     int_store demands;
     int_store successor_counts;
     int_store successors;
+    // The stem of the file the instance was read from ("J301_1"), in UTF-8,
+    // for the layouts that name their source; empty when it came from
+    // elsewhere. Not a value of the instance: readers leave it empty.
+    std::string source_name;
 };
 
 } // namespace converter

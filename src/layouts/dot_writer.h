@@ -3,6 +3,7 @@
 //
 //   digraph project {
 //     rankdir=LR;
+//     nslimit=2;  nslimit1=2;  mclimit=0.1;  (each on its own line, past 1,000 arcs)
 //     node [shape=box, fontname="Helvetica", fontsize=10];
 //     1 [shape=point, width=0.12, label=""];
 //     2 [label="2\nd 3\n4, 2"];
@@ -16,7 +17,9 @@
 // last activity, when they are dummies (duration 0, no demand other than 0),
 // are small points. One arc per successor in the instance's order, the ones
 // outside 1..N included (Graphviz draws their heads as plain nodes), left to
-// right. Every line ends in "\n" (CR LF through a text-mode stream on Windows).
+// right. A network of more than 1,000 arcs gets limits on dot's ranking and
+// crossing passes, which keep its drawing to seconds rather than minutes; every
+// node and arc is drawn all the same. Every line ends in "\n" (CR LF through a text-mode stream on Windows).
 #pragma once
 
 #include "instance/instance.h"

@@ -72,13 +72,32 @@ CONVERTER_ALWAYS_INLINE char* put_right_fast(char* out, std::int64_t value, std:
     return put_wide(out + blanks, value);
 }
 
-// "  R 1  R 2 ...": R2 of each resource number, after "  R".
+// "  R 1  R 2 ... R 10": R2 of each resource number after "  R", with a blank
+// before a number that fills it, so that the label is "R" and a number as two
+// words whatever its size.
 void put_labels(output_buffer& buffer, std::size_t resources) {
     for (std::size_t resource = 1; resource <= resources; ++resource) {
         char* out = buffer.room(32);
         std::memcpy(out, "  R", 3);
-        buffer.commit(put_right(out + 3, static_cast<std::int64_t>(resource), 2, false));
+        buffer.commit(put_right(out + 3, static_cast<std::int64_t>(resource), 2, true));
     }
+}
+
+// The basedata name: the source's stem with ".bas", as one word (a blank or
+// control byte in it made "_"), since readers take the line's fourth word.
+void put_basedata_name(output_buffer& buffer, const std::string& source_name) {
+    const std::string_view stem = source_name.empty() ? std::string_view("instance") : source_name;
+    constexpr std::size_t piece = 256;
+    for (std::size_t start = 0; start < stem.size(); start += piece) {
+        const std::size_t length = stem.size() - start < piece ? stem.size() - start : piece;
+        char* const out = buffer.room(piece);
+        for (std::size_t index = 0; index < length; ++index) {
+            const char c = stem[start + index];
+            out[index] = static_cast<unsigned char>(c) <= ' ' || c == '\x7f' ? '_' : c;
+        }
+        buffer.commit(out + length);
+    }
+    put_text(buffer, ".bas\n");
 }
 
 // R(width) for widths of 2 to 5, `spaced` as put_right: a number of `width`
@@ -124,8 +143,9 @@ void write_sm(output_buffer& buffer, const instance& source) {
     const std::int64_t due_date = mpm_time(source);
 
     put_text(buffer, stars);
-    put_text(buffer, "file with basedata            : \n"
-                     "initial value random generator: 0\n");
+    put_text(buffer, "file with basedata            : ");
+    put_basedata_name(buffer, source.source_name);
+    put_text(buffer, "initial value random generator: 0\n");
     put_text(buffer, stars);
     put_text(buffer, "projects                      :  1\n"
                      "jobs (incl. supersource/sink ):  ");

@@ -3,14 +3,17 @@
 // 2N + 27 lines, each ended by "\n" (CR LF through a text-mode stream on
 // Windows). The fields PSPLIB right-aligns keep their widths; a number that
 // fills or overflows its column (in PROJECT INFORMATION's fields 2 to 6, the
-// mode and successor counts, each successor, each demand, each capacity) gets
-// one blank before it, so that numbers never run together. What a Patterson
-// instance does not hold is written as PSPLIB's neutral value: an empty
-// basedata name, seed 0, tardiness cost 0. The horizon is the sum of all
-// durations; the due date and the MPM time are the earliest finish of job N
-// when every job starts at the latest finish of its predecessors (0 without
-// any), 0 where no such schedule exists. With R = 0 the resource label line
-// of RESOURCEAVAILABILITIES and the capacities line are empty.
+// mode and successor counts, each successor, each demand, each capacity, a
+// resource label's number) gets one blank before it, so that numbers never run
+// together: labels are "R 1" to "R 9", then "R 10". What a Patterson instance
+// does not hold is written as PSPLIB's neutral value: seed 0, tardiness cost
+// 0. The basedata name is the source's name with ".bas" ("J301_1.bas";
+// "instance.bas" for an instance read from no named file), one word. The
+// horizon is the sum of all durations; the due date and the MPM time are the
+// earliest finish of job N when every job starts at the latest finish of its
+// predecessors (0 without any), 0 where no such schedule exists. With R = 0
+// the resource label line of RESOURCEAVAILABILITIES and the capacities line
+// are empty.
 #pragma once
 
 #include "instance/instance.h"
