@@ -220,7 +220,7 @@ run_batch 2 -s .txt many/*.txt
 contains "$stderr" "converter-batch: ... and 5 more conflicts"
 run_batch 0 --help
 contains "$stdout" "--output-dir"
-contains "$stdout" "-i,--include PATTERN        take only files"
+contains "$stdout" "-i,--include PATTERN        of the files found in directories, take only those whose file name matches"
 contains "$stdout" "one pattern per -i"
 contains "$stdout" "130  interrupted"
 contains "$stdout" "or measured"
