@@ -304,6 +304,20 @@ run_batch 0 --to rcp -o layouts/sch_rcp layouts/sch/J301_1.sch
 same_bytes layouts/sch_rcp/J301_1.rcp layouts/rcp_again/J301_1.rcp
 run_batch 0 -q --to sch -s .back -o layouts/sch_again layouts/sch_rcp
 same_bytes layouts/sch_again/J301_1.back layouts/sch/J301_1.sch
+# Without --to, an input read in another layout than rcp gets .sch; -u then
+# skips only an output in the layout to be written.
+rm -rf layouts/default
+run_batch 0 -o layouts/default layouts/psplib
+[ -f layouts/default/j301_1.sch ] && [ ! -e layouts/default/j301_1.sm ] || fail "j301_1.sm gave [$(ls layouts/default)]"
+same_bytes layouts/default/J301_1.rcp layouts/sch/J301_1.sch
+same_bytes layouts/default/j301_1.sch layouts/sch/J301_1.sch
+run_batch 0 -u -o layouts/default layouts/psplib
+contains "$stderr" "converter-batch: 0 converted, 4 skipped, 0 failed, "
+cp layouts/default/j301_1.sch layouts/default/j301_1.sm
+run_batch 0 -u --to sm -o layouts/default layouts/psplib/j301_1.sm layouts/psplib/J301_1.rcp
+contains "$stderr" "converter-batch: 2 converted, 0 skipped, 0 failed, "
+run_batch 0 -u --to sm -o layouts/default layouts/psplib/j301_1.sm layouts/psplib/J301_1.rcp
+contains "$stderr" "converter-batch: 0 converted, 2 skipped, 0 failed, "
 # Names that tell nothing: the content does; --from overrides both.
 mkdir -p layouts/unnamed
 cp "$data/j301_1.sm" layouts/unnamed/a.txt

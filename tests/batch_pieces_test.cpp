@@ -239,6 +239,20 @@ TEST_F(plan_outputs_test, names_outputs_and_refuses_collisions) {
     EXPECT_EQ(plan.conflicts[0].what, plan_conflict::kind::output_is_input);
     // And a.dat's is a.txt, an input too, which both would write.
     plan = plan_outputs(inputs_of({"a.dat", "a.txt"}), {std::nullopt, fs::path(".txt")});
+    // Without a suffix, an input read in a layout other than rcp gets the
+    // written layout's extension; one read as rcp, or told by content, keeps
+    // its name.
+    {
+        plan_options named{out, std::nullopt};
+        named.written_extension = fs::path(".sch");
+        const output_plan renamed = plan_outputs(inputs_of({"j.sm", "p.rcp", "a.txt", "d.DZN", "s.sch"}), named);
+        EXPECT_EQ(renamed.outputs,
+                  (std::vector<fs::path>{out / "j.sch", out / "p.rcp", out / "a.txt", out / "d.sch", out / "s.sch"}));
+        named.read_as = find_format("json");
+        EXPECT_EQ(plan_outputs(inputs_of({"a.txt"}), named).outputs, (std::vector<fs::path>{out / "a.sch"}));
+        named.read_as = &rcp_format();
+        EXPECT_EQ(plan_outputs(inputs_of({"j.sm"}), named).outputs, (std::vector<fs::path>{out / "j.sm"}));
+    }
     ASSERT_EQ(plan.conflicts.size(), 2u);
     EXPECT_EQ(plan.conflicts[0].what, plan_conflict::kind::same_output);
     EXPECT_EQ(plan.conflicts[1].what, plan_conflict::kind::output_is_input);
@@ -315,9 +329,9 @@ TEST_F(convert_file_test, writes_the_converted_layout_or_leaves_everything_as_it
     EXPECT_EQ(result.report.total, 2u); // no dummy start, no dummy end
 }
 
-TEST_F(convert_file_test, finds_an_output_current_by_its_time) {
+TEST_F(convert_file_test, finds_an_output_current_by_its_time_and_its_layout) {
     write_text(root_ / "in.txt", "0 0");
-    write_text(root_ / "out.txt", "x");
+    write_text(root_ / "out.txt", "0\t0\t0\t0\n");
     const auto now = fs::last_write_time(root_ / "in.txt");
     const struct {
         const char* name;
@@ -331,10 +345,28 @@ TEST_F(convert_file_test, finds_an_output_current_by_its_time) {
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.name);
         fs::last_write_time(root_ / "out.txt", now - expected.output_age);
-        EXPECT_EQ(output_is_current(root_ / "in.txt", root_ / "out.txt"), expected.current);
+        EXPECT_EQ(output_is_current(root_ / "in.txt", root_ / "out.txt", sch_format()), expected.current);
     }
-    EXPECT_FALSE(output_is_current(root_ / "in.txt", root_ / "missing.txt"));
-    EXPECT_FALSE(output_is_current(root_ / "in.txt", root_));
+    EXPECT_FALSE(output_is_current(root_ / "in.txt", root_ / "missing.txt", sch_format()));
+    EXPECT_FALSE(output_is_current(root_ / "in.txt", root_, sch_format()));
+    // Newer, but in another layout than the one to be written: not current.
+    const struct {
+        const char* text;
+        const char* layout;
+        bool current;
+    } contents[] = {
+        {"0\t0\t0\t0\n", "sch", true},   {"0\t0\t0\t0\n", "sm", false}, {"0 0\n", "rcp", true},
+        {"0 0\n", "sch", false},          {"{\"capacities\": []", "json", true}, {"n_res = 0;\n", "dzn", true},
+        {"digraph project {\n", "dot", true}, {"0 0\n", "dot", false},
+        {"************\nfile with basedata : x.bas\n", "sm", true},
+    };
+    for (const auto& expected : contents) {
+        SCOPED_TRACE(std::string(expected.layout) + ": " + expected.text);
+        write_text(root_ / "out.txt", expected.text);
+        fs::last_write_time(root_ / "out.txt", now + std::chrono::seconds(60));
+        EXPECT_EQ(output_is_current(root_ / "in.txt", root_ / "out.txt", *find_format(expected.layout)),
+                  expected.current);
+    }
 }
 
 } // namespace

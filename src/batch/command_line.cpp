@@ -293,7 +293,7 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
                        "; default sch), with the layout's extension unless -s is given")
         ->type_name("LAYOUT");
     app.add_flag("-u,--update", parsed.update,
-                 "skip each input whose output exists and is at least as new as the input");
+                 "skip each input whose output exists, is at least as new as the input and is in the layout written");
     app.add_flag("--check", parsed.check, "read and validate every input, write nothing");
     app.add_flag("--stats", parsed.stats,
                  "read every input and write a CSV table of its measures on standard output, nothing else");
@@ -334,6 +334,9 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
         parsed.plan.suffix = path_from_argument(suffix);
     else if (app.count("--to") != 0)
         parsed.plan.suffix = path_from_argument(parsed.layouts.to->extension);
+    else
+        parsed.plan.written_extension = path_from_argument(parsed.layouts.to->extension);
+    parsed.plan.read_as = parsed.layouts.from;
 
     if (parsed.inputs.empty()) {
         error = "missing INPUT";

@@ -313,7 +313,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             result.directory_error = directory_error->second.error;
             return result;
         }
-        if (request.update && output_is_current(input.path, output)) {
+        if (request.update && output_is_current(input.path, output, *request.layouts.to)) {
             file_result result;
             result.skipped = true;
             return result;

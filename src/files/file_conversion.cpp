@@ -308,7 +308,7 @@ file_result read_file_then(const fs::path& input, instance& scratch, trailing_to
     return result;
 }
 
-bool output_is_current(const fs::path& input, const fs::path& output) {
+bool output_is_current(const fs::path& input, const fs::path& output, const layout_format& layout) {
     try {
         std::error_code error;
         const fs::path system_output = system_path(output);
@@ -316,7 +316,13 @@ bool output_is_current(const fs::path& input, const fs::path& output) {
         const fs::file_time_type output_time = fs::last_write_time(system_output, error);
         if (error) return false;
         const fs::file_time_type input_time = fs::last_write_time(system_path(input), error);
-        return !error && output_time >= input_time;
+        if (error || output_time < input_time) return false;
+        int descriptor = open_for_reading(output);
+        if (descriptor < 0) return false;
+        lookahead_source start(descriptor_source(&descriptor));
+        const bool in_layout = is_written_in(layout, start.peek(content_sample_size, content_sample_lines));
+        close_descriptor(descriptor);
+        return in_layout;
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -53,9 +53,11 @@ file_result convert_file(const std::filesystem::path& input, const std::filesyst
                          const layout_choice& layouts = {});
 
 // Whether `output` is a regular file at least as new (last write time) as
-// `input`, so that converting again can be skipped. False when either can't be
-// examined. Never throws.
-bool output_is_current(const std::filesystem::path& input, const std::filesystem::path& output);
+// `input` whose first bytes are in `layout` (see is_written_in), so that
+// converting again can be skipped. False when either can't be examined. Never
+// throws.
+bool output_is_current(const std::filesystem::path& input, const std::filesystem::path& output,
+                       const layout_format& layout);
 
 // Reads `input` with the same reader, counting what follows the instance, and
 // when it reads, validates it, keeping the first `finding_limit` findings.

@@ -43,7 +43,12 @@ fs::path::string_type comparable_name(const fs::path& name) {
 
 fs::path output_of(const input_file& input, const plan_options& options) {
     fs::path output = options.output_directory ? *options.output_directory / input.relative : input.path;
-    if (options.suffix) output.replace_extension(*options.suffix);
+    if (options.suffix) {
+        output.replace_extension(*options.suffix);
+    } else if (options.written_extension) {
+        const layout_format* read_as = options.read_as != nullptr ? options.read_as : format_of_extension(input.path);
+        if (read_as != nullptr && read_as != &rcp_format()) output.replace_extension(*options.written_extension);
+    }
     return output;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/input_list.h"
+#include "layouts/formats.h"
 
 namespace converter {
 
@@ -15,6 +16,12 @@ struct plan_options {
     std::optional<std::filesystem::path> output_directory;
     // Replaces each input's extension (`.out`: a001.txt gives a001.out).
     std::optional<std::filesystem::path> suffix;
+    // Without `suffix`: replaces the extension of each input read in a layout
+    // other than rcp (`read_as`, else its extension's; see format_of_extension),
+    // so that j301_1.sm written as sch is j301_1.sch. An input read as rcp,
+    // or told by its content, keeps its name.
+    std::optional<std::filesystem::path> written_extension = std::nullopt;
+    const layout_format* read_as = nullptr;
 };
 
 struct plan_conflict {

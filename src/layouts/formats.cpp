@@ -113,6 +113,13 @@ bool looks_like_json(std::string_view start) {
     return !start.empty() && start.front() == '{';
 }
 
+// A drawing starts with its graph: "digraph".
+bool looks_like_dot(std::string_view start) {
+    start = trimmed(start);
+    while (!start.empty() && start.front() == '\n') start = trimmed(start.substr(1));
+    return start.substr(0, 7) == "digraph";
+}
+
 const layout_format formats[] = {
     {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, nullptr, write_rcp, true},
     {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, nullptr, write_sch, true},
@@ -121,7 +128,7 @@ const layout_format formats[] = {
      false},
     {"json", ".json", "a JSON layout, for Python, JavaScript, R and the web", looks_like_json, read_json,
      has_no_negative_count, write_json, true},
-    {"dot", ".dot", "Graphviz's layout, a drawing of the network", nullptr, nullptr, nullptr, write_dot, false},
+    {"dot", ".dot", "Graphviz's layout, a drawing of the network", looks_like_dot, nullptr, nullptr, write_dot, false},
 };
 
 } // namespace
@@ -153,8 +160,13 @@ const layout_format* format_of_extension(const std::filesystem::path& path) {
 
 const layout_format& format_of_content(std::string_view start) {
     for (const layout_format* format = formats_begin(); format != formats_end(); ++format)
-        if (format->looks_like != nullptr && format->looks_like(start)) return *format;
+        if (format->read != nullptr && format->looks_like != nullptr && format->looks_like(start)) return *format;
     return rcp_format();
+}
+
+bool is_written_in(const layout_format& layout, std::string_view start) {
+    if (layout.read == nullptr) return layout.looks_like != nullptr && layout.looks_like(start);
+    return &format_of_content(start) == &layout;
 }
 
 const layout_format& rcp_format() { return formats[0]; }

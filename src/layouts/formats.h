@@ -20,7 +20,7 @@ struct layout_format {
     const char* extension; // its files' own, with the dot: ".rcp"
     const char* title;     // in words, for --help and messages: "Patterson's layout"
     // Whether the first bytes of a file (see content_sample_size) are in this
-    // layout; nullptr for a layout never told by its content.
+    // layout; nullptr for rcp, the layout of whatever no other one claims.
     bool (*looks_like)(std::string_view start);
     // Reads one instance (see read_instance for the rules every reader keeps);
     // nullptr for a layout that is only written.
@@ -59,7 +59,13 @@ inline constexpr std::size_t content_sample_lines = 3;
 // alone on the first line) or its first lines hold integers with a `[` among
 // them; rcp otherwise, so that whatever is not
 // recognised gets the rcp reader's verdict.
+// Only the layouts that can be read are told by content.
 const layout_format& format_of_content(std::string_view start);
+
+// Whether a file that starts with `start` is in `layout` as content tells it:
+// format_of_content's verdict for a layout that can be read, its own
+// looks_like for one written only (dot: "digraph" first).
+bool is_written_in(const layout_format& layout, std::string_view start);
 
 // The layout converter reads, and the one it writes.
 const layout_format& rcp_format();
