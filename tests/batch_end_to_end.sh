@@ -194,6 +194,9 @@ done << 'EOF_CASES'
 --check --stats set|--check and --stats can't be combined
 -o x -|-o does nothing with -, which writes to standard output
 -u -|-u does nothing with -, which writes to standard output
+--to json --to dzn -o x set|--to can be given once; it was given "json", then "dzn".
+-o x --output-dir=y set|--output-dir can be given once; it was given "x", then "y".
+-j2 -o x -j 3 set|-j can be given once; it was given "2", then "3".
 EOF_CASES
 [ ! -e d ] && [ ! -e x ] || fail "a usage error created an output directory"
 mkdir empty
@@ -450,6 +453,17 @@ checks=$((checks + 1))
 same_bytes piped.txt references/c001.txt
 cat "$data/reference_1.txt" | "${batch_command[@]}" -q - > piped.txt 2> piped.err
 same_bytes piped.txt references/reference_1.txt
+# A pipe has no size: the bytes read are counted.
+size=$(wc -c < "$data/c001.txt" | tr -d ' ')
+for mode in check stats convert; do
+    checks=$((checks + 1))
+    case $mode in
+    check) cat "$data/c001.txt" | "${batch_command[@]}" --check - > /dev/null 2> piped.err ;;
+    stats) cat "$data/c001.txt" | "${batch_command[@]}" --stats - > /dev/null 2> piped.err ;;
+    convert) cat "$data/c001.txt" | "${batch_command[@]}" - > /dev/null 2> piped.err ;;
+    esac
+    contains "$(tr -d '\r' < piped.err)" "failed, $size bytes in"
+done
 printf '3 0\n7 2 2 x\n' | "${batch_command[@]}" - > piped.txt 2> piped.err
 [ $? == 1 ] && [ ! -s piped.txt ] || fail "a bad instance on standard input wrote [$(cat piped.txt)]"
 contains "$(tr -d '\r' < piped.err)" "(standard input): Invalid input at line 2, column 7"

@@ -158,6 +158,18 @@ bool check_value(std::string_view written, const option_spec& option, std::strin
 
 // The first pass: every option known, every value present and well formed.
 bool check_arguments(int argc, const char* const* argv, options& parsed, std::string& error) {
+    // The value each option was first given: all but -i take one.
+    const char* given[sizeof known_options / sizeof known_options[0]] = {};
+    const auto once = [&given, &error](const std::string& written, const option_spec& option, std::string_view value) {
+        const char*& first = given[&option - known_options];
+        if (first == nullptr || option.short_name == 'i') {
+            first = value.data();
+            return true;
+        }
+        error = written + " can be given once; it was given \"" + std::string(first) + "\", then \"" +
+                std::string(value) + "\".";
+        return false;
+    };
     for (int index = 1; index < argc; ++index) {
         const std::string_view argument = argv[index];
         if (argument == "--") return true;
@@ -184,7 +196,7 @@ bool check_arguments(int argc, const char* const* argv, options& parsed, std::st
             }
             const std::string_view value =
                 equals != std::string_view::npos ? argument.substr(equals + 1) : std::string_view(argv[++index]);
-            if (!check_value(written, *option, value, parsed, error)) return false;
+            if (!check_value(written, *option, value, parsed, error) || !once(written, *option, value)) return false;
             continue;
         }
         for (std::size_t position = 1; position < argument.size(); ++position) {
@@ -209,7 +221,7 @@ bool check_arguments(int argc, const char* const* argv, options& parsed, std::st
                 }
                 value = argv[++index];
             }
-            if (!check_value(written, *option, value, parsed, error)) return false;
+            if (!check_value(written, *option, value, parsed, error) || !once(written, *option, value)) return false;
             break;
         }
     }

@@ -157,14 +157,29 @@ bool is_directory_wide(int error) {
     }
 }
 
+// What a source hands on, counted: the size of an input that is a pipe.
+struct counted_source {
+    byte_source inner;
+    std::uint64_t bytes = 0;
+    static std::size_t read(void* context, char* buffer, std::size_t capacity, int& error) {
+        auto* self = static_cast<counted_source*>(context);
+        const std::size_t count = self->inner.read(self->inner.context, buffer, capacity, error);
+        self->bytes += count;
+        return count;
+    }
+};
+
 // Reads an open input in the layout `from` or, without it, in the one its name's
-// extension or else its first bytes tell; fills `message` on failure.
+// extension or else its first bytes tell; fills `message` on failure. Adds the
+// bytes read to `bytes_read`.
 bool read_in_layout(int descriptor, const fs::path& name, const layout_format* from, instance& scratch,
-                    message_text& message, trailing_tokens* trailing) {
-    lookahead_source input(descriptor_source(&descriptor));
+                    message_text& message, trailing_tokens* trailing, std::uint64_t* bytes_read = nullptr) {
+    counted_source counted{descriptor_source(&descriptor)};
+    lookahead_source input(bytes_read != nullptr ? byte_source{counted_source::read, &counted} : counted.inner);
     if (from == nullptr && !name.empty()) from = format_of_extension(name);
     if (from == nullptr) from = &format_of_content(input.peek(content_sample_size, content_sample_lines));
     const read_failure failure = from->read(input.source(), scratch, trailing);
+    if (bytes_read != nullptr) *bytes_read += counted.bytes;
     if (failure) {
         message = describe(failure);
         return false;
@@ -338,19 +353,29 @@ file_result measure_file(const fs::path& input, instance& scratch, const layout_
     return read_file_then(input, scratch, nullptr, from, [&](file_result& result) { measure_into(scratch, result); });
 }
 
+// Standard input into `scratch`; its size, or what was read of a pipe, into
+// bytes_in.
+bool read_standard_input(const layout_format* from, instance& scratch, file_result& result,
+                         trailing_tokens* trailing) {
+    result.bytes_in = standard_input_size();
+    std::uint64_t bytes_read = 0;
+    const bool read = read_in_layout(standard_input_descriptor(), {}, from, scratch, result.message, trailing,
+                                     result.bytes_in == 0 ? &bytes_read : nullptr);
+    if (result.bytes_in == 0) result.bytes_in = bytes_read;
+    result.failed = !read;
+    return read;
+}
+
 file_result measure_standard_input(instance& scratch, const layout_format* from) {
     file_result result;
-    result.bytes_in = standard_input_size();
-    result.failed = !read_in_layout(standard_input_descriptor(), {}, from, scratch, result.message, nullptr);
-    if (!result.failed) measure_into(scratch, result);
+    if (read_standard_input(from, scratch, result, nullptr)) measure_into(scratch, result);
     return result;
 }
 
 file_result convert_standard_streams(instance& scratch, const layout_choice& layouts) {
     file_result result;
-    result.bytes_in = standard_input_size();
-    result.failed = !read_in_layout(standard_input_descriptor(), {}, layouts.from, scratch, result.message, nullptr) ||
-                    !holds(*layouts.to, scratch, result.message);
+    result.failed =
+        !read_standard_input(layouts.from, scratch, result, nullptr) || !holds(*layouts.to, scratch, result.message);
     if (result.failed) return result;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     const write_failure written = write_layout(stdout, layouts.to->write, scratch);
@@ -368,10 +393,8 @@ file_result convert_standard_streams(instance& scratch, const layout_choice& lay
 
 file_result check_standard_input(instance& scratch, std::size_t finding_limit, const layout_format* from) {
     file_result result;
-    result.bytes_in = standard_input_size();
     trailing_tokens trailing;
-    result.failed = !read_in_layout(standard_input_descriptor(), {}, from, scratch, result.message, &trailing);
-    if (!result.failed) validate_into(scratch, finding_limit, trailing, result);
+    if (read_standard_input(from, scratch, result, &trailing)) validate_into(scratch, finding_limit, trailing, result);
     return result;
 }
 
