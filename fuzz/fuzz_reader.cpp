@@ -287,12 +287,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (failure) {
         check(failure.has_offset(), "an in-memory read failed without a place");
         check(failure.offset <= size, "failure placed past the end");
-        // The reader counts lines as it goes; count them again here, directly.
+        // The reader counts lines as it goes; count them again here, directly:
+        // LF, CR LF and a lone CR each end a line.
         const converter::text_position position = failure.position();
         std::uint64_t line = 1;
         std::uint64_t line_start = 0;
         for (std::size_t index = 0; index < failure.offset; ++index)
-            if (input[index] == '\n') ++line, line_start = index + 1;
+            if (input[index] == '\n' || (input[index] == '\r' && (index + 1 == size || input[index + 1] != '\n')))
+                ++line, line_start = index + 1;
         check(position.line == line && position.column == failure.offset - line_start + 1, "position miscounted");
         const std::string message(converter::describe(failure).view());
         check(message.rfind("Invalid input at line ", 0) == 0 && message.back() == '.', "message shape");

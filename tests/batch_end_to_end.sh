@@ -281,9 +281,22 @@ cat "$data/reference_1.txt" "$data/reference_1.txt" > joined/two.txt
 run_batch 1 --check joined
 [ "$stdout" == "joined/two.txt: the file goes on after the last activity (line 8): 30 more values" ] ||
     fail "findings were [$stdout]"
+# Converting drops nothing: a file of several instances fails where the second
+# begins, in every layout of numbers, and nothing is written; a tail that is
+# not another instance (a comment) is left as before.
 rm -rf joined_out
+run_batch 1 -o joined_out joined
+contains "$stderr" "joined/two.txt: Invalid input at line 8, column 1: expected the end of the file after the last activity, found \"5\", the start of another instance: one instance per file."
+[ ! -e joined_out/two.txt ] || fail "a joined file was converted"
+cat "$data/j301_1.sm" "$data/j301_2.sm" > joined/two.sm
+run_batch 1 --stats joined/two.sm
+contains "$stderr" "joined/two.sm: Invalid input at line 93, column 1: expected the end of the file after the last activity, found \"file\""
+"${batch_command[@]}" --to rcp - < joined/two.txt > joined_out.rcp 2> joined.err
+[ $? == 1 ] && [ ! -s joined_out.rcp ] || fail "a joined file on standard input was converted"
+rm joined/two.txt joined/two.sm
+{ cat "$data/reference_1.txt"; printf '\n# generated\n'; } > joined/tail.txt
 run_batch 0 -o joined_out joined
-same_bytes joined_out/two.txt references/reference_1.txt
+same_bytes joined_out/tail.txt references/reference_1.txt
 
 current="layouts: --from, --to, told by extension and by content"
 mkdir -p layouts/psplib

@@ -743,6 +743,45 @@ TEST(readers, count_lf_cr_lf_and_a_lone_cr_as_line_ends) {
     }
 }
 
+TEST(readers, tell_a_tail_that_starts_another_instance) {
+    const std::string rcp = "2 0  0 1 2  0 0\n";
+    const std::string sch = "0\t0\t0\t0\n0\t1\t1\t1\t[0]\n1\t1\t0\n0\t1\t0\n1\t1\t0\n";
+    const std::string sm = data_file("j301_1.sm");
+    const struct {
+        const char* layout;
+        std::string input;
+        std::uint64_t count;
+        bool another_instance;
+        const char* first; // quoted
+    } cases[] = {
+        {"rcp", rcp, 0, false, ""},
+        {"rcp", rcp + rcp, 7, true, "2"},
+        {"rcp", rcp + "\n# made by hand\n", 4, false, "#"},
+        {"rcp", rcp + "-7", 1, true, "-7"},
+        {"rcp", rcp + "-", 1, false, "-"},
+        {"sch", sch + sch, 18, true, "0"},
+        {"sch", sch + "\t\n\n", 0, false, ""},
+        {"sm", sm, 0, false, ""},
+        {"sm", sm + sm, 1, true, "file"},
+        {"sm", sm + "\n*****\n", 0, false, ""},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(std::string(expected.layout) + " " + std::to_string(expected.count));
+        text_cursor cursor{expected.input};
+        instance result;
+        trailing_tokens trailing;
+        ASSERT_FALSE(find_format(expected.layout)->read(text_source(&cursor), result, &trailing));
+        if (expected.layout != std::string("sm")) {
+            EXPECT_EQ(trailing.count, expected.count);
+        }
+        EXPECT_EQ(trailing.count != 0, expected.count != 0);
+        EXPECT_EQ(trailing.another_instance, expected.another_instance);
+        if (expected.count != 0) {
+            EXPECT_EQ(trailing.first.found_text(), expected.first);
+        }
+    }
+}
+
 TEST(formats, are_told_by_extension_and_by_content) {
     const struct {
         const char* path;

@@ -171,17 +171,28 @@ struct counted_source {
 
 // Reads an open input in the layout `from` or, without it, in the one its name's
 // extension or else its first bytes tell; fills `message` on failure. Adds the
-// bytes read to `bytes_read`.
+// bytes read to `bytes_read`. Without `trailing` (a conversion, a measure),
+// the whole input must be one instance: one that goes on as another instance
+// does (several files joined) fails where the rest begins, so that nothing is
+// dropped unsaid; with it (a check) what follows is counted there.
 bool read_in_layout(int descriptor, const fs::path& name, const layout_format* from, instance& scratch,
                     message_text& message, trailing_tokens* trailing, std::uint64_t* bytes_read = nullptr) {
     counted_source counted{descriptor_source(&descriptor)};
     lookahead_source input(bytes_read != nullptr ? byte_source{counted_source::read, &counted} : counted.inner);
     if (from == nullptr && !name.empty()) from = format_of_extension(name);
     if (from == nullptr) from = &format_of_content(input.peek(content_sample_size, content_sample_lines));
-    const read_failure failure = from->read(input.source(), scratch, trailing);
+    trailing_tokens tail;
+    const read_failure failure = from->read(input.source(), scratch, trailing != nullptr ? trailing : &tail);
     if (bytes_read != nullptr) *bytes_read += counted.bytes;
     if (failure) {
         message = describe(failure);
+        return false;
+    }
+    if (trailing == nullptr && tail.count != 0 && tail.another_instance) {
+        read_failure rest = tail.first;
+        rest.expected = {{}, 0, 0, "the end of the file after the last activity"};
+        rest.reason = "the start of another instance: one instance per file";
+        message = describe(rest);
         return false;
     }
     const auto stem = name.stem().u8string();

@@ -47,7 +47,9 @@ struct file_result {
 // gets. The input is opened in text mode and the output written in text mode,
 // as converter does (CR LF on Windows), each in the layout `layouts` chooses.
 // An instance the output's layout can't hold fails with "Can't write the sm
-// layout: <reason>." and nothing is written. `scratch` holds the instance
+// layout: <reason>." and nothing is written; so does an input that goes on
+// after its last activity as another instance starts (several joined into one
+// file), with the invalid-input message at the place where the rest begins. `scratch` holds the instance
 // meanwhile, so that one worker reuses its memory. Never throws.
 file_result convert_file(const std::filesystem::path& input, const std::filesystem::path& output, instance& scratch,
                          const layout_choice& layouts = {});

@@ -97,6 +97,11 @@ struct read_failure {
 struct trailing_tokens {
     std::uint64_t count = 0;
     std::uint64_t first_line = 0;
+    // Whether they start as another instance does (an integer in the layouts
+    // of numbers, any line but a separator in sm): a file of several
+    // instances joined. `first` then places and quotes the first token.
+    bool another_instance = false;
+    read_failure first;
 };
 
 } // namespace converter

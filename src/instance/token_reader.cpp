@@ -164,22 +164,39 @@ bool token_reader::next_word(std::string_view& word, bool& cut, read_failure& fa
     return true;
 }
 
-void token_reader::count_remaining(std::uint64_t& count, std::uint64_t& first_line, read_failure& failure) {
+void token_reader::count_remaining(trailing_tokens& trailing, read_failure& failure) {
     bool in_token = false;
+    bool in_first = false;
+    char first[read_failure::found_limit];
+    std::size_t first_size = 0;
+    bool first_cut = false;
     do {
         for (; next_ != end_; ++next_) {
             if (is_space(*next_)) {
-                in_token = false;
-            } else if (!in_token) {
+                in_token = in_first = false;
+                continue;
+            }
+            if (!in_token) {
                 in_token = true;
-                if (count++ == 0) {
-                    read_failure first;
-                    place(first, offset_of(next_));
-                    first_line = first.position().line;
+                if (trailing.count++ == 0) {
+                    in_first = true;
+                    place(trailing.first, offset_of(next_));
+                    trailing.first_line = trailing.first.position().line;
                 }
             }
+            if (!in_first) continue;
+            if (first_size < sizeof first) first[first_size++] = *next_;
+            else first_cut = true;
         }
     } while (refill(next_));
+    if (trailing.count != 0) {
+        trailing.first.what = read_failure::kind::unexpected;
+        trailing.first.set_found(first, first_size, first_cut);
+        std::size_t digits = first_size != 0 && (first[0] == '-' || first[0] == '+') ? 1 : 0;
+        const std::size_t sign = digits;
+        while (digits < first_size && is_digit(first[digits])) ++digits;
+        trailing.another_instance = digits == first_size && first_size > sign;
+    }
     if (error_ != 0) {
         token_start_ = nullptr;
         token_offset_ = offset();

@@ -190,9 +190,10 @@ public:
     bool next_word(std::string_view& word, bool& cut, read_failure& failure);
 
     // Reads on to the end of the input, counting the tokens left (any run of
-    // bytes that are not white space) and noting the line of the first. A read
-    // error on the way fills `failure` as next() would.
-    void count_remaining(std::uint64_t& count, std::uint64_t& first_line, read_failure& failure);
+    // bytes that are not white space) into `trailing`, the first placed and
+    // quoted, and another_instance when it is an integer. A read error on the
+    // way fills `failure` as next() would.
+    void count_remaining(trailing_tokens& trailing, read_failure& failure);
 
     // Fills `failure` with the place and the text, as written, of the token that
     // next() read last, for a failure that judges its value rather than its form.

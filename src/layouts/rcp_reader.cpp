@@ -75,7 +75,7 @@ read_failure read_whole(token_reader& tokens, instance& result, trailing_tokens*
     read_failure failure = read_from(tokens, result);
     if (!failure && trailing != nullptr) {
         *trailing = trailing_tokens{};
-        tokens.count_remaining(trailing->count, trailing->first_line, failure);
+        tokens.count_remaining(*trailing, failure);
     }
     return failure;
 }

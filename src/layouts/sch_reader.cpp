@@ -201,7 +201,7 @@ read_failure read_sch(byte_source source, instance& result, trailing_tokens* tra
     read_failure failure = sch_parser(tokens, result).run();
     if (!failure && trailing != nullptr) {
         *trailing = trailing_tokens{};
-        tokens.count_remaining(trailing->count, trailing->first_line, failure);
+        tokens.count_remaining(*trailing, failure);
     }
     return failure;
 }

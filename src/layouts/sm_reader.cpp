@@ -552,7 +552,17 @@ private:
     void count_trailing(trailing_tokens& trailing) {
         trailing = trailing_tokens{};
         while (next_line()) {
-            if (trailing.count == 0) trailing.first_line = lines_.line_number();
+            if (trailing.count == 0) {
+                trailing.first_line = lines_.line_number();
+                // Any line after the capacities is what a joined file's next
+                // instance starts with ("file with basedata").
+                field at;
+                field_at(0, at);
+                trailing.another_instance = true;
+                trailing.first.what = kind::unexpected;
+                lines_.place(trailing.first, at.column);
+                trailing.first.set_found(at.text.data(), at.text.size(), false);
+            }
             for (std::size_t index = 0; has_field(index); ++index) ++trailing.count;
         }
     }
