@@ -145,7 +145,10 @@ void report(const fs::path& path, const file_result& result, bool request_stats,
     if (request_stats) {
         std::string row = stats_csv_row(displayed(path), result.stats);
         row += '\n';
+        // Each row as soon as it and all before it are measured, so that a long
+        // run can be watched and an interrupted one keeps what it measured.
         write_text(stdout, row);
+        flush_standard_output();
         return;
     }
     if (result.report.total == 0) return;
