@@ -18,6 +18,12 @@ std::vector<std::string> findings_of(const instance& source, std::size_t limit =
     return texts;
 }
 
+instance rcp(std::string_view input) {
+    instance source;
+    EXPECT_FALSE(read_instance(input, source));
+    return source;
+}
+
 std::vector<std::string> findings_of(std::string_view input) {
     instance source;
     const read_failure failure = read_instance(input, source);
@@ -47,17 +53,17 @@ TEST(validate, finds_each_kind_of_problem) {
         {"demand above capacity", "3 2 5 5  0 0 0 1 2  1 6 5 1 3  0 0 0 0",
          {"activity 2: demand 6 for resource 1 is above its capacity 5"}},
         {"negative successor count", "3 0  0 1 2  1 -1  0 0",
-         {"activity 2: negative successor count -1", "activity 3: can't be reached from activity 1",
-          "activity 1: activity 3 can't be reached from it", "activity 2: activity 3 can't be reached from it"}},
+         {"activity 1: activity 3 can't be reached from it", "activity 2: negative successor count -1",
+          "activity 2: activity 3 can't be reached from it", "activity 3: can't be reached from activity 1"}},
         {"no dummy start or end", "3 1 5  1 0 1 2  1 1 1 3  2 3 1 1",
          {"activity 1: not a dummy start (duration 0, no demands)",
-          "activity 3: not a dummy end (duration 0, no demands, no successors)",
-          "activity 1: on a precedence cycle of 3 activities: 1 -> 2 -> 3 -> 1"}},
+          "activity 1: on a precedence cycle of 3 activities: 1 -> 2 -> 3 -> 1",
+          "activity 3: not a dummy end (duration 0, no demands, no successors)"}},
         {"a cycle in the middle", "5 0  0 1 2  1 1 3  1 1 4  1 2 2 5  0 0",
          {"activity 2: on a precedence cycle of 3 activities: 2 -> 3 -> 4 -> 2"}},
         {"unreachable both ways", "4 0  0 1 4  1 0  1 1 4  0 0",
-         {"activity 2: can't be reached from activity 1", "activity 3: can't be reached from activity 1",
-          "activity 2: activity 4 can't be reached from it"}},
+         {"activity 2: can't be reached from activity 1", "activity 2: activity 4 can't be reached from it",
+          "activity 3: can't be reached from activity 1"}},
     };
     // clang-format on
     for (const auto& expected : cases) {
@@ -90,9 +96,9 @@ TEST(validate, handles_long_chains_and_long_cycles) {
         ASSERT_TRUE(cycle.successors.push_back((activity + 1) % activities));
     }
     EXPECT_EQ(findings_of(cycle),
-              (std::vector<std::string>{"activity 1000000: not a dummy end (duration 0, no demands, no successors)",
-                                        "activity 1: on a precedence cycle of 1000000 activities: 1 -> 2 -> 3 -> 4 "
-                                        "-> 5 -> 6 -> 7 -> 8 -> 9 -> 10 -> 11 -> 12 -> ... -> 1"}));
+              (std::vector<std::string>{"activity 1: on a precedence cycle of 1000000 activities: 1 -> 2 -> 3 -> 4 "
+                                        "-> 5 -> 6 -> 7 -> 8 -> 9 -> 10 -> 11 -> 12 -> ... -> 1",
+                                        "activity 1000000: not a dummy end (duration 0, no demands, no successors)"}));
 }
 
 TEST(validate, keeps_the_first_findings_and_counts_the_rest) {
@@ -106,6 +112,50 @@ TEST(validate, keeps_the_first_findings_and_counts_the_rest) {
     EXPECT_EQ(findings[0], "activity 1: successor 102 is outside 1..30");
     // 29 out of range, 29 activities unreachable from the first, 29 that can't reach the last.
     EXPECT_EQ(findings[3], "+" + std::to_string(29 + 29 + 29 - 3));
+
+    // The first in file order, though found after others: activity 2's.
+    const std::vector<std::string> late = findings_of(rcp("3 0  0 1 3  1 0  0 0"), 2);
+    EXPECT_EQ(late, (std::vector<std::string>{"activity 2: can't be reached from activity 1",
+                                              "activity 2: activity 3 can't be reached from it"}));
+}
+
+TEST(validate, names_activities_as_the_input_does) {
+    // Activity 2 lists the last twice and is on a cycle with 3; activity 4 is
+    // cut off both ways: in rcp's numbers, then in each layout's own.
+    instance source = rcp("5 0  0 1 2  1 3 3 5 5  1 1 2  1 0  0 0");
+    const activity_naming sch{"activity", "activities", 0}, json{nullptr, "activities", 0}, sm{"job", "jobs", 1};
+    const struct {
+        const char* name;
+        activity_naming naming;
+        bool dummies_added;
+        std::vector<std::string> findings;
+    } cases[] = {
+        {"rcp", {}, false,
+         {"activity 2: lists successor 5 twice", "activity 2: on a precedence cycle of 2 activities: 2 -> 3 -> 2",
+          "activity 4: can't be reached from activity 1", "activity 4: activity 5 can't be reached from it"}},
+        {"sch", sch, false,
+         {"activity 1: lists successor 4 twice", "activity 1: on a precedence cycle of 2 activities: 1 -> 2 -> 1",
+          "activity 3: can't be reached from activity 0", "activity 3: activity 4 can't be reached from it"}},
+        {"json", json, false,
+         {"activities[1]: lists successor 4 twice",
+          "activities[1]: on a precedence cycle of 2 activities: 1 -> 2 -> 1",
+          "activities[3]: can't be reached from activities[0]", "activities[3]: activities[4] can't be reached from it"}},
+        {"sm", sm, false,
+         {"job 2: lists successor 5 twice", "job 2: on a precedence cycle of 2 jobs: 2 -> 3 -> 2",
+          "job 4: can't be reached from job 1", "job 4: job 5 can't be reached from it"}},
+        {"dzn", {"task", "tasks", 1}, true,
+         {"task 1: lists successor 4 twice", "task 1: on a precedence cycle of 2 tasks: 1 -> 2 -> 1",
+          "task 3: can't be reached from the dummy start added by the reader",
+          "task 3: the dummy end added by the reader can't be reached from it"}},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        source.dummies_added = expected.dummies_added;
+        const validation_report report = validate(source, 20, nullptr, expected.naming);
+        std::vector<std::string> texts;
+        for (const finding& item : report.findings) texts.emplace_back(item.text.view());
+        EXPECT_EQ(texts, expected.findings);
+    }
 }
 
 } // namespace

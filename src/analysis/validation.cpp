@@ -9,24 +9,86 @@ namespace {
 
 using node = activity_index;
 
+// Names activities as the input does.
+class activity_names {
+public:
+    activity_names(const instance& source, const activity_naming& naming)
+        : naming_(naming), last_(std::int64_t{source.activity_count} - 1), dummies_added_(source.dummies_added) {}
+
+    // The activity at `activity` (0-based), as the file names it.
+    message_text& name(message_text& text, std::int64_t activity) const {
+        if (dummies_added_ && activity == 0) return text.append("the dummy start added by the reader");
+        if (dummies_added_ && activity == last_) return text.append("the dummy end added by the reader");
+        if (naming_.word == nullptr) return text.append("activities[").append_number(number(activity)).append("]");
+        return text.append(naming_.word).append(" ").append_number(number(activity));
+    }
+    // Its number alone, as a successor list writes it.
+    std::int64_t number(std::int64_t activity) const { return activity + naming_.first - (dummies_added_ ? 1 : 0); }
+    const char* plural() const { return naming_.plural; }
+
+private:
+    const activity_naming& naming_;
+    std::int64_t last_;
+    bool dummies_added_;
+};
+
+// Keeps the first `limit` findings in file order (by activity, then in the
+// order found), counting the rest: a max-heap on that order, so that a text is
+// written only for a finding that is kept for now.
 class report_builder {
 public:
-    report_builder(validation_report& report, std::size_t limit) : report_(report), limit_(limit) {}
+    report_builder(validation_report& report, std::size_t limit, const activity_names& names)
+        : report_(report), limit_(limit), names_(names) {}
 
     // Starts a finding about `activity` (0-based), or about no activity when
     // negative; returns its text to finish, or nullptr when it is only counted.
     message_text* add(std::int64_t activity) {
         ++report_.total;
-        if (report_.findings.size() >= limit_) return nullptr;
+        const key candidate{activity + 1, report_.total};
+        if (limit_ == 0) return nullptr;
+        if (keys_.size() == limit_) {
+            if (!(candidate < keys_.front())) return nullptr;
+            std::pop_heap(keys_.begin(), keys_.end());
+            const std::size_t slot = keys_.back().slot;
+            keys_.back() = {candidate.activity, candidate.sequence, slot};
+            std::push_heap(keys_.begin(), keys_.end());
+            report_.findings[slot] = {activity + 1, message_text()};
+            return start(report_.findings[slot].text, activity);
+        }
+        keys_.push_back({candidate.activity, candidate.sequence, report_.findings.size()});
+        std::push_heap(keys_.begin(), keys_.end());
         report_.findings.push_back({activity + 1, message_text()});
-        message_text& text = report_.findings.back().text;
-        if (activity >= 0) text.append("activity ").append_number(activity + 1).append(": ");
-        return &text;
+        return start(report_.findings.back().text, activity);
+    }
+
+    // The kept findings in file order.
+    void finish() {
+        std::sort(keys_.begin(), keys_.end());
+        std::vector<finding> ordered;
+        ordered.reserve(keys_.size());
+        for (const key& kept : keys_) ordered.push_back(std::move(report_.findings[kept.slot]));
+        report_.findings = std::move(ordered);
     }
 
 private:
+    struct key {
+        std::int64_t activity;
+        std::uint64_t sequence;
+        std::size_t slot = 0; // in report_.findings
+        bool operator<(const key& other) const {
+            return activity != other.activity ? activity < other.activity : sequence < other.sequence;
+        }
+    };
+
+    message_text* start(message_text& text, std::int64_t activity) {
+        if (activity >= 0) names_.name(text, activity).append(": ");
+        return &text;
+    }
+
     validation_report& report_;
     std::size_t limit_;
+    const activity_names& names_;
+    std::vector<key> keys_;
 };
 
 // Every activity that topological_order() leaves out has a predecessor left
@@ -78,11 +140,8 @@ std::vector<bool> reachable(const std::vector<std::size_t>& start_of, const std:
     return seen;
 }
 
-} // namespace
-
-validation_report validate(const instance& source, std::size_t limit, const trailing_tokens* trailing) {
-    validation_report report;
-    report_builder findings(report, limit);
+void find_problems(const instance& source, const trailing_tokens* trailing, const activity_names& names,
+                   report_builder& findings) {
     if (trailing != nullptr && trailing->count != 0)
         if (message_text* text = findings.add(-1))
             text->append("the file goes on after the last activity (line ")
@@ -144,20 +203,22 @@ validation_report validate(const instance& source, std::size_t limit, const trai
             if (successor < 0 || successor >= activity_count) {
                 if (message_text* text = findings.add(number))
                     text->append("successor ")
-                        .append_number(successor + 1)
-                        .append(" is outside 1..")
-                        .append_number(activity_count);
+                        .append_number(names.number(successor))
+                        .append(" is outside ")
+                        .append_number(names.number(0))
+                        .append("..")
+                        .append_number(names.number(activity_count - 1));
             } else if (static_cast<std::size_t>(successor) == activity) {
                 if (message_text* text = findings.add(number)) text->append("is its own successor");
             } else if (listed_by[static_cast<std::size_t>(successor)] == activity) {
                 if (message_text* text = findings.add(number))
-                    text->append("lists successor ").append_number(successor + 1).append(" twice");
+                    text->append("lists successor ").append_number(names.number(successor)).append(" twice");
             } else {
                 listed_by[static_cast<std::size_t>(successor)] = activity;
             }
         }
     }
-    if (activity_count < 2) return report;
+    if (activity_count < 2) return;
 
     const auto has_demands = [&source, resources](std::size_t activity) {
         for (std::size_t resource = 0; resource < resources; ++resource)
@@ -178,24 +239,37 @@ validation_report validate(const instance& source, std::size_t limit, const trai
             constexpr std::size_t named = 12;
             text->append("on a precedence cycle of ")
                 .append_number(static_cast<std::int64_t>(cycle.size()))
-                .append(" activities: ");
+                .append(" ")
+                .append(names.plural())
+                .append(": ");
             for (std::size_t index = 0; index < cycle.size() && index < named; ++index)
-                text->append_number(std::int64_t{cycle[index]} + 1).append(" -> ");
+                text->append_number(names.number(cycle[index])).append(" -> ");
             if (cycle.size() > named) text->append("... -> ");
-            text->append_number(std::int64_t{cycle.front()} + 1);
+            text->append_number(names.number(cycle.front()));
         }
 
     const std::vector<bool> from_start = reachable(graph.successor_start, graph.successors, activities, 0);
     for (std::size_t activity = 0; activity < activities; ++activity)
         if (!from_start[activity])
             if (message_text* text = findings.add(static_cast<std::int64_t>(activity)))
-                text->append("can't be reached from activity 1");
+                names.name(text->append("can't be reached from "), 0);
     const std::vector<bool> to_end =
         reachable(graph.predecessor_start, graph.predecessors, activities, static_cast<node>(last));
     for (std::size_t activity = 0; activity < activities; ++activity)
         if (!to_end[activity])
             if (message_text* text = findings.add(static_cast<std::int64_t>(activity)))
-                text->append("activity ").append_number(activity_count).append(" can't be reached from it");
+                names.name(*text, activity_count - 1).append(" can't be reached from it");
+}
+
+} // namespace
+
+validation_report validate(const instance& source, std::size_t limit, const trailing_tokens* trailing,
+                           const activity_naming& naming) {
+    validation_report report;
+    const activity_names names(source, naming);
+    report_builder findings(report, limit, names);
+    find_problems(source, trailing, names, findings);
+    findings.finish();
     return report;
 }
 

@@ -11,9 +11,21 @@
 
 namespace converter {
 
-// One problem of an instance. `activity` is 1-based as in the input file, or 0
-// when the finding is about a resource or the instance as a whole; `text` then
-// starts with "resource K: " or stands alone.
+// How the input names its activities, so that findings speak its terms.
+struct activity_naming {
+    // "activity", "job", "task"; nullptr for JSON's "activities[i]".
+    const char* word = "activity";
+    const char* plural = "activities";
+    // The number the file gives the instance's first activity that it holds
+    // (1 in rcp and sm, 0 in sch and JSON, task 1 in dzn).
+    std::int64_t first = 1;
+};
+
+// One problem of an instance. `activity` is the activity's place in the
+// instance from 1, or 0 when the finding is about a resource or the instance as
+// a whole; `text` then starts with "resource K: " or stands alone, and
+// otherwise with the activity as the input names it ("job 4: ", "activities[2]:
+// ", "the dummy end added by the reader: ").
 struct finding {
     std::int64_t activity = 0;
     message_text text;
@@ -24,25 +36,31 @@ struct validation_report {
     std::uint64_t total = 0;       // all findings, the ones not kept included
 };
 
-// Finds, in this order:
+// Finds the problems below, and gives them in file order: first those about
+// the instance as a whole (what follows the last activity, too few activities,
+// then each resource's), then those about activities, by activity, each
+// activity's in the order listed:
 //   - with `trailing` and a count above 0: the file goes on after the last
 //     activity ("the file goes on after the last activity (line L): K more
 //     values"), as two instances in one file do;
 //   - fewer than two activities (no room for a dummy start and end);
 //   - per resource: a negative capacity;
-//   - per activity, in file order: a negative duration, a negative demand, a
-//     demand above its resource's capacity, a negative successor count, a
-//     successor outside 1..N, the activity as its own successor, a successor
-//     listed twice;
+//   - per activity: a negative duration, a negative demand, a demand above its
+//     resource's capacity, a negative successor count, a successor outside the
+//     activities, the activity as its own successor, a successor listed twice;
 //   - the first activity not a dummy start (duration 0, no demands), the last not
 //     a dummy end (duration 0, no demands, no successors);
-//   - one precedence cycle, its activities named in order (arcs outside 1..N and
-//     self-arcs are left out of it, having findings of their own);
-//   - activities that can't be reached from the first, then activities from which
+//   - one precedence cycle, at its first activity, its activities named in order
+//     (arcs outside the activities and self-arcs are left out of it, having
+//     findings of their own);
+//   - an activity that can't be reached from the first, then one from which
 //     the last can't be reached (when N >= 2).
-// Keeps the first `limit` findings and counts the rest. Linear time and memory in
-// N plus the successors; no recursion. `source` must be as a successful read
-// leaves it. Throws std::bad_alloc when memory runs out.
-validation_report validate(const instance& source, std::size_t limit = 20, const trailing_tokens* trailing = nullptr);
+// Keeps the first `limit` findings and counts the rest. Activities, successors
+// and cycles are named as `naming` says, and the first and last activity as
+// added by the reader when `source.dummies_added`. Linear time and memory in N
+// plus the successors (times log `limit`); no recursion. `source` must be as a
+// successful read leaves it. Throws std::bad_alloc when memory runs out.
+validation_report validate(const instance& source, std::size_t limit = 20, const trailing_tokens* trailing = nullptr,
+                           const activity_naming& naming = {});
 
 } // namespace converter

@@ -176,11 +176,13 @@ struct counted_source {
 // does (several files joined) fails where the rest begins, so that nothing is
 // dropped unsaid; with it (a check) what follows is counted there.
 bool read_in_layout(int descriptor, const fs::path& name, const layout_format* from, instance& scratch,
-                    message_text& message, trailing_tokens* trailing, std::uint64_t* bytes_read = nullptr) {
+                    message_text& message, trailing_tokens* trailing, std::uint64_t* bytes_read = nullptr,
+                    const layout_format** read_as = nullptr) {
     counted_source counted{descriptor_source(&descriptor)};
     lookahead_source input(bytes_read != nullptr ? byte_source{counted_source::read, &counted} : counted.inner);
     if (from == nullptr && !name.empty()) from = format_of_extension(name);
     if (from == nullptr) from = &format_of_content(input.peek(content_sample_size, content_sample_lines));
+    if (read_as != nullptr) *read_as = from;
     trailing_tokens tail;
     const read_failure failure = from->read(input.source(), scratch, trailing != nullptr ? trailing : &tail);
     if (bytes_read != nullptr) *bytes_read += counted.bytes;
@@ -229,7 +231,8 @@ bool read_file(const fs::path& input, instance& scratch, file_result& result, tr
         return false;
     }
     result.bytes_in = size_of(descriptor);
-    const bool read = read_in_layout(descriptor, input, from, scratch, result.message, trailing);
+    const bool read =
+        read_in_layout(descriptor, input, from, scratch, result.message, trailing, nullptr, &result.layout);
     close_descriptor(descriptor);
     result.failed = !read;
     return read;
@@ -238,7 +241,8 @@ bool read_file(const fs::path& input, instance& scratch, file_result& result, tr
 void validate_into(const instance& scratch, std::size_t finding_limit, const trailing_tokens& trailing,
                    file_result& result) {
     try {
-        result.report = validate(scratch, finding_limit, &trailing);
+        result.report = validate(scratch, finding_limit, &trailing,
+                                 result.layout != nullptr ? result.layout->naming : activity_naming{});
     } catch (const std::bad_alloc&) {
         result.failed = true;
         result.message = message_text("Not enough memory to validate the instance.");
@@ -371,7 +375,7 @@ bool read_standard_input(const layout_format* from, instance& scratch, file_resu
     result.bytes_in = standard_input_size();
     std::uint64_t bytes_read = 0;
     const bool read = read_in_layout(standard_input_descriptor(), {}, from, scratch, result.message, trailing,
-                                     result.bytes_in == 0 ? &bytes_read : nullptr);
+                                     result.bytes_in == 0 ? &bytes_read : nullptr, &result.layout);
     if (result.bytes_in == 0) result.bytes_in = bytes_read;
     result.failed = !read;
     return read;

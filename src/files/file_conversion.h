@@ -35,7 +35,8 @@ struct file_result {
     // convert_standard_streams only: the errno of a failed write of standard
     // output, 0 otherwise.
     int output_error = 0;
-    validation_report report; // check_file only
+    const layout_format* layout = nullptr; // the layout the input was read in, once known
+    validation_report report;             // check_file only
     instance_stats stats;     // measure_file only
 };
 

@@ -76,6 +76,9 @@ struct instance {
     // for the layouts that name their source; empty when it came from
     // elsewhere. Not a value of the instance: readers leave it empty.
     std::string source_name;
+    // Whether the reader added the first and the last activity, dummies the
+    // file does not hold (MiniZinc data hold only the tasks).
+    bool dummies_added = false;
 };
 
 } // namespace converter

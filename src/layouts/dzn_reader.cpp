@@ -573,6 +573,7 @@ private:
         const std::size_t shift = kept ? 0 : 1; // activity of task t (from 0) is t + shift
         const std::size_t activities = count + (kept ? 0 : 2);
         result_.activity_count = static_cast<std::int32_t>(activities);
+        result_.dummies_added = !kept;
         result_.resource_count = static_cast<std::int32_t>(resources);
         for (const std::int32_t capacity : rc_.values) push(result_.capacities, capacity);
         const auto add_dummy = [&](const std::vector<std::int32_t>& successors) {

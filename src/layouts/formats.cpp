@@ -121,14 +121,18 @@ bool looks_like_dot(std::string_view start) {
 }
 
 const layout_format formats[] = {
-    {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, nullptr, write_rcp, true},
-    {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, nullptr, write_sch, true},
-    {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, has_no_negative_count, write_sm, true},
+    {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, nullptr, write_rcp,
+     {"activity", "activities", 1}, true},
+    {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, nullptr, write_sch,
+     {"activity", "activities", 0}, true},
+    {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, has_no_negative_count, write_sm,
+     {"job", "jobs", 1}, true},
     {"dzn", ".dzn", "MiniZinc data for the standard RCPSP model", looks_like_dzn, read_dzn, dzn_can_hold, write_dzn,
-     false},
+     {"task", "tasks", 1}, false},
     {"json", ".json", "a JSON layout, for Python, JavaScript, R and the web", looks_like_json, read_json,
-     has_no_negative_count, write_json, true},
-    {"dot", ".dot", "Graphviz's layout, a drawing of the network", looks_like_dot, nullptr, nullptr, write_dot, false},
+     has_no_negative_count, write_json, {nullptr, "activities", 0}, true},
+    {"dot", ".dot", "Graphviz's layout, a drawing of the network", looks_like_dot, nullptr, nullptr, write_dot,
+     {"activity", "activities", 1}, false},
 };
 
 } // namespace

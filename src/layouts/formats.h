@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "analysis/validation.h"
 #include "instance/byte_source.h"
 #include "instance/instance.h"
 #include "instance/messages.h"
@@ -30,6 +31,8 @@ struct layout_format {
     bool (*can_hold)(const instance& source, message_text& why);
     // nullptr for a layout that is only read.
     layout_writer write;
+    // How its files number their activities, for findings in their terms.
+    activity_naming naming;
     // Whether reading what it wrote gives back the very instance; false for a
     // layout that drops something on the way (dzn: the dummies, which reading
     // adds back, and the order of successors), which then gives back the same
