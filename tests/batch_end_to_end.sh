@@ -333,9 +333,9 @@ same_bytes layouts/default/j301_1.sch layouts/sch/J301_1.sch
 run_batch 0 -u -o layouts/default layouts/psplib
 contains "$stderr" "converter-batch: 0 converted, 4 skipped, 0 failed, "
 cp layouts/default/j301_1.sch layouts/default/j301_1.sm
-run_batch 0 -u --to sm -o layouts/default layouts/psplib/j301_1.sm layouts/psplib/J301_1.rcp
+run_batch 0 -u --to sm -o layouts/default layouts/psplib/j301_1.sm layouts/psplib/J301_2.rcp
 contains "$stderr" "converter-batch: 2 converted, 0 skipped, 0 failed, "
-run_batch 0 -u --to sm -o layouts/default layouts/psplib/j301_1.sm layouts/psplib/J301_1.rcp
+run_batch 0 -u --to sm -o layouts/default layouts/psplib/j301_1.sm layouts/psplib/J301_2.rcp
 contains "$stderr" "converter-batch: 0 converted, 2 skipped, 0 failed, "
 # Names that tell nothing: the content does; --from overrides both.
 mkdir -p layouts/unnamed
@@ -477,8 +477,10 @@ checks=$((checks + 1))
 same_bytes piped.txt references/c001.txt
 cat "$data/reference_1.txt" | "${batch_command[@]}" -q - > piped.txt 2> piped.err
 same_bytes piped.txt references/reference_1.txt
-# A pipe has no size: the bytes read are counted.
+# A pipe has no size: the bytes read are counted (on Windows as text mode hands
+# them on, CR LF read as LF).
 size=$(wc -c < "$data/c001.txt" | tr -d ' ')
+[ "$windows" = 0 ] || size=$(tr -d '\r' < "$data/c001.txt" | wc -c | tr -d ' ')
 for mode in check stats convert; do
     checks=$((checks + 1))
     case $mode in
