@@ -388,6 +388,9 @@ contains "$stderr" "layouts/psplib/J301_1.rcp and layouts/other/J301_1.sm would 
 run_batch 2 --to xyz -o x set
 contains "$stderr" "converter-batch: --to needs a layout (rcp, sch, sm, dzn, json or dot), not \"xyz\"."
 run_batch 2 --stats --to sm set
+# Layout names without case, as extensions are.
+run_batch 0 -q --to JSON --from Rcp -o layouts/upper layouts/psplib/J301_1.rcp
+[ -f layouts/upper/J301_1.json ] || fail "--to JSON wrote [$(ls layouts/upper)]"
 # Drawings: every sample's, accepted by Graphviz where it is installed.
 # (Not the .sm twins: on Windows J301_1 and j301_1 are one name.)
 run_batch 0 -q --to dot -o layouts/dot layouts/psplib/*.rcp set set/sub

@@ -141,8 +141,13 @@ const layout_format* formats_begin() { return formats; }
 const layout_format* formats_end() { return formats + sizeof formats / sizeof formats[0]; }
 
 const layout_format* find_format(std::string_view name) {
-    for (const layout_format* format = formats_begin(); format != formats_end(); ++format)
-        if (name == format->name) return format;
+    for (const layout_format* format = formats_begin(); format != formats_end(); ++format) {
+        const std::string_view own = format->name;
+        bool same = own.size() == name.size();
+        for (std::size_t index = 0; index < own.size() && same; ++index)
+            same = std::tolower(static_cast<unsigned char>(name[index])) == own[index];
+        if (same) return format;
+    }
     return nullptr;
 }
 

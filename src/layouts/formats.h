@@ -44,7 +44,8 @@ struct layout_format {
 const layout_format* formats_begin();
 const layout_format* formats_end();
 
-// The layout named `name` (as --from and --to take it), or nullptr.
+// The layout named `name` (as --from and --to take it, without case: "JSON"
+// is json), or nullptr.
 const layout_format* find_format(std::string_view name);
 
 // The layout, among those that can be read, whose extension `path` has,
