@@ -782,6 +782,37 @@ TEST(readers, tell_a_tail_that_starts_another_instance) {
     }
 }
 
+TEST(readers, skip_a_byte_order_mark) {
+    // Each sample read the same after a UTF-8 byte-order mark, and a failure on
+    // the first line at the same column, as an editor counts it.
+    const struct {
+        const char* layout;
+        std::string good;
+        std::string bad;
+    } cases[] = {
+        {"rcp", "2 0  0 1 2  0 0", "2 x"},
+        {"sch", "0\t0\t0\t0\n0\t1\t1\t1\t[0]\n1\t1\t0\n0\t1\t0\n1\t1\t0\n", "0\tx\t0\t0\n"},
+        {"sm", data_file("j301_1.sm"), "projects :  x\n"},
+        {"json", "{\"capacities\": [], \"activities\": []}", "{\"capacities\": [x]}"},
+        {"dzn", "n_res = 0; rc = []; n_tasks = 0; d = []; rr = []; suc = [];", "n_res = x;"},
+    };
+    const std::string mark = "\xEF\xBB\xBF";
+    for (const auto& sample : cases) {
+        SCOPED_TRACE(sample.layout);
+        instance plain, marked;
+        ASSERT_EQ(read_as(sample.layout, sample.good, plain), "");
+        ASSERT_EQ(read_as(sample.layout, mark + sample.good, marked), "");
+        expect_same(marked, plain);
+        EXPECT_EQ(&format_of_content(mark + sample.good), &format_of_content(sample.good));
+        const std::string expected = read_as(sample.layout, sample.bad, plain);
+        ASSERT_NE(expected, "");
+        EXPECT_EQ(read_as(sample.layout, mark + sample.bad, marked), expected);
+    }
+    // Only at the start of the file.
+    instance result;
+    EXPECT_NE(read_as("rcp", " " + mark + "2 0  0 1 2  0 0", result), "");
+}
+
 TEST(formats, are_told_by_extension_and_by_content) {
     const struct {
         const char* path;

@@ -71,6 +71,15 @@ public:
 
     std::uint64_t offset() const { return buffer_offset_ + static_cast<std::uint64_t>(next_ - buffer_); }
 
+    // Past a UTF-8 byte-order mark at the very start of the input, which
+    // editors on Windows write; the byte after it is column 1.
+    void skip_byte_order_mark() {
+        if (offset() == 0 && peek(2) != -1 && std::memcmp(next_, byte_order_mark, 3) == 0) {
+            next_ += 3;
+            line_start_ = 3;
+        }
+    }
+
     // The fast path of an integer: an optional minus and up to ten digits,
     // without a leading zero, ending in neither a digit nor a byte a number
     // could go on with, within 32 bits. False, having read nothing, for

@@ -74,6 +74,7 @@ bool line_reader::next(std::string_view& line) {
                     (*line_end == '\r' && line_end + 1 != end_ && line_end[1] == '\n' ? 2 : 1);
             ++line_ends_;
             end_offset_ = after_last_line_end_ = buffer_offset_ + static_cast<std::uint64_t>(next_ - buffer_);
+            skip_byte_order_mark(line);
             return true;
         }
         scanned = static_cast<std::size_t>(line_end - next_);
@@ -88,7 +89,16 @@ bool line_reader::next(std::string_view& line) {
     ++line_number_;
     next_ = end_;
     end_offset_ = buffer_offset_ + static_cast<std::uint64_t>(end_ - buffer_);
+    skip_byte_order_mark(line);
     return true;
+}
+
+// A UTF-8 byte-order mark, which editors on Windows write, is not part of the
+// first line: the byte after it is column 1.
+void line_reader::skip_byte_order_mark(std::string_view& line) {
+    if (line_number_ != 1 || line.substr(0, 3) != std::string_view(byte_order_mark, 3)) return;
+    line.remove_prefix(3);
+    line_offset_ += 3;
 }
 
 } // namespace converter

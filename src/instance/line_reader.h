@@ -52,6 +52,7 @@ public:
 
 private:
     bool refill();
+    void skip_byte_order_mark(std::string_view& line);
 
     byte_source source_;
     char* buffer_;

@@ -92,6 +92,9 @@ struct read_failure {
     }
 };
 
+// The UTF-8 byte-order mark that every reader skips at the start of a file.
+inline constexpr char byte_order_mark[] = "\xEF\xBB\xBF";
+
 // What follows the last activity record, counted only when asked for: the
 // white-space-separated tokens of any form, and the line (from 1) of the first.
 struct trailing_tokens {

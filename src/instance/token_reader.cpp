@@ -72,6 +72,16 @@ bool token_reader::fill_lookahead() {
     for (;;) {
         if (at_end_) return next_ != end_;
         refill(next_);
+        if (!start_checked_) {
+            // A UTF-8 byte-order mark, which editors on Windows write, is
+            // skipped; the byte after it is column 1.
+            if (end_ - buffer_ < 3 && !at_end_) continue;
+            start_checked_ = true;
+            if (end_ - buffer_ >= 3 && std::memcmp(buffer_, byte_order_mark, 3) == 0) {
+                next_ = buffer_ + 3;
+                line_start_before_buffer_ = 3;
+            }
+        }
         while (is_space(*next_)) ++next_;
         if (end_ - next_ >= lookahead) return true;
     }

@@ -225,6 +225,7 @@ private:
     // past the last of them.
     std::uint64_t line_ends_before_buffer_ = 0;
     std::uint64_t line_start_before_buffer_ = 0;
+    bool start_checked_ = false; // for a byte-order mark
     const char* token_start_ = nullptr; // while it is still in the buffer
     std::uint64_t token_offset_ = 0;    // otherwise
     // The start of the last token that took the slow path, as a message quotes it.

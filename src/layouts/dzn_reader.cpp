@@ -44,6 +44,7 @@ public:
 
     read_failure run() {
         if (!in_.ready()) return read_failure::out_of_memory_failure();
+        in_.skip_byte_order_mark();
         try {
             if (read_assignments()) build();
         } catch (const std::bad_alloc&) {

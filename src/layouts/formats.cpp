@@ -168,6 +168,7 @@ const layout_format* format_of_extension(const std::filesystem::path& path) {
 }
 
 const layout_format& format_of_content(std::string_view start) {
+    if (start.substr(0, 3) == std::string_view(byte_order_mark, 3)) start.remove_prefix(3);
     for (const layout_format* format = formats_begin(); format != formats_end(); ++format)
         if (format->read != nullptr && format->looks_like != nullptr && format->looks_like(start)) return *format;
     return rcp_format();

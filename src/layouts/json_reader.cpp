@@ -19,6 +19,7 @@ public:
 
     read_failure run() {
         if (!in_.ready()) return read_failure::out_of_memory_failure();
+        in_.skip_byte_order_mark();
         if (read_instance_object()) {
             in_.skip_space();
             if (in_.peek() != -1) fail_here(kind::unexpected, "the end of the file after the instance's object");
