@@ -183,6 +183,8 @@ TEST(dot_writer, draws_the_network) {
     EXPECT_EQ(written_as("dot", rcp_instance("5 2\n10 8\n0 0 0 3 2 3 4\n3 4 2 1 5\n2 3 5 1 5\n4 1 1 1 5\n0 0 0 0\n")),
               "digraph project {\n"
               "  rankdir=LR;\n"
+              "  labelloc=t;\n"
+              "  label=\"capacities 10, 8\";\n"
               "  node [shape=box, fontname=\"Helvetica\", fontsize=10];\n"
               "  1 [shape=point, width=0.12, label=\"\"];\n"
               "  2 [label=\"2\\nd 3\\n4, 2\"];\n"
@@ -193,9 +195,13 @@ TEST(dot_writer, draws_the_network) {
               "}\n");
     // What no project should hold is drawn as it is: a first activity that
     // takes time, successors outside 1..N, a negative count, no resources.
-    EXPECT_EQ(written_as("dot", rcp_instance("3 0  2 2 3 0  0 -1  0 1 -6")),
+    instance named = rcp_instance("3 0  2 2 3 0  0 -1  0 1 -6");
+    named.source_name = "a \"quoted\" \\ name";
+    EXPECT_EQ(written_as("dot", named),
               "digraph project {\n"
               "  rankdir=LR;\n"
+              "  labelloc=t;\n"
+              "  label=\"a \\\"quoted\\\" \\\\ name\\nno resources\";\n"
               "  node [shape=box, fontname=\"Helvetica\", fontsize=10];\n"
               "  1 [label=\"1\\nd 2\"];\n"
               "  2 [label=\"2\\nd 0\"];\n"
@@ -204,7 +210,7 @@ TEST(dot_writer, draws_the_network) {
               "}\n");
     // Limits on dot's passes from 1,001 arcs on, so that large networks draw
     // in seconds.
-    const char* const limits = "  rankdir=LR;\n  nslimit=2;\n  nslimit1=2;\n  mclimit=0.1;\n  node [";
+    const char* const limits = "  label=\"no resources\";\n  nslimit=2;\n  nslimit1=2;\n  mclimit=0.1;\n  node [";
     for (const int arcs : {1000, 1001}) {
         SCOPED_TRACE(arcs);
         std::string input = "40 0  0 " + std::to_string(arcs);

@@ -9,6 +9,37 @@ namespace {
 // minutes (1,229 arcs: 5.3 s; 4,710: 112 s); with the limits, 0.5 s and 4.8 s.
 constexpr std::int64_t large_network_arcs = 1000;
 
+// The drawing's title: the source's name, then the capacities.
+void put_label(output_buffer& buffer, const instance& source, std::size_t resources) {
+    put_text(buffer, "  labelloc=t;\n  label=\"");
+    constexpr std::size_t piece = 128;
+    const std::string& name = source.source_name;
+    for (std::size_t start = 0; start < name.size(); start += piece) {
+        char* out = buffer.room(2 * piece);
+        for (std::size_t index = start; index < name.size() && index < start + piece; ++index) {
+            // A dot string holds any byte but its quote, and a backslash starts an escape.
+            if (name[index] == '"' || name[index] == '\\') *out++ = '\\';
+            *out++ = name[index];
+        }
+        buffer.commit(out);
+    }
+    if (!name.empty()) put_text(buffer, "\\n");
+    if (resources == 0) {
+        put_text(buffer, "no resources\";\n");
+        return;
+    }
+    put_text(buffer, "capacities ");
+    put_fields(buffer, resources, [capacity = source.capacities.begin(), first = true](char* field) mutable {
+        if (!first) {
+            std::memcpy(field, ", ", 2);
+            field += 2;
+        }
+        first = false;
+        return put_int(field, *capacity++);
+    });
+    put_text(buffer, "\";\n");
+}
+
 bool is_dummy(const instance& source, std::size_t activity, std::size_t resources) {
     if (source.durations[activity] != 0) return false;
     for (std::size_t resource = 0; resource < resources; ++resource)
@@ -23,6 +54,7 @@ void write_dot(output_buffer& buffer, const instance& source) {
     const std::size_t resources = source.resource_count > 0 ? static_cast<std::size_t>(source.resource_count) : 0;
     put_text(buffer, "digraph project {\n"
                      "  rankdir=LR;\n");
+    put_label(buffer, source, resources);
     std::int64_t arcs = 0;
     for (std::size_t activity = 0; activity < activities; ++activity)
         arcs += source.successor_counts[activity] > 0 ? source.successor_counts[activity] : 0;

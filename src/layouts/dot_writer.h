@@ -3,6 +3,9 @@
 //
 //   digraph project {
 //     rankdir=LR;
+//     labelloc=t;
+//     label="J301_1\ncapacities 12, 13";  (the source's name, when known, and
+//                                          the capacities; "no resources")
 //     nslimit=2;  nslimit1=2;  mclimit=0.1;  (each on its own line, past 1,000 arcs)
 //     node [shape=box, fontname="Helvetica", fontsize=10];
 //     1 [shape=point, width=0.12, label=""];
