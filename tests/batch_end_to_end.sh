@@ -388,6 +388,26 @@ contains "$stderr" "layouts/psplib/J301_1.rcp and layouts/other/J301_1.sm would 
 run_batch 2 --to xyz -o x set
 contains "$stderr" "converter-batch: --to needs a layout (rcp, sch, sm, dzn, json or dot), not \"xyz\"."
 run_batch 2 --stats --to sm set
+# A mixed folder: the notes, models and scripts a set comes with are left out
+# unless named or taken by -i; a file in another layout than its name says
+# is told so, with the way to read it.
+mkdir -p layouts/mixed
+cp "$data/j301_1.sm" layouts/mixed/
+printf '# j30\n' > layouts/mixed/README.md
+printf 'int: n_res;\n' > layouts/mixed/rcpsp.mzn
+printf 'x\n' > layouts/mixed/j301_1.metadata
+run_batch 0 --check layouts/mixed
+contains "$stderr" "converter-batch: 1 checked, 0 with findings, 0 failed, "
+run_batch 1 --check -i '*.m*' layouts/mixed
+contains "$stderr" "converter-batch: 0 checked, 0 with findings, 3 failed, "
+mkdir -p layouts/notes
+cp layouts/mixed/README.md layouts/notes/
+run_batch 2 --check layouts/notes
+contains "$stderr" "converter-batch: no input files in layouts/notes (1 file is of a kind that holds no instance (.md, .mzn, ...): name it, or give -i)."
+"${batch_command[@]}" -q --to dzn - < "$data/J301_1.rcp" > layouts/mixed/dzn_inside.sm
+run_batch 1 --check layouts/mixed/dzn_inside.sm
+contains "$stderr" "found \"n_res\". Read as sm, as its extension says; its content looks like dzn: use --from dzn."
+rm layouts/mixed/dzn_inside.sm
 # Layout names without case, as extensions are.
 run_batch 0 -q --to JSON --from Rcp -o layouts/upper layouts/psplib/J301_1.rcp
 [ -f layouts/upper/J301_1.json ] || fail "--to JSON wrote [$(ls layouts/upper)]"

@@ -148,6 +148,12 @@ int refuse_empty_list(const batch::options& request, const listing_summary& pass
         reasons += std::to_string(passed_over.files_not_included) +
                    (passed_over.files_not_included == 1 ? " file does" : " files do") + " not match -i";
     }
+    if (passed_over.other_files != 0) {
+        if (!reasons.empty()) reasons += "; ";
+        reasons += std::to_string(passed_over.other_files) +
+                   (passed_over.other_files == 1 ? " file is" : " files are") +
+                   " of a kind that holds no instance (.md, .mzn, ...): name it, or give -i";
+    }
     if (!reasons.empty()) line += " (" + reasons + ")";
     batch::write_text(stderr, line + ".\n");
     return usage_status;

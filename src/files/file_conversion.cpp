@@ -180,14 +180,33 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
                     const layout_format** read_as = nullptr) {
     counted_source counted{descriptor_source(&descriptor)};
     lookahead_source input(bytes_read != nullptr ? byte_source{counted_source::read, &counted} : counted.inner);
-    if (from == nullptr && !name.empty()) from = format_of_extension(name);
-    if (from == nullptr) from = &format_of_content(input.peek(content_sample_size, content_sample_lines));
+    // Why the layout is the one read, for a failure's message.
+    const char* chosen_by = from != nullptr ? "as --from says" : nullptr;
+    if (from == nullptr && !name.empty()) {
+        from = format_of_extension(name);
+        if (from != nullptr) chosen_by = "as its extension says";
+    }
+    const layout_format& content = format_of_content(input.peek(content_sample_size, content_sample_lines));
+    if (from == nullptr) from = &content;
     if (read_as != nullptr) *read_as = from;
     trailing_tokens tail;
     const read_failure failure = from->read(input.source(), scratch, trailing != nullptr ? trailing : &tail);
     if (bytes_read != nullptr) *bytes_read += counted.bytes;
     if (failure) {
         message = describe(failure);
+        // A file in another layout than its name (or --from) says: say so,
+        // and how to read it. rcp, what content tells when nothing else
+        // fits, is no sign of another layout.
+        if (chosen_by != nullptr && &content != from && &content != &rcp_format())
+            message.append(" Read as ")
+                .append(from->name)
+                .append(", ")
+                .append(chosen_by)
+                .append("; its content looks like ")
+                .append(content.name)
+                .append(": use --from ")
+                .append(content.name)
+                .append(".");
         return false;
     }
     if (trailing == nullptr && tail.count != 0 && tail.another_instance) {

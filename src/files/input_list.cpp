@@ -21,10 +21,33 @@ bool is_hidden(const fs::path& name) {
     return !text.empty() && text[0] == '.';
 }
 
-bool included(const fs::path& name, const listing_options& options) {
-    if (options.include.empty()) return true;
+// Files that sets of instances are shipped with and that hold none: notes,
+// models, scripts, drawings. Compared without case.
+bool is_known_other_file(const fs::path& name) {
+    static const char* const extensions[] = {".md",  ".mzn", ".metadata", ".sh",  ".py",  ".msc", ".pdf", ".html",
+                                             ".csv", ".log", ".svg",      ".png", ".fzn", ".ozn", ".dot"};
+    const auto extension = name.extension().native();
+    for (const char* other : extensions) {
+        const std::string_view own = other;
+        bool same = extension.size() == own.size();
+        for (std::size_t index = 0; index < own.size() && same; ++index) {
+            const auto c = static_cast<unsigned>(extension[index]);
+            same = c < 128 && std::tolower(static_cast<int>(c)) == own[index];
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
+bool included(const fs::path& name, const listing_options& options, listing_summary& summary) {
+    if (options.include.empty()) {
+        if (!is_known_other_file(name)) return true;
+        ++summary.other_files;
+        return false;
+    }
     for (const fs::path& pattern : options.include)
         if (matches_wildcard(pattern, name)) return true;
+    ++summary.files_not_included;
     return false;
 }
 
@@ -99,10 +122,8 @@ struct walk {
             if (is_hidden(item.name)) continue;
             // Spelled as the user spelled the directory, not as the system was asked.
             if (item.regular) {
-                if (included(item.name, options))
+                if (included(item.name, options, summary))
                     files.push_back({directory / item.name, relative / item.name, {}, true});
-                else
-                    ++summary.files_not_included;
             } else if (item.directory && !item.link) {
                 if (!options.recursive)
                     ++summary.subdirectories_skipped;

@@ -25,7 +25,9 @@ struct input_file {
 struct listing_options {
     bool recursive = false;
     // Wildcards (see wildcard.h) for the names of files found in directories;
-    // none keeps every file.
+    // none keeps every file but those known to hold no instance (.md, .mzn,
+    // .metadata, .sh, .py, .msc, .pdf, .html, .csv, .log, .svg, .png, .fzn,
+    // .ozn, .dot, without case: the notes, models and scripts a set comes with).
     std::vector<std::filesystem::path> include;
     // A directory that no walk enters (the output directory, so that running a
     // command again does not take its outputs as inputs); compared by identity.
@@ -36,6 +38,7 @@ struct listing_options {
 struct listing_summary {
     std::size_t subdirectories_skipped = 0; // not entered without `recursive`
     std::size_t files_not_included = 0;     // left out by the `include` patterns
+    std::size_t other_files = 0;            // left out as known to hold no instance
 };
 
 // Lists the inputs in the order given. An INPUT that is a directory gives every
