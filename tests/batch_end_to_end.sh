@@ -385,6 +385,7 @@ mkdir -p layouts/other
 cp "$data/j301_1.sm" layouts/other/J301_1.sm
 run_batch 2 --to rcp -o layouts/collide layouts/psplib/J301_1.rcp layouts/other/J301_1.sm
 contains "$stderr" "layouts/psplib/J301_1.rcp and layouts/other/J301_1.sm would both be written to layouts/collide/J301_1.rcp"
+contains "$stderr" "converter-batch: nothing was written; take one layout at a time, as with -i '*.rcp'."
 run_batch 2 --to xyz -o x set
 contains "$stderr" "converter-batch: --to needs a layout (rcp, sch, sm, dzn, json or dot), not \"xyz\"."
 run_batch 2 --stats --to sm set

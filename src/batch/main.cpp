@@ -127,7 +127,17 @@ int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) 
     if (plan.conflicts.size() > refusal_limit)
         batch::write_text(stderr, "converter-batch: ... and " + std::to_string(plan.conflicts.size() - refusal_limit) +
                                       " more conflicts\n");
-    batch::write_text(stderr, "converter-batch: nothing was written.\n");
+    // The way out: inputs that differ only in their extension (a set held in
+    // two layouts) are taken one layout at a time; an output that is an input
+    // goes elsewhere.
+    const plan_conflict& first = plan.conflicts.front();
+    const fs::path& one = inputs[first.first].path;
+    const fs::path& other = inputs[first.second].path;
+    std::string way_out = "give -o DIR or another -s SUFFIX";
+    if (first.what == plan_conflict::kind::same_output && one.stem() == other.stem() &&
+        one.extension() != other.extension() && !one.extension().empty())
+        way_out = "take one layout at a time, as with -i '*" + batch::displayed(one.extension()) + "'";
+    batch::write_text(stderr, "converter-batch: nothing was written; " + way_out + ".\n");
     return usage_status;
 }
 
