@@ -291,7 +291,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // LF, CR LF and a lone CR each end a line.
         const converter::text_position position = failure.position();
         std::uint64_t line = 1;
-        std::uint64_t line_start = 0;
+        // A byte-order mark is not part of the first line's columns.
+        std::uint64_t line_start = input.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
         for (std::size_t index = 0; index < failure.offset; ++index)
             if (input[index] == '\n' || (input[index] == '\r' && (index + 1 == size || input[index + 1] != '\n')))
                 ++line, line_start = index + 1;
