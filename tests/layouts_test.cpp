@@ -567,6 +567,16 @@ TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
         {"a huge range before n_tasks", "suc = [ 1..2000000000, {} ];\n" + changed("suc = [ { 2 }, {  } ];\n", ""),
          "Invalid input at line 1, column 9: expected successors within 1..2, found \"1..2000000000\", a range beyond "
          "them."},
+        // Data for MiniZinc's other scheduling models, named in the user's terms.
+        {"rcpsp_max data", "n_res = 1;\nrcap = [ 4 ];\nn_tasks = 1;\ndur = [ 2 ];\nrr = [| 1 |];\ndcons = [| 1, 0, 1 |];\n",
+         "Invalid input at line 6, column 1: expected the assignment of rc, found \"dcons\", a name of MiniZinc's "
+         "rcpsp_max model (general time lags), which the instance can't hold."},
+        {"mrcpsp data", "n_res = 1;\nrcap = [ 4 ];\nrtype = [ 1 ];\n",
+         "Invalid input at line 3, column 1: expected the assignment of rc, found \"rtype\", a name of MiniZinc's "
+         "mrcpsp model (modes and resource kinds), which the instance can't hold."},
+        {"a name both share", "n_res = 1;\nrcap = [ 4 ];\n",
+         "Invalid input at line 2, column 1: expected the assignment of rc, found \"rcap\", a name of MiniZinc's "
+         "rcpsp_max or mrcpsp model, which the instance can't hold."},
         // Quoted as written, placed at what is refused.
         {"a successor with leading zeros", changed("{ 2 }", "{ 007 }"),
          "Invalid input at line 6, column 11: expected a successor of task 1 within 1..2, found \"007\", which is not "

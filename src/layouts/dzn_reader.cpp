@@ -447,6 +447,7 @@ private:
                 return fail_at(at, ours[which], "each name once", 0, "given a second time");
             if (!expect('=', "\"=\" after the name")) return false;
             if (which >= 0) given_[which] = true;
+            if (which < 0) note_other_model(name, at);
             bool read = true;
             std::int32_t value = 0;
             switch (which) {
@@ -469,9 +470,35 @@ private:
         }
         const char* const missing[] = {"the assignment of n_res", "the assignment of rc", "the assignment of n_tasks",
                                        "the assignment of d",     "the assignment of rr", "the assignment of suc"};
-        for (int index = 0; index < 6; ++index)
-            if (!given_[index]) return fail_here(kind::unexpected, missing[index]);
+        for (int index = 0; index < 6; ++index) {
+            if (given_[index]) continue;
+            // Data for another of MiniZinc's scheduling models: say which.
+            if (other_model_ != nullptr)
+                return fail_at(other_model_at_, other_name_.c_str(), missing[index], 0, other_model_);
+            return fail_here(kind::unexpected, missing[index]);
+        }
         return true;
+    }
+
+    // The names of MiniZinc's RCPSP/max and multi-mode models, which hold what
+    // the instance can't: the first that tells the model apart is named, else
+    // the first they share.
+    void note_other_model(const std::string& name, const char_scanner::mark& at) {
+        const char* model = nullptr;
+        bool telling = true;
+        if (name == "dcons" || name == "n_dc") {
+            model = "a name of MiniZinc's rcpsp_max model (general time lags), which the instance can't hold";
+        } else if (name == "rtype" || name == "modes" || name == "rreq" || name == "n_opt" || name == "mdur") {
+            model = "a name of MiniZinc's mrcpsp model (modes and resource kinds), which the instance can't hold";
+        } else if (name == "rcap" || name == "dur") {
+            model = "a name of MiniZinc's rcpsp_max or mrcpsp model, which the instance can't hold";
+            telling = false;
+        }
+        if (model == nullptr || (other_model_ != nullptr && (other_model_telling_ || !telling))) return;
+        other_model_telling_ = telling;
+        other_model_ = model;
+        other_model_at_ = at;
+        other_name_ = name;
     }
 
     // The sizes against the counts, then the instance, with dummies where the
@@ -642,6 +669,10 @@ private:
     bool given_[6] = {};
     std::int32_t resources_ = 0, tasks_ = 0;
     bool tasks_known_ = false;
+    const char* other_model_ = nullptr; // why the first name of another model (other_name_) is refused
+    bool other_model_telling_ = false;
+    char_scanner::mark other_model_at_{};
+    std::string other_name_;
     bool comment_open_ = false; // the file ends in a comment opened at comment_at_
     char_scanner::mark comment_at_{};
     int_list rc_, d_, rr_;
