@@ -269,5 +269,29 @@ if [ "$windows" = 0 ] && [ -w /dev/full ]; then
     run_expect $'input.txt\n/dev/full\n' "${prompts}Writing the output file failed: No space left on device." 1
 fi
 
+current="paths as arguments, --help and --version"
+# The dialogue is kept without arguments; with both paths there is no prompt.
+cp "$data/c001.txt" argument.txt
+rm -f argument.out
+checks=$((checks + 1))
+stdout=$("${command[@]}" argument.txt argument.out < /dev/null; echo "x$?")
+[ "$stdout" == "x0" ] || fail "converter IN OUT said [$stdout]"
+same_bytes argument.out "$expected/c001.expected"
+checks=$((checks + 1))
+stdout=$("${command[@]}" --version; echo "x$?")
+[[ "$stdout" =~ ^converter\ [0-9]+\.[0-9]+\.[0-9]+${line_end}x0$ ]] || fail "--version said [$stdout]"
+checks=$((checks + 1))
+stdout=$("${command[@]}" --help; echo "x$?")
+[[ "$stdout" == "Usage: converter [INPUT OUTPUT]"* ]] && [[ "$stdout" == *x0 ]] || fail "--help said [$stdout]"
+checks=$((checks + 1))
+stdout=$("${command[@]}" argument.txt 2> usage.err; echo "x$?")
+[ "$stdout" == "x2" ] && grep -q "give both paths" usage.err || fail "one argument: [$stdout] [$(cat usage.err)]"
+# An input in another layout: the message says which, and what reads it.
+printf '%s\n' '************' 'file with basedata : x.bas' > other.sm
+checks=$((checks + 1))
+stdout=$("${command[@]}" other.sm other.out; echo "x$?")
+[[ "$stdout" == *"It looks like PSPLIB's single-mode layout (sm): converter reads Patterson's layout; converter-batch --from sm reads this one.x1" ]] ||
+    fail "an sm input said [$stdout]"
+
 echo "$checks end-to-end runs, $failures failures"
 [ "$failures" -eq 0 ]

@@ -1,11 +1,18 @@
-// The console driver: asks for the two paths, opens the files, converts, and is
-// the only place that talks to the user or decides the exit status.
+// The console driver: asks for the two paths (or takes them as arguments), opens
+// the files, converts, and is the only place that talks to the user or decides
+// the exit status.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "files/conversion.h"
 #include "files/file_identity.h"
+#include "layouts/formats.h"
+
+#ifndef CONVERTER_VERSION
+#define CONVERTER_VERSION "unknown"
+#endif
 
 namespace {
 
@@ -53,17 +60,31 @@ const char* refusal(answer result) {
     return "";
 }
 
-} // namespace
+constexpr char usage[] =
+    "Usage: converter [INPUT OUTPUT]\n"
+    "Converts one project-scheduling instance from Patterson's layout (whitespace-separated integers) into\n"
+    "the tab-separated layout. Without arguments it asks for the two paths; with them it converts at once.\n"
+    "A failure prints one message on standard output and exits with status 1. converter-batch converts,\n"
+    "checks and measures whole sets, in more layouts.\n";
 
-int main() {
-    char input_path[path_capacity];
-    char output_path[path_capacity];
+// After an invalid-input message: a file that looks like another layout gets
+// the way to read it, when its first bytes can be read again.
+void name_the_layout(std::FILE* input, converter::message_text& message) {
+    if (std::strncmp(message.c_str(), "Invalid input", 13) != 0 || std::fseek(input, 0, SEEK_SET) != 0) return;
+    char start[converter::content_sample_size];
+    const std::size_t size = std::fread(start, 1, sizeof start, input);
+    const converter::layout_format& layout = converter::format_of_content({start, size});
+    if (&layout == &converter::rcp_format()) return;
+    message.append(" It looks like ")
+        .append(layout.title)
+        .append(" (")
+        .append(layout.name)
+        .append("): converter reads Patterson's layout; converter-batch --from ")
+        .append(layout.name)
+        .append(" reads this one.");
+}
 
-    prompt("Enter input path\n");
-    if (const answer result = read_answer(input_path); result != answer::given) return fail(refusal(result));
-    prompt("Enter output path\n");
-    if (const answer result = read_answer(output_path); result != answer::given) return fail(refusal(result));
-
+int convert(const char* input_path, const char* output_path) {
     std::FILE* const input = std::fopen(input_path, "r");
     if (input == nullptr && errno == ENOMEM) return fail("Not enough memory to open the input file.");
     if (input == nullptr || converter::is_directory(input)) return fail("Couldn't read input file. Check path.");
@@ -80,9 +101,39 @@ int main() {
     converter::instance instance;
     converter::message_text message;
     std::uint64_t bytes_written = 0;
-    if (!converter::read_stream(input, instance, message)) return fail(message.c_str());
+    if (!converter::read_stream(input, instance, message)) {
+        name_the_layout(input, message);
+        return fail(message.c_str());
+    }
     std::fclose(input);
     if (!converter::write_stream(output, instance, message, bytes_written) || !converter::close_output(output, message))
         return fail(message.c_str());
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(usage, stdout);
+        return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : 1;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("converter " CONVERTER_VERSION "\n", stdout);
+        return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : 1;
+    }
+    if (argc == 3) return convert(argv[1], argv[2]);
+    if (argc != 1) {
+        std::fputs("converter: give both paths, INPUT and OUTPUT, or none to be asked for them.\n", stderr);
+        std::fputs(usage, stderr);
+        return 2;
+    }
+    char input_path[path_capacity];
+    char output_path[path_capacity];
+
+    prompt("Enter input path\n");
+    if (const answer result = read_answer(input_path); result != answer::given) return fail(refusal(result));
+    prompt("Enter output path\n");
+    if (const answer result = read_answer(output_path); result != answer::given) return fail(refusal(result));
+    return convert(input_path, output_path);
 }
