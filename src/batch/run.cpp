@@ -65,7 +65,8 @@ void erase_progress() {
 // erased before other output.
 class progress_line {
 public:
-    progress_line(bool shown, std::size_t total) : shown_(shown), total_(total) {}
+    progress_line(bool shown, std::size_t total, clock_type::time_point start)
+        : shown_(shown), total_(total), start_(start) {}
 
     void update(const totals& counts) {
         if (!shown_) return;
@@ -73,9 +74,18 @@ public:
         if (drawn_once_ && now - last_drawn_ < std::chrono::milliseconds(100)) return;
         drawn_once_ = true;
         last_drawn_ = now;
-        char line[96];
-        const int length =
+        char line[128];
+        int length =
             std::snprintf(line, sizeof line, "\r%zu of %zu files, %zu failed", counts.done, total_, counts.failed);
+        // A run of some seconds also shows its rate and the time it has left.
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        if (length > 0 && seconds >= 3 && counts.done != 0) {
+            const double rate = static_cast<double>(counts.done) / seconds;
+            const double left = static_cast<double>(total_ - counts.done) / rate;
+            const int more = std::snprintf(line + length, sizeof line - static_cast<std::size_t>(length),
+                                           ", %.0f files/s, %.0f s left", rate < 1 ? 1 : rate, left);
+            if (more > 0) length += more;
+        }
         if (length <= 0) return;
         erase_progress();
         write_text(stderr, line);
@@ -90,6 +100,7 @@ public:
 private:
     bool shown_;
     std::size_t total_;
+    clock_type::time_point start_;
     bool drawn_once_ = false;
     clock_type::time_point last_drawn_;
 };
@@ -176,30 +187,38 @@ bool finish_standard_output() {
     return true;
 }
 
+// "27097342 bytes in (27.1 MB)": the exact count for scripts, and from a
+// megabyte on the size in readable units too.
+std::string byte_count(std::uint64_t bytes, const char* way) {
+    char text[80];
+    const auto exact = static_cast<unsigned long long>(bytes);
+    if (bytes < 1000000)
+        std::snprintf(text, sizeof text, "%llu bytes %s", exact, way);
+    else if (bytes < 1000000000)
+        std::snprintf(text, sizeof text, "%llu bytes %s (%.1f MB)", exact, way, static_cast<double>(bytes) / 1e6);
+    else
+        std::snprintf(text, sizeof text, "%llu bytes %s (%.2f GB)", exact, way, static_cast<double>(bytes) / 1e9);
+    return text;
+}
+
 void print_summary(const options& request, const totals& counts, clock_type::time_point start) {
     if (request.quiet) return;
     const double seconds = std::chrono::duration<double>(clock_type::now() - start).count();
     const std::size_t succeeded = counts.done - counts.failed - counts.skipped;
-    char line[256];
-    if (request.stats)
-        std::snprintf(line, sizeof line, "converter-batch: %zu measured, %zu failed, %llu bytes in, %.2f s\n",
-                      succeeded, counts.failed, static_cast<unsigned long long>(counts.bytes_in), seconds);
-    else if (request.check)
-        std::snprintf(line, sizeof line,
-                      "converter-batch: %zu checked, %zu with findings, %zu failed, %llu bytes in, %.2f s\n", succeeded,
-                      counts.with_findings, counts.failed, static_cast<unsigned long long>(counts.bytes_in), seconds);
-    else if (request.update)
-        std::snprintf(
-            line, sizeof line,
-            "converter-batch: %zu converted, %zu skipped, %zu failed, %llu bytes in, %llu bytes out, %.2f s\n",
-            succeeded, counts.skipped, counts.failed, static_cast<unsigned long long>(counts.bytes_in),
-            static_cast<unsigned long long>(counts.bytes_out), seconds);
-    else
-        std::snprintf(line, sizeof line,
-                      "converter-batch: %zu converted, %zu failed, %llu bytes in, %llu bytes out, %.2f s\n", succeeded,
-                      counts.failed, static_cast<unsigned long long>(counts.bytes_in),
-                      static_cast<unsigned long long>(counts.bytes_out), seconds);
-    write_text(stderr, line);
+    std::string line = "converter-batch: " + std::to_string(succeeded);
+    if (request.stats) {
+        line += " measured, ";
+    } else if (request.check) {
+        line += " checked, " + std::to_string(counts.with_findings) + " with findings, ";
+    } else {
+        line += " converted, ";
+        if (request.update) line += std::to_string(counts.skipped) + " skipped, ";
+    }
+    line += std::to_string(counts.failed) + " failed, " + byte_count(counts.bytes_in, "in") + ", ";
+    if (!request.stats && !request.check) line += byte_count(counts.bytes_out, "out") + ", ";
+    char time[32];
+    std::snprintf(time, sizeof time, "%.2f s\n", seconds);
+    write_text(stderr, line + time);
 }
 
 int exit_status(const totals& counts, bool output_written) {
@@ -353,7 +372,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     if (request.stats) write_text(stdout, std::string(stats_csv_header()) + "\n");
     totals counts;
     directory_causes causes;
-    progress_line progress(!request.quiet && standard_error_is_terminal(), inputs.size());
+    progress_line progress(!request.quiet && standard_error_is_terminal(), inputs.size(), start);
     progress.update(counts);
     for (std::size_t index = 0; index < inputs.size() && standard_output_error() == 0; ++index) {
         slot& source = slots[index % window];
