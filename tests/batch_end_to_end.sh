@@ -702,7 +702,7 @@ converter-batch: Can't create the output directory read_only/sub: Read-only file
         "$batch" -o progress_out large 2> not_terminal.txt
         ! grep -q "of 100 files" not_terminal.txt || fail "a progress line where standard error is not a terminal"
         # Exact byte counts, and from a megabyte on readable ones beside them.
-        grep -Eq "^converter-batch: 100 converted, 0 failed, [0-9]+ bytes in \([0-9]+\.[0-9] MB\), [0-9]+ bytes out \([0-9]+\.[0-9] MB\), " not_terminal.txt ||
+        grep -Eq "^converter-batch: 100 converted, 0 failed, [0-9]+ bytes in \([0-9]+\.[0-9] MB\), [0-9]+ bytes out \([0-9]+\.[0-9]{2} GB\), " not_terminal.txt ||
             fail "the summary was [$(cat not_terminal.txt)]"
         checks=$((checks + 1))
         script -qec "'$batch' --stats -j 1 -i '[1-5].txt' large" /dev/null > terminal.txt 2>&1 < /dev/null
