@@ -99,8 +99,10 @@ current="existing outputs are replaced, and every job count gives the same bytes
 echo "old" > out/a001.txt
 for jobs in 1 2 3 8; do
     rm -rf "jobs$jobs"
+    # Two directories named: each keeps its name under -o, as cp -r does.
     run_batch 0 -j "$jobs" -q -o "jobs$jobs" set set/sub
-    for name in a001 b0001 c001 reference_1; do same_bytes "jobs$jobs/$name.txt" "references/$name.txt"; done
+    for name in a001 b0001 c001; do same_bytes "jobs$jobs/set/$name.txt" "references/$name.txt"; done
+    same_bytes "jobs$jobs/sub/reference_1.txt" references/reference_1.txt
 done
 run_batch 0 -q -o out set
 same_bytes out/a001.txt references/a001.txt
@@ -415,16 +417,16 @@ run_batch 0 -q --to JSON --from Rcp -o layouts/upper layouts/psplib/J301_1.rcp
 # Drawings: every sample's, accepted by Graphviz where it is installed.
 # (Not the .sm twins: on Windows J301_1 and j301_1 are one name.)
 run_batch 0 -q --to dot -o layouts/dot layouts/psplib/*.rcp set set/sub
-[ -f layouts/dot/J301_1.dot ] && [ -f layouts/dot/reference_1.dot ] || fail "--to dot wrote $(ls layouts/dot)"
+[ -f layouts/dot/J301_1.dot ] && [ -f layouts/dot/sub/reference_1.dot ] || fail "--to dot wrote $(ls -R layouts/dot)"
 if command -v dot > /dev/null; then
-    for drawing in layouts/dot/*.dot; do
+    for drawing in layouts/dot/*.dot layouts/dot/*/*.dot; do
         checks=$((checks + 1))
         dot -Tsvg "$drawing" > /dev/null 2> dot.err || fail "dot -Tsvg refused $drawing: $(cat dot.err)"
     done
 fi
 # A drawing is written only: given as an input it is judged by its content.
-run_batch 1 --check layouts/dot/reference_1.dot
-contains "$stderr" "layouts/dot/reference_1.dot: Invalid input at line 1, column 1: expected the activity count, found \"digraph\""
+run_batch 1 --check layouts/dot/sub/reference_1.dot
+contains "$stderr" "layouts/dot/sub/reference_1.dot: Invalid input at line 1, column 1: expected the activity count, found \"digraph\""
 cp set/sub/reference_1.txt patterson.dot
 run_batch 0 -q --check patterson.dot
 # JSON: read back as written, and valid by the schema where Debian's jsonschema is.

@@ -90,7 +90,7 @@ std::vector<std::string> listed(const std::vector<input_file>& files, const fs::
 
 TEST_F(list_inputs_test, takes_directories_in_name_order_without_dot_files) {
     for (const char* name : {"set/b.txt", "set/a.txt", "set/.hidden.txt", "set/c.dat", "set/sub/d.txt",
-                             "set/sub/.e.txt", "set/.git/f.txt", "loose.dat"})
+                             "set/sub/.e.txt", "set/.git/f.txt", "loose.dat", "set/notes.md", "set/model.MZN"})
         write_text(root_ / name, "0 0");
     const struct {
         const char* name;
@@ -112,6 +112,11 @@ TEST_F(list_inputs_test, takes_directories_in_name_order_without_dot_files) {
          {root_ / "loose.dat", root_ / "set/.hidden.txt"},
          {false, {"*.txt"}, {}},
          {"loose.dat > loose.dat", "set/.hidden.txt > .hidden.txt"}},
+        {"notes and models only when -i takes them", {root_ / "set"}, {false, {"*.md"}, {}}, {"set/notes.md > notes.md"}},
+        {"two directories keep their names",
+         {root_ / "set", root_ / "set/sub"},
+         {},
+         {"set/a.txt > set/a.txt", "set/b.txt > set/b.txt", "set/c.dat > set/c.dat", "set/sub/d.txt > sub/d.txt"}},
         {"missing input keeps its place",
          {root_ / "loose.dat", root_ / "missing.txt", root_ / "set/sub"},
          {},

@@ -99,12 +99,28 @@ std::vector<entry> sorted_entries(const fs::path& directory, std::error_code& er
     return entries;
 }
 
+// The name a directory is known by: its last part, "set" for "a/set/", and for
+// "." or ".." the name of the directory they stand for.
+fs::path directory_name(const fs::path& directory) {
+    fs::path normal = directory.lexically_normal();
+    if (!normal.has_filename()) normal = normal.parent_path();
+    if (normal.filename() == "." || normal.filename() == "..") {
+        std::error_code error;
+        const fs::path absolute = fs::absolute(system_path(normal), error).lexically_normal();
+        if (!error) normal = absolute.has_filename() ? absolute : absolute.parent_path();
+    }
+    return normal.filename();
+}
+
 struct walk {
     const listing_options& options;
     std::vector<input_file>& files;
     listing_summary& summary;
     bool has_excluded = false;
     file_key excluded;
+    // With several directories named, each keeps its own name above its files,
+    // as cp -r a b dest/ does.
+    bool keep_directory_names = false;
 
     bool is_excluded(const fs::path& directory) const {
         file_key key;
@@ -140,7 +156,7 @@ void walk::list_input(const fs::path& input) {
     std::error_code error;
     const fs::file_status status = fs::status(system_path(input), error);
     if (fs::is_directory(status)) {
-        list_directory(input, {});
+        list_directory(input, keep_directory_names ? directory_name(input) : fs::path());
         return;
     }
     if (!error) {
@@ -177,6 +193,12 @@ std::vector<input_file> list_inputs(const std::vector<fs::path>& inputs, const l
     listing_summary ignored;
     walk walker{options, files, summary != nullptr ? *summary : ignored, false, {}};
     if (options.excluded_directory) walker.has_excluded = identify(*options.excluded_directory, walker.excluded);
+    std::size_t directories = 0;
+    for (const fs::path& input : inputs) {
+        std::error_code error;
+        if (fs::is_directory(system_path(input), error)) ++directories;
+    }
+    walker.keep_directory_names = directories > 1;
     for (const fs::path& input : inputs) walker.list_input(input);
     return files;
 }

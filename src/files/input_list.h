@@ -43,7 +43,9 @@ struct listing_summary {
 
 // Lists the inputs in the order given. An INPUT that is a directory gives every
 // regular file directly inside it whose name does not start with a dot, in name
-// order (byte order of the names; with `recursive`, subdirectories not starting
+// order, each relative to the directory (and, when several directories are
+// named, under the directory's own name: a/x and b/x are a/x and b/x, as cp -r
+// a b dest/ keeps them) (byte order of the names; with `recursive`, subdirectories not starting
 // with a dot are walked in the same order, depth first, and symbolic links to
 // directories are not followed; neither is `excluded_directory`). Files named
 // directly are always taken, whatever
