@@ -321,6 +321,12 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
 
     const auto convert = [&](std::size_t index, instance& scratch) {
         const input_file& input = inputs[index];
+        if (input.error && input.unmatched_wildcard) {
+            file_result result;
+            result.failed = true;
+            result.message = message_text("No file matches this pattern.");
+            return result;
+        }
         if (input.error)
             return failure(fs::is_directory(system_path(input.path)) ? "Can't read the directory: "
                                                                      : "Can't open the input file: ",

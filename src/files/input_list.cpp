@@ -180,6 +180,8 @@ void walk::list_input(const fs::path& input) {
             list_input(input.has_parent_path() ? input.parent_path() / name : name);
         }
         if (files.size() != before) return;
+        files.push_back({input, input.filename(), error, false, true});
+        return;
     }
 #endif
     files.push_back({input, input.filename(), error});

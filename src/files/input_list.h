@@ -20,6 +20,8 @@ struct input_file {
     std::error_code error;
     // Found in a directory INPUT rather than named directly.
     bool found_in_directory = false;
+    // With `error`: a wildcard the program expanded itself (on Windows) matched nothing.
+    bool unmatched_wildcard = false;
 };
 
 struct listing_options {
