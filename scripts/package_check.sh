@@ -23,11 +23,12 @@ cmake --preset release > /dev/null
 cmake --build --preset release --parallel 2 > /dev/null
 cmake --install build-release --prefix "$scratch/prefix" > /dev/null
 listed=$(cd "$scratch/prefix" && find . -type f | sort | tr '\n' ' ')
-[ "$listed" == "./bin/converter ./bin/converter-batch ./share/converter/instance.schema.json ./share/doc/converter/LICENSE ./share/doc/converter/README.md ./share/doc/converter/examples/reference.txt ./share/man/man1/converter-batch.1 ./share/man/man1/converter.1 " ] ||
+[ "$listed" == "./bin/converter ./bin/converter-batch ./share/converter/instance.schema.json ./share/doc/converter/LICENSE ./share/doc/converter/README.md ./share/doc/converter/docs/converter.md ./share/doc/converter/docs/development.md ./share/doc/converter/docs/performance.md ./share/doc/converter/examples/reference.txt ./share/man/man1/converter-batch.1 ./share/man/man1/converter.1 " ] ||
     fail "cmake --install put in place: $listed"
 # The manual pages name the files where this install put them.
 for page in converter converter-batch; do
-    grep -q "^\.I $scratch/prefix/share/doc/converter/examples/reference.txt\$" "$scratch/prefix/share/man/man1/$page.1" ||
+    # \% keeps groff from hyphenating the path.
+    grep -q "^\.I \\\\%$scratch/prefix/share/doc/converter/examples/reference.txt\$" "$scratch/prefix/share/man/man1/$page.1" ||
         fail "$page.1 does not name the installed example"
 done
 
@@ -50,7 +51,7 @@ cmp "$scratch/one.txt" "$expected" || fail "installed converter's output differs
 cmp "$scratch/batch/reference.txt" "$expected" || fail "installed converter-batch's output of the installed example differs"
 for page in converter converter-batch; do
     file=$scratch/root/usr/share/man/man1/$page.1.gz
-    zgrep -q '^\.I /usr/share/doc/converter/examples/reference.txt$' "$file" || fail "$page.1 does not name /usr/share/doc"
+    zgrep -q '^\.I \\%/usr/share/doc/converter/examples/reference.txt$' "$file" || fail "$page.1 does not name /usr/share/doc"
     warnings=$( { zcat "$file" | groff -man -ww -z; } 2>&1)
     [ -z "$warnings" ] || fail "groff warns about $page.1: $warnings"
     warnings=$(MANWIDTH=80 man --warnings -l "$file" 2>&1 > /dev/null)

@@ -268,9 +268,9 @@ const char* usage_text() {
 parse_result parse_command_line(int argc, const char* const* argv, options& parsed, std::string& error) {
     if (!check_arguments(argc, argv, parsed, error)) return parse_result::usage_error;
 
-    CLI::App app("Converts project-scheduling instances from the whitespace-separated integer layout to the "
-                 "tab-separated layout, whole sets at once. An INPUT is an instance file or a directory of them; "
-                 "- alone reads standard input and writes standard output.",
+    CLI::App app("Converts, checks and measures project-scheduling (RCPSP) instances, whole sets at once, in six "
+                 "layouts (below); without --to, into the tab-separated layout converter writes. An INPUT is an "
+                 "instance file or a directory of them; - alone reads standard input and writes standard output.",
                  "converter-batch");
     app.get_formatter()->column_width(30);
     // "/dir/file" is a path, on Windows too.
