@@ -622,7 +622,12 @@ converter-batch: Can't create the output directory read_only/sub: Read-only file
     for ((i = 2; i <= 100; ++i)); do ln large/1.txt "large/$i.txt"; done
     reference_output large/1.txt references/large.txt
     set -m # so that the background job gets SIGINT as from a terminal
-    for signal in INT TERM; do
+    # A shell started in the background without job control ignores SIGINT,
+    # and so does every program it starts (as the program must): then only
+    # SIGTERM can be checked.
+    signals="INT TERM"
+    [ "$(trap -p INT)" != "trap -- '' SIGINT" ] || signals=TERM
+    for signal in $signals; do
         for quiet in -q ""; do
             rm -rf large_out
             checks=$((checks + 1))
@@ -660,11 +665,11 @@ converter-batch: Can't create the output directory read_only/sub: Read-only file
         [ "$(wc -l < interrupted.csv)" -ge 3 ] && break
         sleep 0.01
     done
-    kill -INT "$pid"
+    kill "-${signals%% *}" "$pid"
     wait "$pid"
     status=$?
     rows=$(($(wc -l < interrupted.csv) - 1))
-    [ "$status" == 130 ] && [ "$rows" -ge 2 ] && [ "$rows" -lt 100 ] || fail "status $status, $rows rows"
+    [ "$status" -gt 128 ] && [ "$rows" -ge 2 ] && [ "$rows" -lt 100 ] || fail "status $status, $rows rows"
     [ "$(tail -n +2 interrupted.csv | cut -d, -f1)" == "$(printf '%s\n' large/*.txt | LC_ALL=C sort | head -n "$rows")" ] ||
         fail "rows out of order: [$(cut -d, -f1 interrupted.csv | head -c 300)]"
     [ "$(tail -n +2 interrupted.csv | cut -d, -f2- | sort -u | wc -l)" == 1 ] || fail "a row cut short"
