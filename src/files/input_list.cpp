@@ -11,6 +11,7 @@
 #include "files/file_identity.h"
 #include "files/system_path.h"
 #include "files/wildcard.h"
+#include "layouts/formats.h"
 
 namespace converter {
 namespace fs = std::filesystem;
@@ -26,16 +27,8 @@ bool is_hidden(const fs::path& name) {
 bool is_known_other_file(const fs::path& name) {
     static const char* const extensions[] = {".md",  ".mzn", ".metadata", ".sh",  ".py",  ".msc", ".pdf", ".html",
                                              ".csv", ".log", ".svg",      ".png", ".fzn", ".ozn", ".dot"};
-    const auto extension = name.extension().native();
-    for (const char* other : extensions) {
-        const std::string_view own = other;
-        bool same = extension.size() == own.size();
-        for (std::size_t index = 0; index < own.size() && same; ++index) {
-            const auto c = static_cast<unsigned>(extension[index]);
-            same = c < 128 && std::tolower(static_cast<int>(c)) == own[index];
-        }
-        if (same) return true;
-    }
+    for (const char* other : extensions)
+        if (has_extension(name, other)) return true;
     return false;
 }
 

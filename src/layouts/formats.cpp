@@ -1,6 +1,7 @@
 #include "layouts/formats.h"
 
 #include <cctype>
+#include <type_traits>
 
 #include "layouts/count_check.h"
 #include "layouts/dot_writer.h"
@@ -140,30 +141,30 @@ const layout_format formats[] = {
 const layout_format* formats_begin() { return formats; }
 const layout_format* formats_end() { return formats + sizeof formats / sizeof formats[0]; }
 
-const layout_format* find_format(std::string_view name) {
-    for (const layout_format* format = formats_begin(); format != formats_end(); ++format) {
-        const std::string_view own = format->name;
-        bool same = own.size() == name.size();
-        for (std::size_t index = 0; index < own.size() && same; ++index)
-            same = std::tolower(static_cast<unsigned char>(name[index])) == own[index];
-        if (same) return format;
+// Whether `written` (narrow or, on Windows, wide characters) is `own`, which is
+// in lower case, with ASCII letters compared without case.
+template <typename text> bool same_without_case(const text& written, std::string_view own) {
+    if (written.size() != own.size()) return false;
+    for (std::size_t index = 0; index < own.size(); ++index) {
+        const auto c = static_cast<std::make_unsigned_t<typename text::value_type>>(written[index]);
+        if (c >= 128 || std::tolower(static_cast<int>(c)) != own[index]) return false;
     }
+    return true;
+}
+
+const layout_format* find_format(std::string_view name) {
+    for (const layout_format* format = formats_begin(); format != formats_end(); ++format)
+        if (same_without_case(name, format->name)) return format;
     return nullptr;
 }
 
+bool has_extension(const std::filesystem::path& path, std::string_view extension) {
+    return same_without_case(path.extension().native(), extension);
+}
+
 const layout_format* format_of_extension(const std::filesystem::path& path) {
-    const auto extension = path.extension().native();
-    for (const layout_format* format = formats_begin(); format != formats_end(); ++format) {
-        if (format->read == nullptr) continue;
-        const std::string_view own = format->extension;
-        if (extension.size() != own.size()) continue;
-        bool same = true;
-        for (std::size_t index = 0; index < own.size() && same; ++index) {
-            const auto c = static_cast<unsigned>(extension[index]);
-            same = c < 128 && std::tolower(static_cast<int>(c)) == own[index];
-        }
-        if (same) return format;
-    }
+    for (const layout_format* format = formats_begin(); format != formats_end(); ++format)
+        if (format->read != nullptr && has_extension(path, format->extension)) return format;
     return nullptr;
 }
 

@@ -48,6 +48,10 @@ const layout_format* formats_end();
 // is json), or nullptr.
 const layout_format* find_format(std::string_view name);
 
+// Whether `path`'s extension is `extension` (with its dot, in lower case),
+// ASCII letters compared without case: "J301_1.SM" has ".sm".
+bool has_extension(const std::filesystem::path& path, std::string_view extension);
+
 // The layout, among those that can be read, whose extension `path` has,
 // compared without case (".SM" is sm), or nullptr (for ".dot" too: a layout
 // written only).
