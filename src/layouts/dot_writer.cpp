@@ -9,6 +9,18 @@ namespace {
 // minutes (1,229 arcs: 5.3 s; 4,710: 112 s); with the limits, 0.5 s and 4.8 s.
 constexpr std::int64_t large_network_arcs = 1000;
 
+// "v, v, v": `count` values from `values`.
+void put_list(output_buffer& buffer, const std::int32_t* values, std::size_t count) {
+    put_fields(buffer, count, [values, first = true](char* field) mutable {
+        if (!first) {
+            std::memcpy(field, ", ", 2);
+            field += 2;
+        }
+        first = false;
+        return put_int(field, *values++);
+    });
+}
+
 // The drawing's title: the source's name, then the capacities.
 void put_label(output_buffer& buffer, const instance& source, std::size_t resources) {
     put_text(buffer, "  labelloc=t;\n  label=\"");
@@ -29,14 +41,7 @@ void put_label(output_buffer& buffer, const instance& source, std::size_t resour
         return;
     }
     put_text(buffer, "capacities ");
-    put_fields(buffer, resources, [capacity = source.capacities.begin(), first = true](char* field) mutable {
-        if (!first) {
-            std::memcpy(field, ", ", 2);
-            field += 2;
-        }
-        first = false;
-        return put_int(field, *capacity++);
-    });
+    put_list(buffer, source.capacities.begin(), resources);
     put_text(buffer, "\";\n");
 }
 
@@ -81,14 +86,7 @@ void write_dot(output_buffer& buffer, const instance& source) {
             out += 2;
         }
         buffer.commit(out);
-        put_fields(buffer, resources, [demand, first = true](char* field) mutable {
-            if (!first) {
-                std::memcpy(field, ", ", 2);
-                field += 2;
-            }
-            first = false;
-            return put_int(field, *demand++);
-        });
+        put_list(buffer, demand, resources);
         put_text(buffer, "\"];\n");
     }
     const std::int32_t* successor = source.successors.begin();
