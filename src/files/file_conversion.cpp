@@ -186,8 +186,9 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
         from = format_of_extension(name);
         if (from != nullptr) chosen_by = "as its extension says";
     }
-    const layout_format& content = format_of_content(input.peek(content_sample_size, content_sample_lines));
-    if (from == nullptr) from = &content;
+    // The first bytes stay readable after the read, for a failure's message.
+    const std::string_view start = input.peek(content_sample_size, content_sample_lines);
+    if (from == nullptr) from = &format_of_content(start);
     if (read_as != nullptr) *read_as = from;
     trailing_tokens tail;
     const read_failure failure = from->read(input.source(), scratch, trailing != nullptr ? trailing : &tail);
@@ -197,7 +198,8 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
         // A file in another layout than its name (or --from) says: say so,
         // and how to read it. rcp, what content tells when nothing else
         // fits, is no sign of another layout.
-        if (chosen_by != nullptr && &content != from && &content != &rcp_format())
+        const layout_format& content = chosen_by != nullptr ? format_of_content(start) : *from;
+        if (&content != from && &content != &rcp_format())
             message.append(" Read as ")
                 .append(from->name)
                 .append(", ")

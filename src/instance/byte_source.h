@@ -36,7 +36,8 @@ public:
 
     // Reads until `wanted` bytes (at most sample_capacity) or `lines` line ends
     // have come, or the input has ended, and returns them. A read returns what
-    // the source has, so a short input is not waited for beyond its end.
+    // the source has, so a short input is not waited for beyond its end. The
+    // view stays valid while this object lives, after reads from source() too.
     std::string_view peek(std::size_t wanted, std::size_t lines);
     // The bytes peeked, then the rest. Valid while this object lives.
     byte_source source() { return {read, this}; }
