@@ -199,7 +199,11 @@ done << 'EOF_CASES'
 --check --stats set|--check and --stats can't be combined
 -o x -|-o does nothing with -, which writes to standard output
 -u -|-u does nothing with -, which writes to standard output
---to json --to dzn -o x set|--to can be given once; it was given "json", then "dzn".
+--to json --to dzn -o x set|--to can be given once; it was given "json", then "dzn". To write several layouts, name them in one: --to json,dzn.
+--to dzn,json -s .x set|-s gives one suffix, and --to names 2 layouts: leave -s out, and each output takes its layout's extension
+--to dzn,json -|--to names 2 layouts, and - writes one to standard output: name one, or convert files
+--to dzn,dzn -o x set|--to names the dzn layout twice.
+--to dzn, -o x set|--to needs a layout (rcp, sch, sm, dzn, json or dot), not "". Name several layouts with commas between: --to dzn,json.
 -o x --output-dir=y set|--output-dir can be given once; it was given "x", then "y".
 -j2 -o x -j 3 set|-j can be given once; it was given "2", then "3".
 EOF_CASES
@@ -470,6 +474,42 @@ printf '4 0\n0 1 2\n1 2 3 3\n1 1 4\n0 0\n' > layouts/twice.rcp
 run_batch 1 --to dzn -o layouts/twice_out layouts/twice.rcp
 contains "$stderr" "layouts/twice.rcp: Can't write the dzn layout: activity 2 lists successor 3 twice, which a set can't hold."
 [ ! -e layouts/twice_out/twice.dzn ] || fail "a refused dzn was written"
+# Several layouts from one read: each output as --to of that layout alone writes it.
+run_batch 0 -q --to dzn,json,sm -o layouts/three layouts/psplib/J301_1.rcp
+for layout in dzn json sm; do
+    run_batch 0 -q --to $layout -o layouts/one_$layout layouts/psplib/J301_1.rcp
+    same_bytes layouts/three/J301_1.$layout layouts/one_$layout/J301_1.$layout
+done
+run_batch 0 -u --to dzn,json,sm -o layouts/three layouts/psplib/J301_1.rcp
+contains "$stderr" "0 converted, 1 skipped"
+rm layouts/three/J301_1.json
+run_batch 0 -u --to dzn,json,sm -o layouts/three layouts/psplib/J301_1.rcp
+contains "$stderr" "1 converted, 0 skipped"
+run_batch 1 --to json,dzn -o layouts/twice_both layouts/twice.rcp
+[ ! -e layouts/twice_both/twice.json ] || fail "a json was written beside a refused dzn"
+# Compressed inputs convert as the plain file does, named by the name under the suffix.
+mkdir -p layouts/compressed/gz layouts/compressed/xz
+gzip -c layouts/psplib/J301_1.rcp > layouts/compressed/gz/J301_1.rcp.gz
+compressed_kinds=(gz)
+if command -v xz > /dev/null; then
+    xz -c layouts/psplib/J301_1.rcp > layouts/compressed/xz/J301_1.rcp.xz
+    compressed_kinds+=(xz)
+fi
+run_batch 0 -q -r --to dzn,json,sm -o layouts/from_compressed layouts/compressed
+for kind in "${compressed_kinds[@]}"; do
+    for layout in dzn json sm; do
+        same_bytes "layouts/from_compressed/$kind/J301_1.$layout" layouts/three/J301_1.$layout
+    done
+done
+head -c 200 layouts/compressed/gz/J301_1.rcp.gz > layouts/compressed/cut.rcp.gz
+run_batch 1 --check layouts/compressed/cut.rcp.gz
+[ "$stderr" == "layouts/compressed/cut.rcp.gz: Can't decompress the input file: the gzip data is cut short at byte 200.
+converter-batch: 0 checked, 0 with findings, 1 failed, 200 bytes in, 0.00 s" ] ||
+    [[ "$stderr" == *"cut short at byte 200."*"1 failed, 200 bytes in"* ]] || fail "a cut gzip gave [$stderr]"
+cp layouts/psplib/J301_1.rcp layouts/plain_twin.rcp
+gzip -c layouts/psplib/J301_1.rcp > layouts/plain_twin.rcp.gz
+run_batch 2 --to json -o layouts/twins layouts/plain_twin.rcp layouts/plain_twin.rcp.gz
+contains "$stderr" "nothing was written; take the compressed files or the others, as with -i '*.gz'."
 run_batch 2 --from dot -o x set
 contains "$stderr" "converter-batch: --from needs a layout (rcp, sch, sm, dzn or json), not \"dot\"."
 run_batch 0 --help

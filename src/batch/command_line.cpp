@@ -126,6 +126,37 @@ bool parse_jobs(std::string_view text, unsigned& jobs) {
     return true;
 }
 
+// --from's layout, or --to's list of layouts (`dzn,json`), each named once.
+bool parse_layouts(std::string_view written, std::string_view value, bool to, layout_choice& layouts,
+                   std::string& error) {
+    std::vector<const layout_format*> named;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = to ? value.find(',', start) : std::string_view::npos;
+        const std::string_view name = value.substr(start, comma == std::string_view::npos ? comma : comma - start);
+        const layout_format* format = find_format(name);
+        if (format == nullptr || (to ? format->write == nullptr : format->read == nullptr)) {
+            error =
+                std::string(written) + " needs a layout (" + layout_names(to) + "), not \"" + std::string(name) + "\".";
+            if (to && name.empty()) error += " Name several layouts with commas between: --to dzn,json.";
+            return false;
+        }
+        if (std::find(named.begin(), named.end(), format) != named.end()) {
+            error = std::string(written) + " names the " + format->name + " layout twice.";
+            return false;
+        }
+        named.push_back(format);
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    if (!to) {
+        layouts.from = named.front();
+        return true;
+    }
+    layouts.to = named.front();
+    layouts.also_to.assign(named.begin() + 1, named.end());
+    return true;
+}
+
 // Checks one option's value as written after `written` (`-s`, `--suffix`).
 bool check_value(std::string_view written, const option_spec& option, std::string_view value, options& parsed,
                  std::string& error) {
@@ -143,16 +174,8 @@ bool check_value(std::string_view written, const option_spec& option, std::strin
         return false;
     }
     const std::string_view name = option.long_name;
-    if (name == "from" || name == "to") {
-        const bool to = name == "to";
-        const layout_format* format = find_format(value);
-        if (format == nullptr || (to ? format->write == nullptr : format->read == nullptr)) {
-            error = std::string(written) + " needs a layout (" + layout_names(to) + "), not \"" + std::string(value) +
-                    "\".";
-            return false;
-        }
-        (to ? parsed.layouts.to : parsed.layouts.from) = format;
-    }
+    if (name == "from") return parse_layouts(written, value, false, parsed.layouts, error);
+    if (name == "to") return parse_layouts(written, value, true, parsed.layouts, error);
     return true;
 }
 
@@ -168,6 +191,9 @@ bool check_arguments(int argc, const char* const* argv, options& parsed, std::st
         }
         error = written + " can be given once; it was given \"" + std::string(first) + "\", then \"" +
                 std::string(value) + "\".";
+        if (std::string_view(option.long_name) == "to")
+            error += " To write several layouts, name them in one: --to " + std::string(first) + "," +
+                     std::string(value) + ".";
         return false;
     };
     for (int index = 1; index < argc; ++index) {
@@ -251,6 +277,17 @@ bool check_combination(const CLI::App& app, const options& parsed, std::string& 
             return false;
         }
     }
+    const std::size_t written = parsed.layouts.written_count();
+    if (written > 1 && parsed.standard_streams()) {
+        error = "--to names " + std::to_string(written) +
+                " layouts, and - writes one to standard output: name one, or convert files";
+        return false;
+    }
+    if (written > 1 && suffix) {
+        error = "-s gives one suffix, and --to names " + std::to_string(written) +
+                " layouts: leave -s out, and each output takes its layout's extension";
+        return false;
+    }
     if (parsed.converts() && !parsed.standard_streams() && !output_dir && !suffix && !to) {
         error = "give -o DIR, -s SUFFIX or --to LAYOUT: without -o, outputs go beside their inputs and need a suffix";
         return false;
@@ -302,7 +339,8 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
         ->type_name("LAYOUT");
     app.add_option("--to", to,
                    "write every output in LAYOUT (" + layout_names(true) +
-                       "; default sch), with the layout's extension unless -s is given")
+                       "; default sch), with the layout's extension unless -s is given; several layouts with "
+                       "commas between (dzn,json) write each input in every one, from one read")
         ->type_name("LAYOUT");
     app.add_flag("-u,--update", parsed.update,
                  "skip each input whose output exists, is at least as new as the input and is in the layout written");
@@ -344,9 +382,11 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     if (app.count("--output-dir") != 0) parsed.plan.output_directory = path_from_argument(output_directory);
     if (app.count("--suffix") != 0)
         parsed.plan.suffix = path_from_argument(suffix);
-    else if (app.count("--to") != 0)
+    else if (app.count("--to") != 0) {
         parsed.plan.suffix = path_from_argument(parsed.layouts.to->extension);
-    else
+        for (const layout_format* format : parsed.layouts.also_to)
+            parsed.plan.more_suffixes.push_back(path_from_argument(format->extension));
+    } else
         parsed.plan.written_extension = path_from_argument(parsed.layouts.to->extension);
     parsed.plan.read_as = parsed.layouts.from;
 

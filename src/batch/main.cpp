@@ -12,6 +12,7 @@
 #include "batch/options.h"
 #include "batch/run.h"
 #include "batch/text_output.h"
+#include "files/compressed_input.h"
 #include "files/file_conversion.h"
 #include "files/input_list.h"
 #include "files/output_plan.h"
@@ -134,8 +135,13 @@ int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) 
     const fs::path& one = inputs[first.first].path;
     const fs::path& other = inputs[first.second].path;
     std::string way_out = "give -o DIR or another -s SUFFIX";
-    if (first.what == plan_conflict::kind::same_output && one.stem() == other.stem() &&
-        one.extension() != other.extension() && !one.extension().empty())
+    compression kind;
+    if (first.what == plan_conflict::kind::same_output && compression_of(one, kind) != compression_of(other, kind) &&
+        without_compression(one) == without_compression(other))
+        way_out = "take the compressed files or the others, as with -i '*" +
+                  batch::displayed((compression_of(one, kind) ? one : other).extension()) + "'";
+    else if (first.what == plan_conflict::kind::same_output && one.stem() == other.stem() &&
+             one.extension() != other.extension() && !one.extension().empty())
         way_out = "take one layout at a time, as with -i '*" + batch::displayed(one.extension()) + "'";
     batch::write_text(stderr, "converter-batch: nothing was written; " + way_out + ".\n");
     return usage_status;

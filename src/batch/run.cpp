@@ -271,6 +271,12 @@ std::map<fs::path, directory_failure> make_output_directories(const output_plan&
     return failed;
 }
 
+bool every_output_is_current(const fs::path& input, const fs::path* outputs, const layout_choice& layouts) {
+    for (std::size_t index = 0; index < layouts.written_count(); ++index)
+        if (!output_is_current(input, outputs[index], layouts.written(index))) return false;
+    return true;
+}
+
 file_result failure(const char* what, const std::error_code& error) {
     file_result result;
     result.failed = true;
@@ -333,20 +339,21 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
                            input.error);
         if (request.check) return check_file(input.path, scratch, finding_limit, request.layouts.from);
         if (request.stats) return measure_file(input.path, scratch, request.layouts.from);
-        const fs::path& output = plan.outputs[index];
-        const auto directory_error = directory_errors.find(output.parent_path());
+        const fs::path* outputs = plan.outputs_of(index);
+        // Every output of one input is in the same directory.
+        const auto directory_error = directory_errors.find(outputs[0].parent_path());
         if (directory_error != directory_errors.end()) {
             file_result result = failure("Can't create the output directory: ",
                                          std::error_code(directory_error->second.error, std::generic_category()));
             result.directory_error = directory_error->second.error;
             return result;
         }
-        if (request.update && output_is_current(input.path, output, *request.layouts.to)) {
+        if (request.update && every_output_is_current(input.path, outputs, request.layouts)) {
             file_result result;
             result.skipped = true;
             return result;
         }
-        return convert_file(input.path, output, scratch, request.layouts);
+        return convert_file(input.path, outputs, scratch, request.layouts);
     };
     const auto work = [&] {
         instance scratch;
@@ -407,7 +414,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             ++counts.done;
             ++counts.failed;
             counts.bytes_in += result.bytes_in;
-            const fs::path directory = plan.outputs[index].parent_path();
+            const fs::path directory = plan.outputs_of(index)->parent_path();
             const auto created = directory_errors.find(directory);
             if (created != directory_errors.end())
                 causes.add(created->second.named, true, result.directory_error);

@@ -7,9 +7,11 @@
 #include <deque>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "files/compressed_input.h"
 #include "files/system_path.h"
 #include "instance/byte_source.h"
 
@@ -34,7 +36,7 @@ namespace {
 // threads; there is one per thread that ever converted.
 struct temporary_slot {
     std::mutex mutex;
-    fs::path file; // empty while the thread writes none
+    std::vector<fs::path> files; // one per layout being written; empty while the thread writes none
 };
 
 std::mutex slots_mutex;
@@ -57,10 +59,12 @@ message_text system_message(const char* what, int error) {
 
 // Descriptors rather than streams: a stream adds an allocation, a lock shared by
 // all threads and, for the output, a system call, per file.
-int open_for_reading(const fs::path& path) {
+// Compressed data are read as they are, in binary mode on Windows too.
+int open_for_reading(const fs::path& path, bool binary = false) {
 #ifdef _WIN32
-    return _wopen(system_path(path).c_str(), _O_RDONLY | _O_TEXT);
+    return _wopen(system_path(path).c_str(), _O_RDONLY | (binary ? _O_BINARY : _O_TEXT));
 #else
+    (void)binary;
     return open(path.c_str(), O_RDONLY | O_CLOEXEC);
 #endif
 }
@@ -133,11 +137,11 @@ int create_temporary(const fs::path& output, fs::path& temporary) {
     return -1;
 }
 
-void discard_temporary(temporary_slot& slot) {
+void discard_temporaries(temporary_slot& slot) {
     std::lock_guard<std::mutex> lock(slot.mutex);
     std::error_code ignored;
-    fs::remove(slot.file, ignored);
-    slot.file.clear();
+    for (const fs::path& file : slot.files) fs::remove(file, ignored);
+    slot.files.clear();
 }
 
 // Creating a file fails for these for every file of its directory alike.
@@ -179,11 +183,18 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
                     message_text& message, trailing_tokens* trailing, std::uint64_t* bytes_read = nullptr,
                     const layout_format** read_as = nullptr) {
     counted_source counted{descriptor_source(&descriptor)};
-    lookahead_source input(bytes_read != nullptr ? byte_source{counted_source::read, &counted} : counted.inner);
+    const byte_source file = bytes_read != nullptr ? byte_source{counted_source::read, &counted} : counted.inner;
+    // A compressed file is read through its decompressor, and named by what
+    // its compression suffix holds.
+    compression kind{};
+    std::optional<decompressing_source> decompressed;
+    if (compression_of(name, kind)) decompressed.emplace(kind, file);
+    const fs::path plain_name = decompressed ? without_compression(name) : name;
+    lookahead_source input(decompressed ? decompressed->source() : file);
     // Why the layout is the one read, for a failure's message.
     const char* chosen_by = from != nullptr ? "as --from says" : nullptr;
-    if (from == nullptr && !name.empty()) {
-        from = format_of_extension(name);
+    if (from == nullptr && !plain_name.empty()) {
+        from = format_of_extension(plain_name);
         if (from != nullptr) chosen_by = "as its extension says";
     }
     // The first bytes stay readable after the read, for a failure's message.
@@ -194,6 +205,7 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
     const read_failure failure = from->read(input.source(), scratch, trailing != nullptr ? trailing : &tail);
     if (bytes_read != nullptr) *bytes_read += counted.bytes;
     if (failure) {
+        if (decompressed && decompressed->failed(message)) return false;
         message = describe(failure);
         // A file in another layout than its name (or --from) says: say so,
         // and how to read it. rcp, what content tells when nothing else
@@ -211,6 +223,9 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
                 .append(".");
         return false;
     }
+    // A reader may stop before the data's end (a check counts what follows
+    // only so far): what it left must still decompress.
+    if (decompressed && decompressed->failed(message)) return false;
     if (trailing == nullptr && tail.count != 0 && tail.another_instance) {
         read_failure rest = tail.first;
         rest.expected = {{}, 0, 0, "the end of the file after the last activity"};
@@ -218,7 +233,7 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
         message = describe(rest);
         return false;
     }
-    const auto stem = name.stem().u8string();
+    const auto stem = plain_name.stem().u8string();
     scratch.source_name.assign(stem.begin(), stem.end());
     return true;
 }
@@ -244,7 +259,8 @@ std::uint64_t standard_input_size() { return size_of(standard_input_descriptor()
 // Reads the input file into `scratch`; fills `result` on failure.
 bool read_file(const fs::path& input, instance& scratch, file_result& result, trailing_tokens* trailing,
                const layout_format* from) {
-    const int descriptor = open_for_reading(input);
+    compression kind;
+    const int descriptor = open_for_reading(input, compression_of(input, kind));
     if (descriptor < 0) {
         result.failed = true;
         result.message = errno == ENOMEM ? message_text("Not enough memory to open the input file.")
@@ -279,65 +295,84 @@ void measure_into(const instance& scratch, file_result& result) {
     }
 }
 
+// Writes `scratch` in `layout` to a new temporary file beside `output`, named
+// last in `slot`; fills `result` on failure (the file then stays in `slot`,
+// for the caller to discard).
+bool write_temporary(const fs::path& output, const layout_format& layout, const instance& scratch, temporary_slot& slot,
+                     file_result& result) {
+    const fs::path system_output = system_path(output);
+    int descriptor = -1;
+    {
+        // Held from the file's creation to its registration, so that an
+        // interrupt finds every file that exists.
+        std::lock_guard<std::mutex> lock(slot.mutex);
+        slot.files.emplace_back();
+        descriptor = create_temporary(system_output, slot.files.back());
+        if (descriptor < 0) slot.files.pop_back();
+    }
+    if (descriptor < 0) {
+        const int error = errno;
+        result.message = system_message("Can't create the output file: ", error);
+        if (is_directory_wide(error)) result.directory_error = error;
+        return false;
+    }
+    const write_failure write = write_layout_to_descriptor(descriptor, layout.write, scratch);
+    const bool written = !write;
+    if (write.out_of_memory)
+        result.message = message_text(out_of_memory_message);
+    else if (write)
+        result.message = describe_write_error(write.system_error);
+    // What reached the file: on Windows, text mode adds a CR to each line end.
+    const std::uint64_t size = written ? size_of(descriptor) : 0;
+    // A file system may report a failed write only when the file is closed.
+    const bool closed = close_descriptor(descriptor) == 0;
+    if (written && !closed) result.message = describe_write_error(errno != 0 ? errno : EIO);
+    if (!written || !closed) return false;
+    result.bytes_out += size != 0 ? size : write.bytes_written;
+    return true;
+}
+
 } // namespace
 
-file_result convert_file(const fs::path& input, const fs::path& output, instance& scratch,
+file_result convert_file(const fs::path& input, const fs::path* outputs, instance& scratch,
                          const layout_choice& layouts) {
     file_result result;
     try {
         if (!read_file(input, scratch, result, nullptr, layouts.from)) return result;
-        if (!holds(*layouts.to, scratch, result.message)) {
-            result.failed = true;
-            return result;
-        }
+        const std::size_t count = layouts.written_count();
+        for (std::size_t index = 0; index < count; ++index)
+            if (!holds(layouts.written(index), scratch, result.message)) {
+                result.failed = true;
+                return result;
+            }
         temporary_slot& slot = own_slot();
-        const fs::path system_output = system_path(output);
-        int descriptor = -1;
-        {
-            // Held from the file's creation to its registration, so that an
-            // interrupt finds every file that exists.
-            std::lock_guard<std::mutex> lock(slot.mutex);
-            descriptor = create_temporary(system_output, slot.file);
-            if (descriptor < 0) slot.file.clear();
-        }
-        if (descriptor < 0) {
-            const int error = errno;
-            result.failed = true;
-            result.message = system_message("Can't create the output file: ", error);
-            if (is_directory_wide(error)) result.directory_error = error;
-            return result;
-        }
-        std::uint64_t written_bytes = 0;
-        const write_failure write = write_layout_to_descriptor(descriptor, layouts.to->write, scratch);
-        written_bytes = write.bytes_written;
-        const bool written = !write;
-        if (write.out_of_memory)
-            result.message = message_text(out_of_memory_message);
-        else if (write)
-            result.message = describe_write_error(write.system_error);
-        // What reached the file: on Windows, text mode adds a CR to each line end.
-        const std::uint64_t size = written ? size_of(descriptor) : 0;
-        // A file system may report a failed write only when the file is closed.
-        const bool closed = close_descriptor(descriptor) == 0;
-        if (!written || !closed) {
-            if (written) result.message = describe_write_error(errno != 0 ? errno : EIO);
-            discard_temporary(slot);
-            result.failed = true;
-            return result;
-        }
+        for (std::size_t index = 0; index < count; ++index)
+            if (!write_temporary(outputs[index], layouts.written(index), scratch, slot, result)) {
+                discard_temporaries(slot);
+                result.failed = true;
+                result.bytes_out = 0;
+                return result;
+            }
         std::lock_guard<std::mutex> lock(slot.mutex);
-        std::error_code error;
-        fs::rename(slot.file, system_output, error);
-        if (error) {
+        for (std::size_t index = 0; index < count; ++index) {
+            std::error_code error;
+            fs::rename(slot.files[index], system_path(outputs[index]), error);
+            if (!error) continue;
             std::error_code ignored;
-            fs::remove(slot.file, ignored);
+            for (std::size_t rest = index; rest < count; ++rest) fs::remove(slot.files[rest], ignored);
             result.failed = true;
+            result.bytes_out = 0;
             result.message = message_text("Can't replace the output file: ").append(error.message()).append(".");
-        } else {
-            result.bytes_out = size != 0 ? size : written_bytes;
+            if (index != 0)
+                result.message.append(" The ")
+                    .append(layouts.written(0).name)
+                    .append(index == 1 ? " output was" : " and other outputs were")
+                    .append(" written.");
+            break;
         }
-        slot.file.clear();
+        slot.files.clear();
     } catch (const std::bad_alloc&) {
+        discard_temporaries(own_slot());
         result.failed = true;
         result.message = message_text(out_of_memory_message);
     }
@@ -391,8 +426,7 @@ file_result measure_file(const fs::path& input, instance& scratch, const layout_
 
 // Standard input into `scratch`; its size, or what was read of a pipe, into
 // bytes_in.
-bool read_standard_input(const layout_format* from, instance& scratch, file_result& result,
-                         trailing_tokens* trailing) {
+bool read_standard_input(const layout_format* from, instance& scratch, file_result& result, trailing_tokens* trailing) {
     result.bytes_in = standard_input_size();
     std::uint64_t bytes_read = 0;
     const bool read = read_in_layout(standard_input_descriptor(), {}, from, scratch, result.message, trailing,
@@ -440,7 +474,7 @@ void remove_temporary_files_for_exit() {
     std::error_code ignored;
     for (temporary_slot& slot : all_slots()) {
         slot.mutex.lock();
-        if (!slot.file.empty()) fs::remove(slot.file, ignored);
+        for (const fs::path& file : slot.files) fs::remove(file, ignored);
     }
 }
 

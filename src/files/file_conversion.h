@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "analysis/instance_stats.h"
 #include "analysis/validation.h"
@@ -19,6 +20,13 @@ struct layout_choice {
     // its content (format_of_content).
     const layout_format* from = nullptr;
     const layout_format* to = &sch_format(); // must have a writer
+    // Further layouts each input is written in as well, from the same read
+    // (--to dzn,json); each must have a writer.
+    std::vector<const layout_format*> also_to;
+
+    std::size_t written_count() const { return 1 + also_to.size(); }
+    // The `index`th layout written: `to`, then `also_to` in order.
+    const layout_format& written(std::size_t index) const { return index == 0 ? *to : *also_to[index - 1]; }
 };
 
 struct file_result {
@@ -36,24 +44,32 @@ struct file_result {
     // output, 0 otherwise.
     int output_error = 0;
     const layout_format* layout = nullptr; // the layout the input was read in, once known
-    validation_report report;             // check_file only
-    instance_stats stats;     // measure_file only
+    validation_report report;              // check_file only
+    instance_stats stats;                  // measure_file only
 };
 
-// Converts `input` to `output`, whose directory must exist. The output is written
-// to a new temporary file beside it (named "." + its name + a random tail, so
-// that listings skip it) and renamed over `output` only once the whole layout is
-// written, flushed and closed: a failure leaves no temporary file and an existing
-// output untouched. The new output gets the permissions a newly created file
-// gets. The input is opened in text mode and the output written in text mode,
-// as converter does (CR LF on Windows), each in the layout `layouts` chooses.
-// An instance the output's layout can't hold fails with "Can't write the sm
+// Converts `input` to `outputs`, one path per layout `layouts` writes (see
+// layout_choice::written), each in an existing directory. Each output is
+// written to a new temporary file beside it (named "." + its name + a random
+// tail, so that listings skip it); only once every layout is written, flushed
+// and closed are they renamed over the outputs: a failure leaves no temporary
+// file and the existing outputs untouched (but for a rename failing after
+// others succeeded, which the message then names). The new outputs get the
+// permissions a newly created file gets. The input is opened in text mode and
+// the outputs written in text mode, as converter does (CR LF on Windows).
+// An instance one of the layouts can't hold fails with "Can't write the sm
 // layout: <reason>." and nothing is written; so does an input that goes on
 // after its last activity as another instance starts (several joined into one
-// file), with the invalid-input message at the place where the rest begins. `scratch` holds the instance
-// meanwhile, so that one worker reuses its memory. Never throws.
-file_result convert_file(const std::filesystem::path& input, const std::filesystem::path& output, instance& scratch,
-                         const layout_choice& layouts = {});
+// file), with the invalid-input message at the place where the rest begins.
+// `scratch` holds the instance meanwhile, so that one worker reuses its
+// memory. Never throws.
+file_result convert_file(const std::filesystem::path& input, const std::filesystem::path* outputs, instance& scratch,
+                         const layout_choice& layouts);
+// The same for a single layout.
+inline file_result convert_file(const std::filesystem::path& input, const std::filesystem::path& output,
+                                instance& scratch, const layout_choice& layouts = {}) {
+    return convert_file(input, &output, scratch, layouts);
+}
 
 // Whether `output` is a regular file at least as new (last write time) as
 // `input` whose first bytes are in `layout` (see is_written_in), so that
@@ -73,7 +89,7 @@ file_result check_file(const std::filesystem::path& input, instance& scratch, st
 file_result measure_file(const std::filesystem::path& input, instance& scratch, const layout_format* from = nullptr);
 
 // The same for standard input (its layout told by its content unless `from`
-// names it), converting to standard output: nothing is written unless the
+// names it), converting to standard output in `layouts.to` alone: nothing is written unless the
 // whole instance has been read. A failed write of standard output gives
 // "Writing standard output failed: <reason>." and `output_error`.
 file_result convert_standard_streams(instance& scratch, const layout_choice& layouts = {});

@@ -25,8 +25,9 @@ bool is_hidden(const fs::path& name) {
 // Files that sets of instances are shipped with and that hold none: notes,
 // models, scripts, drawings. Compared without case.
 bool is_known_other_file(const fs::path& name) {
-    static const char* const extensions[] = {".md",  ".mzn", ".metadata", ".sh",  ".py",  ".msc", ".pdf", ".html",
-                                             ".csv", ".log", ".svg",      ".png", ".fzn", ".ozn", ".dot"};
+    static const char* const extensions[] = {".md",  ".mzn",  ".metadata", ".sh",  ".py",  ".msc",
+                                             ".pdf", ".html", ".csv",      ".log", ".svg", ".png",
+                                             ".fzn", ".ozn",  ".dot",      ".zip", ".tar", ".tgz"};
     for (const char* other : extensions)
         if (has_extension(name, other)) return true;
     return false;

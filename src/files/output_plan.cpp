@@ -5,6 +5,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "files/compressed_input.h"
 #include "files/file_identity.h"
 
 namespace converter {
@@ -41,15 +42,24 @@ fs::path::string_type comparable_name(const fs::path& name) {
     return text;
 }
 
-fs::path output_of(const input_file& input, const plan_options& options) {
+// The outputs of `input`, one per layout written, into `outputs`.
+void outputs_of(const input_file& input, const plan_options& options, fs::path* outputs) {
     fs::path output = options.output_directory ? *options.output_directory / input.relative : input.path;
+    output = without_compression(output);
     if (options.suffix) {
+        for (std::size_t index = 0; index < options.more_suffixes.size(); ++index)
+            outputs[index + 1] = fs::path(output).replace_extension(options.more_suffixes[index]);
         output.replace_extension(*options.suffix);
     } else if (options.written_extension) {
-        const layout_format* read_as = options.read_as != nullptr ? options.read_as : format_of_extension(input.path);
+        const layout_format* read_as =
+            options.read_as != nullptr ? options.read_as : format_of_extension(without_compression(input.path));
         if (read_as != nullptr && read_as != &rcp_format()) output.replace_extension(*options.written_extension);
     }
-    return output;
+    outputs[0] = std::move(output);
+}
+
+std::size_t outputs_per_input(const plan_options& options) {
+    return options.suffix ? 1 + options.more_suffixes.size() : 1;
 }
 
 } // namespace
@@ -61,19 +71,24 @@ void drop_own_outputs(std::vector<input_file>& inputs, const plan_options& optio
     std::map<file_key, std::pair<std::size_t, std::size_t>> writer_of;
     // No output exists in a directory that does not: each directory is asked once.
     std::unordered_map<fs::path::string_type, bool> directory_exists;
+    std::vector<fs::path> outputs(outputs_per_input(options));
     for (std::size_t index = 0; index < inputs.size(); ++index) {
         if (inputs[index].error) continue;
-        const fs::path output = output_of(inputs[index], options);
-        const fs::path parent = output.has_parent_path() ? output.parent_path() : fs::path(".");
+        outputs_of(inputs[index], options, outputs.data());
+        // Every output of one input is in the same directory.
+        const fs::path parent = outputs[0].has_parent_path() ? outputs[0].parent_path() : fs::path(".");
         auto directory = directory_exists.find(parent.native());
         if (directory == directory_exists.end()) {
             file_key ignored;
             directory = directory_exists.emplace(parent.native(), identify(parent, ignored)).first;
         }
-        file_key key;
-        if (!directory->second || !identify(output, key)) continue;
-        const auto [writers, inserted] = writer_of.emplace(key, std::make_pair(index, none));
-        if (!inserted && writers->second.second == none) writers->second.second = index;
+        if (!directory->second) continue;
+        for (const fs::path& output : outputs) {
+            file_key key;
+            if (!identify(output, key)) continue;
+            const auto [writers, inserted] = writer_of.emplace(key, std::make_pair(index, none));
+            if (!inserted && writers->second.second == none) writers->second.second = index;
+        }
     }
     // As in a fresh output directory, no output exists: nothing to compare.
     if (writer_of.empty()) return;
@@ -94,9 +109,10 @@ void drop_own_outputs(std::vector<input_file>& inputs, const plan_options& optio
 
 output_plan plan_outputs(const std::vector<input_file>& inputs, const plan_options& options) {
     output_plan plan;
-    plan.outputs.resize(inputs.size());
+    plan.per_input = outputs_per_input(options);
+    plan.outputs.resize(inputs.size() * plan.per_input);
     for (std::size_t index = 0; index < inputs.size(); ++index)
-        if (!inputs[index].error) plan.outputs[index] = output_of(inputs[index], options);
+        if (!inputs[index].error) outputs_of(inputs[index], options, &plan.outputs[index * plan.per_input]);
 
     // Directories repeat from file to file; each is examined once.
     std::unordered_map<fs::path::string_type, directory_key> directories;
@@ -104,8 +120,9 @@ output_plan plan_outputs(const std::vector<input_file>& inputs, const plan_optio
     // Outputs that exist already, to be compared with the inputs; when none does,
     // as in a fresh output directory, the inputs need not be examined at all.
     std::vector<std::pair<file_key, std::size_t>> existing;
-    for (std::size_t index = 0; index < inputs.size(); ++index) {
-        const fs::path& output = plan.outputs[index];
+    for (std::size_t place = 0; place < plan.outputs.size(); ++place) {
+        const fs::path& output = plan.outputs[place];
+        const std::size_t index = place / plan.per_input;
         if (output.empty()) continue;
         const fs::path parent = output.has_parent_path() ? output.parent_path() : fs::path(".");
         auto found = directories.find(parent.native());
@@ -122,11 +139,14 @@ output_plan plan_outputs(const std::vector<input_file>& inputs, const plan_optio
         const auto [writer, inserted] =
             writer_of.emplace(output_key{found->second, comparable_name(output.filename())}, index);
         if (!inserted) {
-            plan.conflicts.push_back({plan_conflict::kind::same_output, writer->second, index, output});
+            // Two inputs' outputs collide in every layout alike: once is enough.
+            const bool said = !plan.conflicts.empty() && plan.conflicts.back().first == writer->second &&
+                              plan.conflicts.back().second == index;
+            if (!said) plan.conflicts.push_back({plan_conflict::kind::same_output, writer->second, index, output});
             continue;
         }
         file_key key;
-        if (found->second.exists && identify(output, key)) existing.emplace_back(key, index);
+        if (found->second.exists && identify(output, key)) existing.emplace_back(key, place);
     }
     if (existing.empty()) return plan;
     std::map<file_key, std::size_t> input_of;
@@ -134,10 +154,11 @@ output_plan plan_outputs(const std::vector<input_file>& inputs, const plan_optio
         file_key key;
         if (!inputs[index].error && identify(inputs[index].path, key)) input_of.emplace(key, index);
     }
-    for (const auto& [key, index] : existing) {
+    for (const auto& [key, place] : existing) {
         const auto input = input_of.find(key);
         if (input != input_of.end())
-            plan.conflicts.push_back({plan_conflict::kind::output_is_input, index, input->second, plan.outputs[index]});
+            plan.conflicts.push_back(
+                {plan_conflict::kind::output_is_input, place / plan.per_input, input->second, plan.outputs[place]});
     }
     return plan;
 }

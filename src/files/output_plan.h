@@ -16,6 +16,9 @@ struct plan_options {
     std::optional<std::filesystem::path> output_directory;
     // Replaces each input's extension (`.out`: a001.txt gives a001.out).
     std::optional<std::filesystem::path> suffix;
+    // With `suffix`: the suffixes of further outputs of each input, one per
+    // further layout written (--to dzn,json gives `.dzn` and `.json`).
+    std::vector<std::filesystem::path> more_suffixes = {};
     // Without `suffix`: replaces the extension of each input read in a layout
     // other than rcp (`read_as`, else its extension's; see format_of_extension),
     // so that j301_1.sm written as sch is j301_1.sch. An input read as rcp,
@@ -36,10 +39,15 @@ struct plan_conflict {
 };
 
 struct output_plan {
-    // One per input; empty for an input entry that carries an error.
+    // `per_input` per input, in input order; empty for an input entry that
+    // carries an error.
     std::vector<std::filesystem::path> outputs;
+    std::size_t per_input = 1;
     // Nothing may be written when this is not empty.
     std::vector<plan_conflict> conflicts;
+
+    // The first of the outputs of input `index`.
+    const std::filesystem::path* outputs_of(std::size_t index) const { return &outputs[index * per_input]; }
 };
 
 // Removes each entry found in a directory that is, as a file, the output that
@@ -50,6 +58,9 @@ struct output_plan {
 // memory runs out.
 void drop_own_outputs(std::vector<input_file>& inputs, const plan_options& options);
 
+// An input named `j301_1.sm.gz` is written as `j301_1.sm` would be: the
+// compression suffix goes first.
+//
 // Computes every output path and checks the plan before anything is written:
 // two outputs are the same when their directories are the same directory (by
 // file identity, so other spellings and links are caught; by their lexically
