@@ -60,6 +60,7 @@ done
 echo "installed from the package: both programs and both manual pages work"
 
 echo "--- Windows zip"
+bash scripts/windows_liblzma.sh
 cmake --preset windows > /dev/null
 cmake --build --preset windows --parallel 2 > /dev/null
 rm -f build-windows/*.zip

@@ -206,6 +206,9 @@ done << 'EOF_CASES'
 --to dzn, -o x set|--to needs a layout (rcp, sch, sm, dzn, json or dot), not "". Name several layouts with commas between: --to dzn,json.
 -o x --output-dir=y set|--output-dir can be given once; it was given "x", then "y".
 -j2 -o x -j 3 set|-j can be given once; it was given "2", then "3".
+--bundle b.jsonl -o x set|-o does nothing with --bundle, which writes one JSON Lines file
+--bundle b.jsonl --stats set|--stats and --bundle can't be combined
+--bundle b.jsonl -|--bundle takes files and directories; for standard input, write --to json -
 EOF_CASES
 [ ! -e d ] && [ ! -e x ] || fail "a usage error created an output directory"
 mkdir empty
@@ -510,6 +513,30 @@ cp layouts/psplib/J301_1.rcp layouts/plain_twin.rcp
 gzip -c layouts/psplib/J301_1.rcp > layouts/plain_twin.rcp.gz
 run_batch 2 --to json -o layouts/twins layouts/plain_twin.rcp layouts/plain_twin.rcp.gz
 contains "$stderr" "nothing was written; take the compressed files or the others, as with -i '*.gz'."
+# A whole set in one JSON Lines file, in input order; each line reads back as
+# the instance its input holds.
+run_batch 0 -q --bundle layouts/set.jsonl layouts/psplib/J301_1.rcp "$data/J30_1_1.dzn" "$data/j301_2.sm"
+[ "$(wc -l < layouts/set.jsonl)" == 3 ] || fail "the bundle holds $(wc -l < layouts/set.jsonl) lines"
+line_number=0
+for input in layouts/psplib/J301_1.rcp "$data/J30_1_1.dzn" "$data/j301_2.sm"; do
+    line_number=$((line_number + 1))
+    sed -n "${line_number}p" layouts/set.jsonl | tr -d '\r' > layouts/line.json
+    contains "$(cut -c1-200 layouts/line.json)" "{\"name\": \"$input\", \"capacities\": ["
+    "${batch_command[@]}" -q --to json - < layouts/line.json > layouts/line_again.json
+    "${batch_command[@]}" -q --to json - < "$input" > layouts/input_as.json
+    same_bytes layouts/line_again.json layouts/input_as.json
+done
+if /usr/bin/python3 -c "import jsonschema" 2> /dev/null; then
+    checks=$((checks + 1))
+    /usr/bin/python3 "$(dirname "$data")/validate_json.py" "$schema" layouts/set.jsonl > schema.out 2>&1 ||
+        fail "a bundle that the schema refuses: $(cat schema.out)"
+fi
+run_batch 1 --bundle layouts/refused.jsonl layouts/psplib/J301_1.rcp layouts/broken_net.rcp set/missing.txt
+[ "$(wc -l < layouts/refused.jsonl)" == 2 ] || fail "a bundle with a failed file holds $(wc -l < layouts/refused.jsonl) lines"
+run_batch 0 -q --bundle - layouts/psplib/J301_1.rcp
+contains "$stdout" "{\"name\": \"layouts/psplib/J301_1.rcp\""
+run_batch 1 --bundle layouts/no/such/dir.jsonl layouts/psplib/J301_1.rcp
+contains "$stderr" "layouts/no/such/dir.jsonl: Can't create the output file:"
 run_batch 2 --from dot -o x set
 contains "$stderr" "converter-batch: --from needs a layout (rcp, sch, sm, dzn or json), not \"dot\"."
 run_batch 0 --help

@@ -9,6 +9,7 @@
 
 #include "instance/messages.h"
 #include "layouts/formats.h"
+#include "layouts/json_writer.h"
 #include "layouts/rcp_reader.h"
 
 namespace converter {
@@ -134,7 +135,7 @@ TEST(sm_writer, writes_psplib_files_as_psplib_does) {
                 continue;
             }
             if (line == 3) continue;
-            if (line == 15) {                     // the tardiness cost
+            if (line == 15) { // the tardiness cost
                 got.replace(28, 9, 9, ' ');
                 want.replace(28, 9, 9, ' ');
             }
@@ -197,17 +198,16 @@ TEST(dot_writer, draws_the_network) {
     // takes time, successors outside 1..N, a negative count, no resources.
     instance named = rcp_instance("3 0  2 2 3 0  0 -1  0 1 -6");
     named.source_name = "a \"quoted\" \\ name";
-    EXPECT_EQ(written_as("dot", named),
-              "digraph project {\n"
-              "  rankdir=LR;\n"
-              "  labelloc=t;\n"
-              "  label=\"a \\\"quoted\\\" \\\\ name\\nno resources\";\n"
-              "  node [shape=box, fontname=\"Helvetica\", fontsize=10];\n"
-              "  1 [label=\"1\\nd 2\"];\n"
-              "  2 [label=\"2\\nd 0\"];\n"
-              "  3 [shape=point, width=0.12, label=\"\"];\n"
-              "  1 -> 3;\n  1 -> 0;\n  3 -> -6;\n"
-              "}\n");
+    EXPECT_EQ(written_as("dot", named), "digraph project {\n"
+                                        "  rankdir=LR;\n"
+                                        "  labelloc=t;\n"
+                                        "  label=\"a \\\"quoted\\\" \\\\ name\\nno resources\";\n"
+                                        "  node [shape=box, fontname=\"Helvetica\", fontsize=10];\n"
+                                        "  1 [label=\"1\\nd 2\"];\n"
+                                        "  2 [label=\"2\\nd 0\"];\n"
+                                        "  3 [shape=point, width=0.12, label=\"\"];\n"
+                                        "  1 -> 3;\n  1 -> 0;\n  3 -> -6;\n"
+                                        "}\n");
     // Limits on dot's passes from 1,001 arcs on, so that large networks draw
     // in seconds.
     const char* const limits = "  label=\"no resources\";\n  nslimit=2;\n  nslimit1=2;\n  mclimit=0.1;\n  node [";
@@ -345,7 +345,8 @@ TEST(sm_reader, refuses_at_the_place_in_its_own_words) {
         {"an empty file", "",
          "Invalid input at line 1, column 1: expected the PRECEDENCE RELATIONS section, found the end of the file."},
         {"a count past the limit, without a header, as written",
-         "PRECEDENCE RELATIONS:\njobnr. #modes #successors successors\n1 1 +0005 2 2 2 2 2\n2 1 0\nREQUESTS/DURATIONS:\n",
+         "PRECEDENCE RELATIONS:\njobnr. #modes #successors successors\n1 1 +0005 2 2 2 2 2\n2 1 "
+         "0\nREQUESTS/DURATIONS:\n",
          "Invalid input at line 3, column 5: expected the successor count of job 1, found \"+0005\", which brings the "
          "successor total to 5, more than 4 (the activity count squared)."},
     };
@@ -568,7 +569,8 @@ TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
          "Invalid input at line 1, column 9: expected successors within 1..2, found \"1..2000000000\", a range beyond "
          "them."},
         // Data for MiniZinc's other scheduling models, named in the user's terms.
-        {"rcpsp_max data", "n_res = 1;\nrcap = [ 4 ];\nn_tasks = 1;\ndur = [ 2 ];\nrr = [| 1 |];\ndcons = [| 1, 0, 1 |];\n",
+        {"rcpsp_max data",
+         "n_res = 1;\nrcap = [ 4 ];\nn_tasks = 1;\ndur = [ 2 ];\nrr = [| 1 |];\ndcons = [| 1, 0, 1 |];\n",
          "Invalid input at line 6, column 1: expected the assignment of rc, found \"dcons\", a name of MiniZinc's "
          "rcpsp_max model (general time lags), which the instance can't hold."},
         {"mrcpsp data", "n_res = 1;\nrcap = [ 4 ];\nrtype = [ 1 ];\n",
@@ -626,6 +628,39 @@ TEST(json_writer, writes_one_activity_per_line) {
               "  {\"duration\": -1, \"demands\": [2], \"successors\": [8, 8]},\n"
               "  {\"duration\": 0, \"demands\": [0], \"successors\": []}\n"
               "]}\n");
+}
+
+TEST(json_writer, writes_a_line_of_json_lines_named_and_read_back) {
+    const instance source = rcp_instance("2 1 7  0 1 1 2  3 2 0");
+    const struct {
+        const char* name;
+        const char* written;
+    } names[] = {
+        {"set/a001.txt", "\"set/a001.txt\""},
+        {"say \"hi\"\\x", "\"say \\\"hi\\\"\\\\x\""},
+        {"tab\there\n", "\"tab\\u0009here\\u000a\""},
+        {"\xc3\xa9t\xc3\xa9.sm", "\"\xc3\xa9t\xc3\xa9.sm\""},
+    };
+    for (const auto& expected : names) {
+        SCOPED_TRACE(expected.name);
+        std::string line;
+        output_buffer buffer(
+            [](void* context, const char* bytes, std::size_t count) {
+                static_cast<std::string*>(context)->append(bytes, count);
+                return true;
+            },
+            &line);
+        write_json_line(buffer, source, expected.name);
+        buffer.flush();
+        EXPECT_EQ(line, std::string("{\"name\": ") + expected.written +
+                            ", \"capacities\": [7], \"activities\": [{\"duration\": 0, \"demands\": [1], "
+                            "\"successors\": [1]}, {\"duration\": 3, \"demands\": [2], \"successors\": []}]}\n");
+        instance again;
+        ASSERT_EQ(read_as("json", line, again), "");
+        expect_same(again, source);
+    }
+    instance twice;
+    EXPECT_NE(read_as("json", "{\"name\": \"a\", \"name\": \"b\", \"capacities\": [], \"activities\": []}", twice), "");
 }
 
 TEST(json_reader, takes_any_json_text_of_the_shape) {
@@ -709,7 +744,8 @@ TEST(readers, count_lf_cr_lf_and_a_lone_cr_as_line_ends) {
     } cases[] = {
         {"rcp", "2 1\n5\n0 1 1 2\n3 x 0\n"},
         {"sch", "1\t0\t0\t0\n0\t1\t1\t1\t[0]\n1\t1\t1\t2\t[4]\n2\tx\t0\n"},
-        {"json", "{\"capacities\": [1],\n\"activities\": [\n{\"duration\": 0, \"demands\": [0], \"successors\": []},\n  x]}"},
+        {"json",
+         "{\"capacities\": [1],\n\"activities\": [\n{\"duration\": 0, \"demands\": [0], \"successors\": []},\n  x]}"},
         {"dzn", "n_res = 1; % a comment\nrc = [ 4 ];\nn_tasks = 2;\nd [ 2, 3 ];\n"},
         {"sm", "PRECEDENCE RELATIONS:\njobnr. #modes #successors successors\n1 1 1 2\n2 x 0\n"},
     };
@@ -723,8 +759,10 @@ TEST(readers, count_lf_cr_lf_and_a_lone_cr_as_line_ends) {
             SCOPED_TRACE(std::string(sample.layout) + (line_end == "\n" ? " LF" : line_end == "\r" ? " CR" : " CR LF"));
             std::string input;
             for (const char c : sample.input) {
-                if (c == '\n') input += line_end;
-                else input += c;
+                if (c == '\n')
+                    input += line_end;
+                else
+                    input += c;
             }
             instance result;
             const std::string message = read_as(sample.layout, input, result);
@@ -738,8 +776,10 @@ TEST(readers, count_lf_cr_lf_and_a_lone_cr_as_line_ends) {
             input += "0 x\n";
             std::string text;
             for (const char c : input) {
-                if (c == '\n') text += line_end;
-                else text += c;
+                if (c == '\n')
+                    text += line_end;
+                else
+                    text += c;
             }
             instance result;
             EXPECT_EQ(read_as("rcp", text, result),
@@ -747,12 +787,15 @@ TEST(readers, count_lf_cr_lf_and_a_lone_cr_as_line_ends) {
                       "\"x\", which is not an integer.");
             std::string json = "{\"capacities\": [], \"activities\": [";
             json += std::string(70000, '\n');
-            for (int line = 0; line < 14000; ++line) json += "\n {\"duration\": 0, \"demands\": [], \"successors\": []},";
+            for (int line = 0; line < 14000; ++line)
+                json += "\n {\"duration\": 0, \"demands\": [], \"successors\": []},";
             json += "\n x]}";
             std::string json_text(static_cast<std::size_t>(shift), ' ');
             for (const char c : json) {
-                if (c == '\n') json_text += line_end;
-                else json_text += c;
+                if (c == '\n')
+                    json_text += line_end;
+                else
+                    json_text += c;
             }
             EXPECT_EQ(read_as("json", json_text, result).substr(0, 40), "Invalid input at line 84002, column 2: e");
         }
@@ -853,9 +896,9 @@ TEST(formats, are_told_by_extension_and_by_content) {
         // What the sch writer writes, before any bracket: its header alone tells it.
         {"3\t0\t0\t0\n0\t1\t0\n1\t1\t0\n2\t1\t0\n3\t1\t1\t4\t[2]\n", "sch"},
         {"-2\t1\t0\t0\r\n5\t", "sch"},
-        {"3\t0\t0\t0", "rcp"},          // no line end: cut short, not known to be the header
-        {"3 0 0 0\n0 1 0\n", "rcp"},     // blanks, as a Patterson file may have
-        {"3\t0\t0\t0\t1\n", "rcp"},      // five numbers
+        {"3\t0\t0\t0", "rcp"},       // no line end: cut short, not known to be the header
+        {"3 0 0 0\n0 1 0\n", "rcp"}, // blanks, as a Patterson file may have
+        {"3\t0\t0\t0\t1\n", "rcp"},  // five numbers
         {"5 2\n10 8\n0 0 0 3 2 3 4\n", "rcp"},
         {"5 2\n10 8\n0 0 0 3 2 3 4\n[", "rcp"}, // a bracket only after the first lines
         {"x [", "rcp"},

@@ -2,6 +2,7 @@
 
 Usage: validate_json.py SCHEMA FILE...
 Prints one line per file that does not validate and exits with 1 if any did not.
+A FILE ending in .jsonl is JSON Lines: each of its lines is validated.
 """
 import json
 import sys
@@ -17,7 +18,10 @@ def main():
     failed = 0
     for path in sys.argv[2:]:
         with open(path, encoding="utf-8") as instance_file:
-            errors = list(validator.iter_errors(json.load(instance_file)))
+            if path.endswith(".jsonl"):
+                errors = [error for line in instance_file for error in validator.iter_errors(json.loads(line))]
+            else:
+                errors = list(validator.iter_errors(json.load(instance_file)))
         if errors:
             failed += 1
             print(f"{path}: {errors[0].message}")

@@ -36,6 +36,7 @@ constexpr option_spec known_options[] = {
     {'u', "update", nullptr},
     {0, "check", nullptr},
     {0, "stats", nullptr},
+    {0, "bundle", "a file"},
     {'q', "quiet", nullptr},
     {'h', "help", nullptr},
     {0, "version", nullptr},
@@ -257,18 +258,25 @@ bool check_arguments(int argc, const char* const* argv, options& parsed, std::st
 // Options given that the request makes pointless.
 bool check_combination(const CLI::App& app, const options& parsed, std::string& error) {
     const bool output_dir = app.count("--output-dir") != 0, suffix = app.count("--suffix") != 0;
-    if (parsed.check && parsed.stats) {
-        error = "--check and --stats can't be combined";
+    if (static_cast<int>(parsed.check) + static_cast<int>(parsed.stats) + static_cast<int>(parsed.bundle.has_value()) >
+        1) {
+        error = parsed.bundle ? std::string(parsed.check ? "--check" : "--stats") + " and --bundle can't be combined"
+                              : "--check and --stats can't be combined";
         return false;
     }
     const bool to = app.count("--to") != 0;
     if (!parsed.converts()) {
-        const char* mode = parsed.check ? "--check" : "--stats";
+        const char* mode = parsed.check ? "--check" : parsed.stats ? "--stats" : "--bundle";
         const char* given = output_dir ? "-o" : suffix ? "-s" : parsed.update ? "-u" : to ? "--to" : nullptr;
         if (given != nullptr) {
-            error = std::string(given) + " does nothing with " + mode + ", which writes no output files";
+            error = std::string(given) + " does nothing with " + mode +
+                    (parsed.bundle ? ", which writes one JSON Lines file" : ", which writes no output files");
             return false;
         }
+    }
+    if (parsed.bundle && parsed.standard_streams()) {
+        error = "--bundle takes files and directories; for standard input, write --to json -";
+        return false;
     }
     if (parsed.standard_streams()) {
         const char* given = output_dir ? "-o" : suffix ? "-s" : parsed.update ? "-u" : nullptr;
@@ -347,6 +355,11 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     app.add_flag("--check", parsed.check, "read and validate every input, write nothing");
     app.add_flag("--stats", parsed.stats,
                  "read every input and write a CSV table of its measures on standard output, nothing else");
+    std::string bundle;
+    app.add_option("--bundle", bundle,
+                   "write every instance, in input order, as one line of the JSON Lines file FILE (- for standard "
+                   "output), named by its input's path; no other output")
+        ->type_name("FILE");
     app.add_flag("-q,--quiet", parsed.quiet, "print only failures (and findings)");
     app.set_version_flag("--version", "converter-batch " CONVERTER_VERSION);
     app.add_option("INPUT", inputs, "instance files and directories")->type_name("");
@@ -379,6 +392,7 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
 
     for (const std::string& input : inputs) parsed.inputs.push_back(path_from_argument(input));
     for (const std::string& pattern : include) parsed.listing.include.push_back(path_from_argument(pattern));
+    if (app.count("--bundle") != 0) parsed.bundle = path_from_argument(bundle);
     if (app.count("--output-dir") != 0) parsed.plan.output_directory = path_from_argument(output_directory);
     if (app.count("--suffix") != 0)
         parsed.plan.suffix = path_from_argument(suffix);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,11 @@ struct options {
     bool quiet = false;
     bool update = false;   // skip inputs whose output exists and is at least as new
     layout_choice layouts; // --from (none: each input's own) and --to (sch by default)
+    // --bundle: every instance into this one JSON Lines file ("-": standard output).
+    std::optional<std::filesystem::path> bundle;
 
-    // Whether outputs are written at all.
-    bool converts() const { return !check && !stats; }
+    // Whether an output is written for each input.
+    bool converts() const { return !check && !stats && !bundle; }
     bool standard_streams() const { return inputs.size() == 1 && inputs[0] == "-"; }
 };
 
@@ -45,8 +48,9 @@ enum class parse_result {
 //     number from 1 to 1024: `-j needs a number from 1 to 1024, not "abc".`;
 //   - --from or --to naming no layout that can be read or written:
 //     `--to needs a layout (rcp, sch or sm), not "xyz".`;
-//   - options that would do nothing: -o, -s, -u or --to with --check or
-//     --stats, -o, -s or -u with -, --check with --stats;
+//   - options that would do nothing: -o, -s, -u or --to with --check,
+//     --stats or --bundle, -o, -s or -u with -, --check, --stats and
+//     --bundle with each other, --bundle with -;
 //   - no INPUT, - beside other INPUTs, and a conversion without -o or -s.
 // With --to and without -s, each output's extension becomes the layout's own.
 // The caller prints it with the usage text.

@@ -303,6 +303,15 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     shared_state.quiet.store(request.quiet);
     const std::map<fs::path, directory_failure> directory_errors =
         request.converts() ? make_output_directories(plan) : std::map<fs::path, directory_failure>{};
+    bundle_output bundle;
+    if (request.bundle) {
+        message_text message;
+        if (!bundle.open(*request.bundle, message)) {
+            print_line(stderr, *request.bundle, message.view());
+            return 1;
+        }
+    }
+    bool bundle_written = true;
 
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t jobs = std::min<std::size_t>(request.jobs != 0 ? request.jobs : processors, inputs.size());
@@ -338,6 +347,12 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
                                                                      : "Can't open the input file: ",
                            input.error);
         if (request.check) return check_file(input.path, scratch, finding_limit, request.layouts.from);
+        if (request.bundle) {
+            const auto name = input.path.generic_u8string();
+            return bundle_file(input.path, scratch,
+                               std::string_view(reinterpret_cast<const char*>(name.data()), name.size()),
+                               request.layouts.from);
+        }
         if (request.stats) return measure_file(input.path, scratch, request.layouts.from);
         const fs::path* outputs = plan.outputs_of(index);
         // Every output of one input is in the same directory.
@@ -387,7 +402,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     directory_causes causes;
     progress_line progress(!request.quiet && standard_error_is_terminal(), inputs.size(), start);
     progress.update(counts);
-    for (std::size_t index = 0; index < inputs.size() && standard_output_error() == 0; ++index) {
+    for (std::size_t index = 0; index < inputs.size() && standard_output_error() == 0 && bundle_written; ++index) {
         slot& source = slots[index % window];
         if (!source.ready.load()) {
             std::unique_lock<std::mutex> lock(mutex);
@@ -423,6 +438,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
         } else {
             if (result.failed || result.report.total != 0 || request.stats) progress.erase();
             report(inputs[index].path, result, request.stats, counts);
+            if (request.bundle && !result.failed) bundle_written = bundle.append(result.bundle_line);
         }
         progress.update(counts);
     }
@@ -434,9 +450,16 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     for (std::thread& worker : workers) worker.join();
     progress.erase();
     causes.report();
+    if (request.bundle) {
+        // A bundle that could not be written whole is not left at all.
+        message_text message;
+        bundle_written = bundle.finish(message) && bundle_written;
+        if (!bundle_written) print_line(stderr, *request.bundle, message.view());
+        counts.bytes_out = bundle_written ? bundle.bytes() : 0;
+    }
     const bool output_written = finish_standard_output();
     print_summary(request, counts, start);
-    return exit_status(counts, output_written);
+    return exit_status(counts, output_written && bundle_written);
 }
 
 int run_standard_streams(const options& request) {

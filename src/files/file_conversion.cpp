@@ -14,6 +14,8 @@
 #include "files/compressed_input.h"
 #include "files/system_path.h"
 #include "instance/byte_source.h"
+#include "layouts/json_writer.h"
+#include "layouts/output_buffer.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -246,6 +248,22 @@ bool holds(const layout_format& to, const instance& scratch, message_text& messa
     return false;
 }
 
+int standard_output_descriptor() {
+#ifdef _WIN32
+    return _fileno(stdout);
+#else
+    return STDOUT_FILENO;
+#endif
+}
+
+// A bundle is written in pieces of this size.
+constexpr std::size_t held_limit = 1 << 16;
+
+bool append_text_to(void* context, const char* bytes, std::size_t count) {
+    static_cast<std::string*>(context)->append(bytes, count);
+    return true;
+}
+
 int standard_input_descriptor() {
 #ifdef _WIN32
     return _fileno(stdin);
@@ -466,6 +484,84 @@ file_result check_standard_input(instance& scratch, std::size_t finding_limit, c
     trailing_tokens trailing;
     if (read_standard_input(from, scratch, result, &trailing)) validate_into(scratch, finding_limit, trailing, result);
     return result;
+}
+
+file_result bundle_file(const fs::path& input, instance& scratch, std::string_view name, const layout_format* from) {
+    return read_file_then(input, scratch, nullptr, from, [&](file_result& result) {
+        static const layout_format& json = *find_format("json");
+        if (!holds(json, scratch, result.message)) {
+            result.failed = true;
+            return;
+        }
+        output_buffer buffer(append_text_to, &result.bundle_line);
+        if (!buffer.ready()) throw std::bad_alloc();
+        write_json_line(buffer, scratch, name);
+        buffer.flush();
+    });
+}
+
+bundle_output::~bundle_output() {
+    if (descriptor_ >= 0 && !standard_output_) {
+        close_descriptor(descriptor_);
+        discard_temporaries(own_slot());
+    }
+}
+
+bool bundle_output::open(const fs::path& path, message_text& message) {
+    path_ = path;
+    held_.reserve(held_limit);
+    if (path == "-") {
+        standard_output_ = true;
+        descriptor_ = standard_output_descriptor();
+        return true;
+    }
+    temporary_slot& slot = own_slot();
+    std::lock_guard<std::mutex> lock(slot.mutex);
+    slot.files.emplace_back();
+    descriptor_ = create_temporary(system_path(path), slot.files.back());
+    if (descriptor_ >= 0) return true;
+    message = system_message("Can't create the output file: ", errno);
+    slot.files.pop_back();
+    return false;
+}
+
+bool bundle_output::write_held() {
+    if (error_ == 0) error_ = write_all(descriptor_, held_.data(), held_.size());
+    if (error_ == 0) bytes_ += held_.size();
+    held_.clear();
+    return error_ == 0;
+}
+
+bool bundle_output::append(std::string_view line) {
+    if (error_ != 0) return false;
+    held_ += line;
+    return held_.size() < held_limit || write_held();
+}
+
+bool bundle_output::finish(message_text& message) {
+    const bool written = write_held();
+    if (standard_output_) {
+        if (!written) message = system_message("Writing standard output failed: ", error_);
+        return written;
+    }
+    temporary_slot& slot = own_slot();
+    const bool closed = close_descriptor(descriptor_) == 0;
+    descriptor_ = -1;
+    if (!written || !closed) {
+        message = describe_write_error(!written ? error_ : errno != 0 ? errno : EIO);
+        discard_temporaries(slot);
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(slot.mutex);
+    std::error_code error;
+    fs::rename(slot.files.back(), system_path(path_), error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(slot.files.back(), ignored);
+        message = message_text("Can't replace the output file: ").append(error.message()).append(".");
+    }
+    slot.files.pop_back();
+    return !error;
 }
 
 void remove_temporary_files_for_exit() {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/instance_stats.h"
@@ -45,6 +47,7 @@ struct file_result {
     int output_error = 0;
     const layout_format* layout = nullptr; // the layout the input was read in, once known
     validation_report report;              // check_file only
+    std::string bundle_line;               // bundle_file only: the instance as one line of JSON Lines
     instance_stats stats;                  // measure_file only
 };
 
@@ -95,6 +98,46 @@ file_result measure_file(const std::filesystem::path& input, instance& scratch, 
 file_result convert_standard_streams(instance& scratch, const layout_choice& layouts = {});
 file_result check_standard_input(instance& scratch, std::size_t finding_limit, const layout_format* from = nullptr);
 file_result measure_standard_input(instance& scratch, const layout_format* from = nullptr);
+
+// Reads `input` with the same reader and, when it reads and the JSON layout
+// can hold it, puts it in `bundle_line` as write_json_line writes it, named
+// `name`. Never throws.
+file_result bundle_file(const std::filesystem::path& input, instance& scratch, std::string_view name,
+                        const layout_format* from = nullptr);
+
+// The JSON Lines file of a whole run (--bundle), written as the lines come: into
+// a temporary file beside `path` that finish() renames over it, so that a failed
+// or interrupted run leaves no file and an existing one untouched; or, for "-",
+// straight to standard output. In text mode, as every output (CR LF on Windows).
+class bundle_output {
+public:
+    bundle_output() = default;
+    bundle_output(const bundle_output&) = delete;
+    bundle_output& operator=(const bundle_output&) = delete;
+    // Removes the temporary file unless finish() renamed it.
+    ~bundle_output();
+
+    // False with "Can't create the output file: <reason>." in `message`.
+    bool open(const std::filesystem::path& path, message_text& message);
+    // Takes one line (its line end included); false once a write has failed.
+    bool append(std::string_view line);
+    // Writes out what is held, closes and renames; false with "Writing the
+    // output file failed: <reason>." or "Can't replace the output file:
+    // <reason>." in `message`, and no file left.
+    bool finish(message_text& message);
+    // The bytes handed to the file so far (before CR LF on Windows).
+    std::uint64_t bytes() const { return bytes_; }
+
+private:
+    bool write_held();
+
+    std::filesystem::path path_;
+    int descriptor_ = -1;
+    bool standard_output_ = false;
+    int error_ = 0;
+    std::uint64_t bytes_ = 0;
+    std::string held_;
+};
 
 // For an interrupt: removes every temporary file that a conversion still holds
 // and keeps any conversion from renaming one afterwards (conversions that get

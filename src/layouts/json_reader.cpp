@@ -178,13 +178,25 @@ private:
 
     bool read_instance_object() {
         if (!expect('{', "the instance's object, \"{\"")) return false;
-        bool capacities = false, activities = false;
+        bool capacities = false, activities = false, named = false;
         std::string key;
         in_.skip_space();
         if (in_.peek() != '}') {
             for (;;) {
                 read_failure key_place;
                 if (!read_string(key, key_place, "the key \"capacities\" or \"activities\"")) return false;
+                // A line of a set's JSON Lines file names its instance.
+                if (key == "name" && !named) {
+                    named = true;
+                    std::string ignored;
+                    if (!expect(':', "\":\" after the key") ||
+                        !read_string(ignored, key_place, "the instance's name, a string"))
+                        return false;
+                    in_.skip_space();
+                    if (in_.peek() == '}') break;
+                    if (!expect(',', "\",\" or \"}\"")) return false;
+                    continue;
+                }
                 if (key != "capacities" && key != "activities")
                     return fail_at(key_place, "the key \"capacities\" or \"activities\"", 0,
                                    "which this layout does not hold");

@@ -18,18 +18,17 @@ void put_array(output_buffer& buffer, const std::int32_t* values, std::size_t co
     put_text(buffer, "]");
 }
 
-} // namespace
-
-void write_json(output_buffer& buffer, const instance& source) {
+// The object, each activity on a line of its own, or all on one line.
+void put_instance(output_buffer& buffer, const instance& source, bool one_line) {
     const auto activities = static_cast<std::size_t>(source.activity_count);
     const auto resources = static_cast<std::size_t>(source.resource_count);
-    put_text(buffer, "{\"capacities\": ");
+    put_text(buffer, "\"capacities\": ");
     put_array(buffer, source.capacities.begin(), resources);
-    put_text(buffer, ", \"activities\": [\n");
+    put_text(buffer, one_line ? ", \"activities\": [" : ", \"activities\": [\n");
     const std::int32_t* demand = source.demands.begin();
     const std::int32_t* successor = source.successors.begin();
+    const std::string_view before = one_line ? "{\"duration\": " : "  {\"duration\": ", after = ", \"demands\": ";
     for (std::size_t activity = 0; activity < activities; ++activity) {
-        constexpr std::string_view before = "  {\"duration\": ", after = ", \"demands\": ";
         char* out = buffer.room(before.size() + longest_int + after.size());
         std::memcpy(out, before.data(), before.size());
         out = put_int(out + before.size(), source.durations[activity]);
@@ -41,9 +40,48 @@ void write_json(output_buffer& buffer, const instance& source) {
         const auto count = static_cast<std::size_t>(source.successor_counts[activity]);
         put_array(buffer, successor, count);
         successor += count;
-        put_text(buffer, activity + 1 == activities ? "}\n" : "},\n");
+        const bool last = activity + 1 == activities;
+        put_text(buffer, one_line ? (last ? "}" : "}, ") : (last ? "}\n" : "},\n"));
     }
     put_text(buffer, "]}\n");
+}
+
+// `text` as a JSON string: quotes, backslashes and control characters escaped,
+// every other byte (UTF-8 included) as it is.
+void put_string(output_buffer& buffer, std::string_view text) {
+    put_text(buffer, "\"");
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        char* out = buffer.room(6);
+        if (c == '"' || c == '\\') {
+            out[0] = '\\';
+            out[1] = c;
+            out += 2;
+        } else if (byte < 0x20) {
+            std::memcpy(out, "\\u00", 4);
+            out[4] = "0123456789abcdef"[byte >> 4];
+            out[5] = "0123456789abcdef"[byte & 15];
+            out += 6;
+        } else {
+            *out++ = c;
+        }
+        buffer.commit(out);
+    }
+    put_text(buffer, "\"");
+}
+
+} // namespace
+
+void write_json(output_buffer& buffer, const instance& source) {
+    put_text(buffer, "{");
+    put_instance(buffer, source, false);
+}
+
+void write_json_line(output_buffer& buffer, const instance& source, std::string_view name) {
+    put_text(buffer, "{\"name\": ");
+    put_string(buffer, name);
+    put_text(buffer, ", ");
+    put_instance(buffer, source, true);
 }
 
 } // namespace converter

@@ -15,6 +15,8 @@
 // the layout.
 #pragma once
 
+#include <string_view>
+
 #include "instance/instance.h"
 #include "layouts/output_buffer.h"
 
@@ -23,5 +25,12 @@ namespace converter {
 // `source` must have no negative count (see has_no_negative_count, which the
 // table of layouts asks for this layout).
 void write_json(output_buffer& buffer, const instance& source);
+
+// One line of a JSON Lines file of a whole set (--bundle): the same object with
+// "name" first, `name` as a JSON string (quotes, backslashes and control
+// characters escaped), and no line end inside:
+//   {"name": "j30/j301_1.sm", "capacities": [10], "activities": [{"duration": 0, ...}, ...]}
+// The JSON reader reads each line back (and passes "name" over).
+void write_json_line(output_buffer& buffer, const instance& source, std::string_view name);
 
 } // namespace converter

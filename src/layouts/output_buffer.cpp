@@ -63,26 +63,8 @@ struct descriptor_sink {
 
 bool write_descriptor(void* context, const char* bytes, std::size_t count) {
     auto* sink = static_cast<descriptor_sink*>(context);
-    while (count != 0) {
-#ifdef _WIN32
-        // In text mode _write turns each LF into CR LF and reports the bytes it took.
-        const int written = _write(sink->descriptor, bytes, static_cast<unsigned>(count));
-#else
-        const ssize_t written = write(sink->descriptor, bytes, count);
-#endif
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            sink->error = errno != 0 ? errno : EIO;
-            return false;
-        }
-        if (written == 0) {
-            sink->error = ENOSPC;
-            return false;
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-    }
-    return true;
+    sink->error = write_all(sink->descriptor, bytes, count);
+    return sink->error == 0;
 }
 
 bool append_text(void* context, const char* bytes, std::size_t count) {
@@ -119,6 +101,25 @@ write_failure write_layout_to_descriptor(int output, layout_writer write, const 
     if (!run_writer(buffer, write, source)) return write_failure{0, true, buffer.written()};
     buffer.flush();
     return write_failure{sink.error, false, buffer.written()};
+}
+
+int write_all(int descriptor, const char* bytes, std::size_t count) {
+    while (count != 0) {
+#ifdef _WIN32
+        // In text mode _write turns each LF into CR LF and reports the bytes it took.
+        const int written = _write(descriptor, bytes, static_cast<unsigned>(count));
+#else
+        const ssize_t written = write(descriptor, bytes, count);
+#endif
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno != 0 ? errno : EIO;
+        }
+        if (written == 0) return ENOSPC;
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return 0;
 }
 
 void write_layout(std::string& output, layout_writer write, const instance& source) {

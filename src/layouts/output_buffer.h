@@ -206,6 +206,10 @@ write_failure write_layout(std::FILE* output, layout_writer write, const instanc
 // The same to an open file descriptor, whose writes go straight to the system
 // (on Windows, a descriptor of the C runtime; in text mode it stores CR LF).
 write_failure write_layout_to_descriptor(int output, layout_writer write, const instance& source);
+// Writes all of `bytes` to the descriptor, again after a short or interrupted
+// write; returns 0, or the errno of the write that failed (ENOSPC for a write
+// that took nothing).
+int write_all(int descriptor, const char* bytes, std::size_t count);
 // Appends the layout to `output`; throws std::bad_alloc when memory runs out.
 void write_layout(std::string& output, layout_writer write, const instance& source);
 
