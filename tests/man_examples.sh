@@ -27,7 +27,8 @@ done < <(sed -n '/^\.SH EXAMPLES/,/^\.SH /p' "$page" | grep -E '^\.B (converter|
 [ "$commands" -ge 8 ] || { echo "FAIL: only $commands examples found"; failures=$((failures + 1)); }
 # What the examples promise: every output where it is said to be.
 for file in converted/reference.txt converted/j301_1.sch patterson/j301_1.rcp psplib/j301_1.sm \
-    instances/j30/j301_1.tsv stats.csv j301_1.sch; do
+    instances/j30/j301_1.tsv stats.csv j301_1.sch notebook/j301_1.dzn notebook/j301_2.json j30.jsonl \
+    unpacked/j301_1.json; do
     [ -s "$file" ] || { echo "FAIL: no $file"; failures=$((failures + 1)); }
 done
 [ "$(wc -l < stats.csv)" == 3 ] || { echo "FAIL: stats.csv holds [$(cat stats.csv)]"; failures=$((failures + 1)); }
