@@ -537,6 +537,14 @@ run_batch 0 -q --bundle - layouts/psplib/J301_1.rcp
 contains "$stdout" "{\"name\": \"layouts/psplib/J301_1.rcp\""
 run_batch 1 --bundle layouts/no/such/dir.jsonl layouts/psplib/J301_1.rcp
 contains "$stderr" "layouts/no/such/dir.jsonl: Can't create the output file:"
+# A note beside the instances says how to leave it out.
+mkdir -p layouts/with_note
+cp "$data/j301_2.sm" layouts/with_note/
+printf 'These are PSPLIB instances.\n' > layouts/with_note/README.txt
+run_batch 1 --check layouts/with_note
+contains "$stderr" "layouts/with_note/README.txt: Invalid input at line 1, column 1: expected the activity count, found \"These\", which is not an integer. If it holds no instance, take only the instances with -i, as in -i '*.sm'."
+run_batch 1 --check layouts/with_note/README.txt
+[[ "$stderr" != *"-i, as in"* ]] || fail "a file named on the command line got the -i hint"
 run_batch 2 --from dot -o x set
 contains "$stderr" "converter-batch: --from needs a layout (rcp, sch, sm, dzn or json), not \"dot\"."
 run_batch 0 --help

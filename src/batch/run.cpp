@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "batch/text_output.h"
+#include "files/compressed_input.h"
 #include "files/file_conversion.h"
 #include "files/system_path.h"
 
@@ -271,6 +272,24 @@ std::map<fs::path, directory_failure> make_output_directories(const output_plan&
     return failed;
 }
 
+// A file found in a directory beside the instances that no layout reads, as
+// a README.txt beside j301_1.sm: its failure says how to leave such files out,
+// by the extension of the set's first instance file.
+std::string include_hint_for(const std::vector<input_file>& inputs) {
+    for (const input_file& input : inputs) {
+        const fs::path name = without_compression(input.path);
+        if (input.found_in_directory && format_of_extension(name) != nullptr)
+            return " If it holds no instance, take only the instances with -i, as in -i '*" +
+                   displayed(input.path.extension()) + "'.";
+    }
+    return {};
+}
+
+bool is_unnamed_non_instance(const fs::path& path, const file_result& result) {
+    return format_of_extension(without_compression(path)) == nullptr &&
+           result.message.view().substr(0, 14) == "Invalid input ";
+}
+
 bool every_output_is_current(const fs::path& input, const fs::path* outputs, const layout_choice& layouts) {
     for (std::size_t index = 0; index < layouts.written_count(); ++index)
         if (!output_is_current(input, outputs[index], layouts.written(index))) return false;
@@ -398,6 +417,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     for (std::size_t job = 0; job < jobs; ++job) workers.emplace_back(work);
 
     if (request.stats) write_text(stdout, std::string(stats_csv_header()) + "\n");
+    const std::string include_hint = request.listing.include.empty() ? include_hint_for(inputs) : std::string();
     totals counts;
     directory_causes causes;
     progress_line progress(!request.quiet && standard_error_is_terminal(), inputs.size(), start);
@@ -437,7 +457,14 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
                 causes.add(directory, false, result.directory_error);
         } else {
             if (result.failed || result.report.total != 0 || request.stats) progress.erase();
-            report(inputs[index].path, result, request.stats, counts);
+            if (result.failed && inputs[index].found_in_directory && !include_hint.empty() &&
+                is_unnamed_non_instance(inputs[index].path, result)) {
+                file_result hinted = result;
+                hinted.message.append(include_hint);
+                report(inputs[index].path, hinted, request.stats, counts);
+            } else {
+                report(inputs[index].path, result, request.stats, counts);
+            }
             if (request.bundle && !result.failed) bundle_written = bundle.append(result.bundle_line);
         }
         progress.update(counts);
