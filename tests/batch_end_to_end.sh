@@ -531,6 +531,12 @@ if /usr/bin/python3 -c "import jsonschema" 2> /dev/null; then
     /usr/bin/python3 "$(dirname "$data")/validate_json.py" "$schema" layouts/set.jsonl > schema.out 2>&1 ||
         fail "a bundle that the schema refuses: $(cat schema.out)"
 fi
+# A bundle kept beside its set is no input of the next run.
+mkdir -p layouts/bundled
+cp "$data/j301_2.sm" layouts/bundled/
+run_batch 0 -q --bundle layouts/bundled/set.jsonl layouts/bundled
+run_batch 0 --bundle layouts/bundled/set.jsonl layouts/bundled
+contains "$stderr" "converter-batch: 1 converted, 0 failed"
 run_batch 1 --bundle layouts/refused.jsonl layouts/psplib/J301_1.rcp layouts/broken_net.rcp set/missing.txt
 [ "$(wc -l < layouts/refused.jsonl)" == 2 ] || fail "a bundle with a failed file holds $(wc -l < layouts/refused.jsonl) lines"
 run_batch 0 -q --bundle - layouts/psplib/J301_1.rcp

@@ -27,7 +27,8 @@ bool is_hidden(const fs::path& name) {
 bool is_known_other_file(const fs::path& name) {
     static const char* const extensions[] = {".md",  ".mzn",  ".metadata", ".sh",  ".py",  ".msc",
                                              ".pdf", ".html", ".csv",      ".log", ".svg", ".png",
-                                             ".fzn", ".ozn",  ".dot",      ".zip", ".tar", ".tgz"};
+                                             ".fzn", ".ozn",  ".dot",      ".zip", ".tar", ".tgz",
+                                             ".jsonl"};
     for (const char* other : extensions)
         if (has_extension(name, other)) return true;
     return false;

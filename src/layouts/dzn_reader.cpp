@@ -173,10 +173,8 @@ private:
             if (size < sizeof text) text[size] = static_cast<char>(c);
         const bool followed = size < longest && (is_name_byte(c) || (c == '.' && in_.peek(size + 1) != '.'));
         kind verdict = kind::out_of_range;
-        if (followed)
-            verdict = kind::not_an_integer;
-        else if (size <= sizeof text)
-            verdict = parse_int32({text, size}, value);
+        if (followed) verdict = kind::not_an_integer;
+        else if (size <= sizeof text) verdict = parse_int32({text, size}, value);
         if (verdict == kind::none) {
             for (std::size_t index = 0; index < size; ++index) in_.advance();
             return true;
@@ -378,7 +376,8 @@ private:
             skip();
             index_at = in_.here();
             if (!read_int(index_low, "the index set's first number") ||
-                !read_range_end(index_high, "the index set's last number") || !expect(',', "\",\" after the index set"))
+                !read_range_end(index_high, "the index set's last number") ||
+                !expect(',', "\",\" after the index set"))
                 return false;
             skip();
             suc_.at = in_.here();
@@ -544,10 +543,8 @@ private:
                 const std::int32_t low = first[0], high = first[1];
                 const bool empty = low > high;
                 if (!empty && (low < 1 || high > tasks)) {
-                    if (next_range < suc_.range_at.size())
-                        fail_range(suc_.range_at[next_range], low, high);
-                    else
-                        fail_at(suc_.at, "[", "successors within 1..{n}", tasks, "an array holding others");
+                    if (next_range < suc_.range_at.size()) fail_range(suc_.range_at[next_range], low, high);
+                    else fail_at(suc_.at, "[", "successors within 1..{n}", tasks, "an array holding others");
                     return;
                 }
                 ++next_range;

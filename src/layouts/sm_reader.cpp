@@ -451,7 +451,8 @@ private:
             if (++count > limit.wanted && limit.wanted >= 0) {
                 const char* const label_end = at.text.data() + at.text.size();
                 const std::string_view label(text.data(), static_cast<std::size_t>(label_end - text.data()));
-                return fail(kind::unexpected, label_start.column, label, limit.too_many, limit.wanted, 0, limit.beyond);
+                return fail(kind::unexpected, label_start.column, label, limit.too_many, limit.wanted, 0,
+                            limit.beyond);
             }
         }
         if (count < limit.wanted)
