@@ -531,6 +531,22 @@ if /usr/bin/python3 -c "import jsonschema" 2> /dev/null; then
     /usr/bin/python3 "$(dirname "$data")/validate_json.py" "$schema" layouts/set.jsonl > schema.out 2>&1 ||
         fail "a bundle that the schema refuses: $(cat schema.out)"
 fi
+# Read back, a bundle gives each instance again, under the name it holds.
+run_batch 0 -q --to json -o layouts/unbundled layouts/set.jsonl
+for pair in layouts/psplib/J301_1.rcp:layouts/psplib/J301_1.json "$data/J30_1_1.dzn:J30_1_1.json" \
+    "$data/j301_2.sm:j301_2.json"; do
+    "${batch_command[@]}" -q --to json - < "${pair%%:*}" > layouts/input_as.json
+    same_bytes "layouts/unbundled/${pair##*:}" layouts/input_as.json
+done
+run_batch 0 -q --bundle layouts/set_again.jsonl layouts/set.jsonl
+same_bytes layouts/set_again.jsonl layouts/set.jsonl
+run_batch 0 --stats layouts/set.jsonl
+contains "$stdout" "layouts/set.jsonl:3,32,4,48,"
+printf '{"name": "bad.sm", "capacities": [1], "activities": [{"duration": 0, "demands": [0], "successors": [x]}]}\n' \
+    >> layouts/set_again.jsonl
+run_batch 1 --check layouts/set_again.jsonl
+contains "$stderr" "layouts/set_again.jsonl:4: Invalid input at line 4, column 101: expected successor 1 of activity 0, found \"x\", which is not an integer."
+contains "$stderr" "3 checked, 0 with findings, 1 failed"
 # A bundle kept beside its set is no input of the next run.
 mkdir -p layouts/bundled
 cp "$data/j301_2.sm" layouts/bundled/

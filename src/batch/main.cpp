@@ -15,6 +15,7 @@
 #include "files/compressed_input.h"
 #include "files/file_conversion.h"
 #include "files/input_list.h"
+#include "files/json_lines.h"
 #include "files/output_plan.h"
 
 #ifdef _WIN32
@@ -193,6 +194,7 @@ int run(int argc, const char* const* argv) {
     std::vector<input_file> inputs = list_inputs(request.inputs, request.listing, &passed_over);
     if (inputs.empty()) return refuse_empty_list(request, passed_over);
     if (request.inputs.size() > 1) drop_repeated_files(inputs);
+    expand_json_lines(inputs);
     if (request.converts()) drop_own_outputs(inputs, request.plan);
     const output_plan plan = request.converts() ? plan_outputs(inputs, request.plan) : output_plan{};
     if (!plan.conflicts.empty()) return refuse_plan(inputs, plan);

@@ -290,6 +290,19 @@ bool is_unnamed_non_instance(const fs::path& path, const file_result& result) {
            result.message.view().substr(0, 14) == "Invalid input ";
 }
 
+input_part part_of(const input_file& input) {
+    if (input.line == 0) return {};
+    return {input.line, input.line_offset, input.line_length, input.relative};
+}
+
+// How reports name an input: a line of a JSON Lines file as "set.jsonl:5".
+fs::path shown_path(const input_file& input) {
+    if (input.line == 0) return input.path;
+    fs::path shown = input.path;
+    shown += ":" + std::to_string(input.line);
+    return shown;
+}
+
 bool every_output_is_current(const fs::path& input, const fs::path* outputs, const layout_choice& layouts) {
     for (std::size_t index = 0; index < layouts.written_count(); ++index)
         if (!output_is_current(input, outputs[index], layouts.written(index))) return false;
@@ -365,14 +378,17 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             return failure(fs::is_directory(system_path(input.path)) ? "Can't read the directory: "
                                                                      : "Can't open the input file: ",
                            input.error);
-        if (request.check) return check_file(input.path, scratch, finding_limit, request.layouts.from);
+        const input_part part = part_of(input);
+        if (request.check) return check_file(input.path, scratch, finding_limit, request.layouts.from, part);
         if (request.bundle) {
-            const auto name = input.path.generic_u8string();
-            return bundle_file(input.path, scratch,
-                               std::string_view(reinterpret_cast<const char*>(name.data()), name.size()),
-                               request.layouts.from);
+            // A line of a bundle keeps the name it had, or gets the one it is listed by.
+            const auto path = (input.line != 0 ? input.relative : input.path).generic_u8string();
+            const std::string_view name =
+                !input.line_name.empty() ? std::string_view(input.line_name)
+                                         : std::string_view(reinterpret_cast<const char*>(path.data()), path.size());
+            return bundle_file(input.path, scratch, name, request.layouts.from, part);
         }
-        if (request.stats) return measure_file(input.path, scratch, request.layouts.from);
+        if (request.stats) return measure_file(input.path, scratch, request.layouts.from, part);
         const fs::path* outputs = plan.outputs_of(index);
         // Every output of one input is in the same directory.
         const auto directory_error = directory_errors.find(outputs[0].parent_path());
@@ -387,7 +403,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             result.skipped = true;
             return result;
         }
-        return convert_file(input.path, outputs, scratch, request.layouts);
+        return convert_file(input.path, outputs, scratch, request.layouts, part);
     };
     const auto work = [&] {
         instance scratch;
@@ -461,9 +477,9 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
                 is_unnamed_non_instance(inputs[index].path, result)) {
                 file_result hinted = result;
                 hinted.message.append(include_hint);
-                report(inputs[index].path, hinted, request.stats, counts);
+                report(shown_path(inputs[index]), hinted, request.stats, counts);
             } else {
-                report(inputs[index].path, result, request.stats, counts);
+                report(shown_path(inputs[index]), result, request.stats, counts);
             }
             if (request.bundle && !result.failed) bundle_written = bundle.append(result.bundle_line);
         }

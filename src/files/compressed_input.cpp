@@ -11,6 +11,8 @@
 #include <lzma.h>
 #endif
 
+#include "layouts/formats.h"
+
 namespace converter {
 namespace fs = std::filesystem;
 namespace {
@@ -20,25 +22,14 @@ namespace {
 constexpr std::uint64_t xz_memory_limit = 512u << 20;
 constexpr std::size_t compressed_chunk = 64 * 1024;
 
-bool is_extension(const fs::path::string_type& extension, const char* wanted) {
-    if (extension.size() != 3 || extension[0] != '.') return false;
-    for (std::size_t index = 1; index < 3; ++index) {
-        auto c = extension[index];
-        if (c >= 'A' && c <= 'Z') c = static_cast<decltype(c)>(c - 'A' + 'a');
-        if (c != static_cast<decltype(c)>(wanted[index])) return false;
-    }
-    return true;
-}
-
 } // namespace
 
 bool compression_of(const fs::path& name, compression& kind) {
-    const fs::path::string_type extension = name.extension().native();
-    if (is_extension(extension, ".gz")) {
+    if (has_extension(name, ".gz")) {
         kind = compression::gzip;
         return true;
     }
-    if (is_extension(extension, ".xz")) {
+    if (has_extension(name, ".xz")) {
         kind = compression::xz;
         return true;
     }

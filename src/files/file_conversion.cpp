@@ -175,6 +175,20 @@ struct counted_source {
     }
 };
 
+// What a source hands on of a part of a file: `remaining` bytes at most.
+struct bounded_source {
+    byte_source inner;
+    std::uint64_t remaining = 0;
+    static std::size_t read(void* context, char* buffer, std::size_t capacity, int& error) {
+        auto* self = static_cast<bounded_source*>(context);
+        if (self->remaining < capacity) capacity = static_cast<std::size_t>(self->remaining);
+        if (capacity == 0) return 0;
+        const std::size_t count = self->inner.read(self->inner.context, buffer, capacity, error);
+        self->remaining -= count;
+        return count;
+    }
+};
+
 // Reads an open input in the layout `from` or, without it, in the one its name's
 // extension or else its first bytes tell; fills `message` on failure. Adds the
 // bytes read to `bytes_read`. Without `trailing` (a conversion, a measure),
@@ -183,9 +197,16 @@ struct counted_source {
 // dropped unsaid; with it (a check) what follows is counted there.
 bool read_in_layout(int descriptor, const fs::path& name, const layout_format* from, instance& scratch,
                     message_text& message, trailing_tokens* trailing, std::uint64_t* bytes_read = nullptr,
-                    const layout_format** read_as = nullptr) {
+                    const layout_format** read_as = nullptr, const input_part* part = nullptr) {
     counted_source counted{descriptor_source(&descriptor)};
-    const byte_source file = bytes_read != nullptr ? byte_source{counted_source::read, &counted} : counted.inner;
+    bounded_source bounded{counted.inner, part != nullptr ? part->length : 0};
+    byte_source file = bytes_read != nullptr ? byte_source{counted_source::read, &counted} : counted.inner;
+    // A line of a set's JSON Lines file holds one instance in the JSON layout.
+    static const layout_format& json = *find_format("json");
+    if (part != nullptr) {
+        file = byte_source{bounded_source::read, &bounded};
+        from = &json;
+    }
     // A compressed file is read through its decompressor, and named by what
     // its compression suffix holds.
     compression kind{};
@@ -208,6 +229,15 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
     if (bytes_read != nullptr) *bytes_read += counted.bytes;
     if (failure) {
         if (decompressed && decompressed->failed(message)) return false;
+        if (part != nullptr && failure.has_offset()) {
+            // Placed in the whole file, not in the line.
+            read_failure placed = failure;
+            placed.line_ends_before += part->line - 1;
+            placed.offset += part->offset;
+            placed.line_start += part->offset;
+            message = describe(placed);
+            return false;
+        }
         message = describe(failure);
         // A file in another layout than its name (or --from) says: say so,
         // and how to read it. rcp, what content tells when nothing else
@@ -228,14 +258,15 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
     // A reader may stop before the data's end (a check counts what follows
     // only so far): what it left must still decompress.
     if (decompressed && decompressed->failed(message)) return false;
-    if (trailing == nullptr && tail.count != 0 && tail.another_instance) {
+    if (trailing == nullptr && part == nullptr && tail.count != 0 && tail.another_instance) {
         read_failure rest = tail.first;
         rest.expected = {{}, 0, 0, "the end of the file after the last activity"};
         rest.reason = "the start of another instance: one instance per file";
         message = describe(rest);
         return false;
     }
-    const auto stem = plain_name.stem().u8string();
+    // A line is named by what it holds, not by the file's stem.
+    const auto stem = (part != nullptr ? part->name : plain_name).stem().u8string();
     scratch.source_name.assign(stem.begin(), stem.end());
     return true;
 }
@@ -274,20 +305,38 @@ int standard_input_descriptor() {
 
 std::uint64_t standard_input_size() { return size_of(standard_input_descriptor()); }
 
-// Reads the input file into `scratch`; fills `result` on failure.
+bool seek_to(int descriptor, std::uint64_t offset) {
+#ifdef _WIN32
+    return _lseeki64(descriptor, static_cast<__int64>(offset), SEEK_SET) >= 0;
+#else
+    return lseek(descriptor, static_cast<off_t>(offset), SEEK_SET) >= 0;
+#endif
+}
+
+// Reads the input file (or the part of it `part` names) into `scratch`; fills
+// `result` on failure.
 bool read_file(const fs::path& input, instance& scratch, file_result& result, trailing_tokens* trailing,
-               const layout_format* from) {
+               const layout_format* from, const input_part& part) {
     compression kind;
-    const int descriptor = open_for_reading(input, compression_of(input, kind));
+    // A line of a JSON Lines file is read from its place, byte for byte.
+    const int descriptor = open_for_reading(input, compression_of(input, kind) || part.line != 0);
     if (descriptor < 0) {
         result.failed = true;
         result.message = errno == ENOMEM ? message_text("Not enough memory to open the input file.")
                                          : system_message("Can't open the input file: ", errno);
         return false;
     }
-    result.bytes_in = size_of(descriptor);
-    const bool read =
-        read_in_layout(descriptor, input, from, scratch, result.message, trailing, nullptr, &result.layout);
+    bool read = false;
+    if (part.line == 0) {
+        result.bytes_in = size_of(descriptor);
+        read = read_in_layout(descriptor, input, from, scratch, result.message, trailing, nullptr, &result.layout);
+    } else if (!seek_to(descriptor, part.offset)) {
+        result.message = system_message("Can't read the input file: ", errno);
+    } else {
+        result.bytes_in = part.length;
+        read =
+            read_in_layout(descriptor, input, from, scratch, result.message, trailing, nullptr, &result.layout, &part);
+    }
     close_descriptor(descriptor);
     result.failed = !read;
     return read;
@@ -353,10 +402,10 @@ bool write_temporary(const fs::path& output, const layout_format& layout, const 
 } // namespace
 
 file_result convert_file(const fs::path& input, const fs::path* outputs, instance& scratch,
-                         const layout_choice& layouts) {
+                         const layout_choice& layouts, const input_part& part) {
     file_result result;
     try {
-        if (!read_file(input, scratch, result, nullptr, layouts.from)) return result;
+        if (!read_file(input, scratch, result, nullptr, layouts.from, part)) return result;
         const std::size_t count = layouts.written_count();
         for (std::size_t index = 0; index < count; ++index)
             if (!holds(layouts.written(index), scratch, result.message)) {
@@ -401,10 +450,10 @@ file_result convert_file(const fs::path& input, const fs::path* outputs, instanc
 // (a path's system spelling allocates) is a failure like any other.
 template <typename step>
 file_result read_file_then(const fs::path& input, instance& scratch, trailing_tokens* trailing,
-                           const layout_format* from, step then) {
+                           const layout_format* from, const input_part& part, step then) {
     file_result result;
     try {
-        if (read_file(input, scratch, result, trailing, from)) then(result);
+        if (read_file(input, scratch, result, trailing, from, part)) then(result);
     } catch (const std::bad_alloc&) {
         result.failed = true;
         result.message = message_text(out_of_memory_message);
@@ -432,14 +481,16 @@ bool output_is_current(const fs::path& input, const fs::path& output, const layo
     }
 }
 
-file_result check_file(const fs::path& input, instance& scratch, std::size_t finding_limit, const layout_format* from) {
+file_result check_file(const fs::path& input, instance& scratch, std::size_t finding_limit, const layout_format* from,
+                       const input_part& part) {
     trailing_tokens trailing;
-    return read_file_then(input, scratch, &trailing, from,
+    return read_file_then(input, scratch, &trailing, from, part,
                           [&](file_result& result) { validate_into(scratch, finding_limit, trailing, result); });
 }
 
-file_result measure_file(const fs::path& input, instance& scratch, const layout_format* from) {
-    return read_file_then(input, scratch, nullptr, from, [&](file_result& result) { measure_into(scratch, result); });
+file_result measure_file(const fs::path& input, instance& scratch, const layout_format* from, const input_part& part) {
+    return read_file_then(input, scratch, nullptr, from, part,
+                          [&](file_result& result) { measure_into(scratch, result); });
 }
 
 // Standard input into `scratch`; its size, or what was read of a pipe, into
@@ -486,8 +537,9 @@ file_result check_standard_input(instance& scratch, std::size_t finding_limit, c
     return result;
 }
 
-file_result bundle_file(const fs::path& input, instance& scratch, std::string_view name, const layout_format* from) {
-    return read_file_then(input, scratch, nullptr, from, [&](file_result& result) {
+file_result bundle_file(const fs::path& input, instance& scratch, std::string_view name, const layout_format* from,
+                        const input_part& part) {
+    return read_file_then(input, scratch, nullptr, from, part, [&](file_result& result) {
         static const layout_format& json = *find_format("json");
         if (!holds(json, scratch, result.message)) {
             result.failed = true;

@@ -31,6 +31,16 @@ struct layout_choice {
     const layout_format& written(std::size_t index) const { return index == 0 ? *to : *also_to[index - 1]; }
 };
 
+// A part of a file read as a whole input: a line of a JSON Lines file (see
+// json_lines.h), read in the JSON layout whatever --from says, its bytes_in
+// the line's, a failure placed in the whole file.
+struct input_part {
+    std::uint64_t line = 0; // counted from 1; 0: the whole file
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    std::filesystem::path name; // the instance's own name, which the line gives
+};
+
 struct file_result {
     bool failed = false;
     bool skipped = false;        // not converted: its output is current (set by the caller)
@@ -67,7 +77,7 @@ struct file_result {
 // `scratch` holds the instance meanwhile, so that one worker reuses its
 // memory. Never throws.
 file_result convert_file(const std::filesystem::path& input, const std::filesystem::path* outputs, instance& scratch,
-                         const layout_choice& layouts);
+                         const layout_choice& layouts, const input_part& part = {});
 // The same for a single layout.
 inline file_result convert_file(const std::filesystem::path& input, const std::filesystem::path& output,
                                 instance& scratch, const layout_choice& layouts = {}) {
@@ -85,11 +95,12 @@ bool output_is_current(const std::filesystem::path& input, const std::filesystem
 // when it reads, validates it, keeping the first `finding_limit` findings.
 // Never throws.
 file_result check_file(const std::filesystem::path& input, instance& scratch, std::size_t finding_limit,
-                       const layout_format* from = nullptr);
+                       const layout_format* from = nullptr, const input_part& part = {});
 
 // Reads `input` with the same reader and, when it reads, computes its measures.
 // Never throws.
-file_result measure_file(const std::filesystem::path& input, instance& scratch, const layout_format* from = nullptr);
+file_result measure_file(const std::filesystem::path& input, instance& scratch, const layout_format* from = nullptr,
+                         const input_part& part = {});
 
 // The same for standard input (its layout told by its content unless `from`
 // names it), converting to standard output in `layouts.to` alone: nothing is written unless the
@@ -103,7 +114,7 @@ file_result measure_standard_input(instance& scratch, const layout_format* from 
 // can hold it, puts it in `bundle_line` as write_json_line writes it, named
 // `name`. Never throws.
 file_result bundle_file(const std::filesystem::path& input, instance& scratch, std::string_view name,
-                        const layout_format* from = nullptr);
+                        const layout_format* from = nullptr, const input_part& part = {});
 
 // The JSON Lines file of a whole run (--bundle), written as the lines come: into
 // a temporary file beside `path` that finish() renames over it, so that a failed

@@ -1,8 +1,10 @@
 // Turns the INPUT arguments of converter-batch into the list of files to convert.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -22,6 +24,12 @@ struct input_file {
     bool found_in_directory = false;
     // With `error`: a wildcard the program expanded itself (on Windows) matched nothing.
     bool unmatched_wildcard = false;
+    // Not 0: the entry is this line (counted from 1) of the JSON Lines file
+    // `path`, `line_length` bytes from byte `line_offset` (see json_lines.h).
+    std::uint64_t line = 0;
+    std::uint64_t line_offset = 0;
+    std::uint64_t line_length = 0;
+    std::string line_name = {}; // the "name" the line gives, decoded; empty when it gives none
 };
 
 struct listing_options {

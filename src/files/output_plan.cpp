@@ -44,15 +44,20 @@ fs::path::string_type comparable_name(const fs::path& name) {
 
 // The outputs of `input`, one per layout written, into `outputs`.
 void outputs_of(const input_file& input, const plan_options& options, fs::path* outputs) {
-    fs::path output = options.output_directory ? *options.output_directory / input.relative : input.path;
+    // A line of a JSON Lines file goes under the name it gives: beside the
+    // file, or under the output directory.
+    const fs::path beside = input.line != 0 ? input.path.parent_path() / input.relative : input.path;
+    fs::path output = options.output_directory ? *options.output_directory / input.relative : beside;
     output = without_compression(output);
     if (options.suffix) {
         for (std::size_t index = 0; index < options.more_suffixes.size(); ++index)
             outputs[index + 1] = fs::path(output).replace_extension(options.more_suffixes[index]);
         output.replace_extension(*options.suffix);
     } else if (options.written_extension) {
-        const layout_format* read_as =
-            options.read_as != nullptr ? options.read_as : format_of_extension(without_compression(input.path));
+        const layout_format* read_as = input.line != 0 ? find_format("json")
+                                       : options.read_as != nullptr
+                                           ? options.read_as
+                                           : format_of_extension(without_compression(input.path));
         if (read_as != nullptr && read_as != &rcp_format()) output.replace_extension(*options.written_extension);
     }
     outputs[0] = std::move(output);
