@@ -572,6 +572,15 @@ contains "$stderr" "converter-batch: --from needs a layout (rcp, sch, sm, dzn or
 run_batch 0 --help
 contains "$stdout" "sm    .sm   PSPLIB's single-mode layout"
 
+current="a reader of standard output that goes away"
+# More output than a pipe holds: the reader is gone before the last write.
+awk 'BEGIN { n = 20000; print n, 1; print 10; for (i = 1; i <= n; i++) print i % 7, i % 10, (i < n ? 1 : 0), (i < n ? i + 1 : "") }' > chain.txt
+checks=$((checks + 1))
+"${batch_command[@]}" -q --to json - < chain.txt 2> closed_pipe.err | head -c 10 > /dev/null
+status=${PIPESTATUS[0]}
+[ "$status" == 141 ] || fail "status $status for - into a closed pipe [$(cat closed_pipe.err)]"
+[ ! -s closed_pipe.err ] || fail "a closed pipe said [$(cat closed_pipe.err)]"
+
 current="standard output that can't be written"
 if [ "$windows" = 0 ]; then
     # The set has no findings: without the failed writes, both would end with 0.

@@ -49,9 +49,11 @@ BOOL WINAPI on_console_event(DWORD) {
 }
 void handle_interrupts() { SetConsoleCtrlHandler(on_console_event, TRUE); }
 
+// A reader of standard output or standard error that went away ends the run
+// with the status it has on Linux, where SIGPIPE ends it: 128 + 13.
 [[noreturn]] void on_closed_stream() {
     remove_temporary_files_for_exit();
-    std::_Exit(1);
+    std::_Exit(141);
 }
 #else
 bool pipe_signal_ignored = false;

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cerrno>
 
+#include "layouts/output_buffer.h"
+
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
@@ -16,7 +18,7 @@ void (*closed_stream_handler)() = nullptr;
 
 // After a failed stream call: errno tells why, unless the call set none.
 void check_stream(std::FILE* stream, bool failed, int error) {
-    if (failed) note_write_failure(stream, error != 0 ? error : EIO);
+    if (failed) note_write_failure(stream, error != 0 ? closed_pipe_as_epipe(error, descriptor_of(stream)) : EIO);
 }
 
 } // namespace

@@ -7,6 +7,10 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -52,7 +56,7 @@ bool write_file(void* context, const char* bytes, std::size_t count) {
     auto* sink = static_cast<file_sink*>(context);
     if (sink->text_mode) sink->line_ends += count_line_ends(bytes, count);
     if (std::fwrite(bytes, 1, count, sink->file) == count) return true;
-    sink->error = errno != 0 ? errno : EIO;
+    sink->error = errno != 0 ? closed_pipe_as_epipe(errno, descriptor_of(sink->file)) : EIO;
     return false;
 }
 
@@ -103,6 +107,18 @@ write_failure write_layout_to_descriptor(int output, layout_writer write, const 
     return write_failure{sink.error, false, buffer.written()};
 }
 
+int closed_pipe_as_epipe(int error, int descriptor) {
+#ifdef _WIN32
+    // The C runtime has no errno of its own for a pipe whose reader is gone: it
+    // says EINVAL, which a write of ours to a pipe has no other cause for.
+    if (error == EINVAL && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(descriptor))) == FILE_TYPE_PIPE)
+        return EPIPE;
+#else
+    (void)descriptor;
+#endif
+    return error;
+}
+
 int write_all(int descriptor, const char* bytes, std::size_t count) {
     while (count != 0) {
 #ifdef _WIN32
@@ -113,7 +129,7 @@ int write_all(int descriptor, const char* bytes, std::size_t count) {
 #endif
         if (written < 0) {
             if (errno == EINTR) continue;
-            return errno != 0 ? errno : EIO;
+            return errno != 0 ? closed_pipe_as_epipe(errno, descriptor) : EIO;
         }
         if (written == 0) return ENOSPC;
         bytes += written;

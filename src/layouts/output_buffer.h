@@ -206,6 +206,18 @@ write_failure write_layout(std::FILE* output, layout_writer write, const instanc
 // The same to an open file descriptor, whose writes go straight to the system
 // (on Windows, a descriptor of the C runtime; in text mode it stores CR LF).
 write_failure write_layout_to_descriptor(int output, layout_writer write, const instance& source);
+// `error`, the errno of a failed write to `descriptor`, as EPIPE when the
+// write met a pipe whose reader is gone (on Windows the C runtime says EINVAL
+// for that).
+int closed_pipe_as_epipe(int error, int descriptor);
+// The descriptor of a stream, for closed_pipe_as_epipe.
+inline int descriptor_of(std::FILE* stream) {
+#ifdef _WIN32
+    return _fileno(stream);
+#else
+    return fileno(stream);
+#endif
+}
 // Writes all of `bytes` to the descriptor, again after a short or interrupted
 // write; returns 0, or the errno of the write that failed (ENOSPC for a write
 // that took nothing).
