@@ -47,4 +47,16 @@ bool int_store::grow_for(std::size_t count) {
     return (doubled > needed && reserve(doubled)) || reserve(needed);
 }
 
+void drop_lags_equal_to_durations(instance& source) {
+    if (source.lags.empty()) return;
+    const std::int32_t* lag = source.lags.begin();
+    const auto activities = static_cast<std::size_t>(source.activity_count > 0 ? source.activity_count : 0);
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        const std::int32_t count = source.successor_counts[activity];
+        for (std::int32_t arc = 0; arc < count; ++arc)
+            if (*lag++ != source.durations[activity]) return;
+    }
+    source.lags.release();
+}
+
 } // namespace converter

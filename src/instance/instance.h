@@ -72,6 +72,12 @@ struct instance {
     int_store demands;
     int_store successor_counts;
     int_store successors;
+    // The time lag of each arc, parallel to `successors`: the start of the
+    // successor is at least the start of the activity plus the lag (a negative
+    // lag, on an arc back, is a maximal time lag). Empty when every arc's lag is
+    // its activity's duration, as every layout without lags has it; readers fill
+    // it only when some lag differs (see has_general_lags).
+    int_store lags;
     // The stem of the file the instance was read from ("J301_1"), in UTF-8,
     // for the layouts that name their source; empty when it came from
     // elsewhere. Not a value of the instance: readers leave it empty.
@@ -79,6 +85,24 @@ struct instance {
     // Whether the reader added the first and the last activity, dummies the
     // file does not hold (MiniZinc data hold only the tasks).
     bool dummies_added = false;
+    // How the sch file read ended: its capacities as the public RCPSP/max files
+    // write them ("c1<tab>...<tab>cR" and a line end) rather than as converter
+    // does (each capacity followed by a tab, no line end). A property of the
+    // file, not a value: the sch writer writes the form read.
+    bool capacities_line_ended = false;
 };
+
+// Empties `lags` when every arc's lag is its activity's duration, so that an
+// instance read from a layout with lags is held as one without them would be.
+// `lags` must hold one value per successor.
+void drop_lags_equal_to_durations(instance& source);
+
+// Whether some arc's time lag differs from its activity's duration.
+inline bool has_general_lags(const instance& source) { return !source.lags.empty(); }
+
+// The lag of the arc at `arc` (an index into `successors`) out of `activity`.
+inline std::int32_t lag_of(const instance& source, std::size_t arc, std::size_t activity) {
+    return source.lags.empty() ? source.durations[activity] : source.lags[arc];
+}
 
 } // namespace converter

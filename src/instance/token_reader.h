@@ -195,6 +195,15 @@ public:
     // way fills `failure` as next() would.
     void count_remaining(trailing_tokens& trailing, read_failure& failure);
 
+    // The byte that ended the token next() read last, when it was white space
+    // that next() took with it; -1 otherwise (the input ended right after it).
+    // Valid until the next read.
+    int byte_after_last_token() const {
+        return token_start_ != nullptr && next_ > token_start_ && detail::is_space(next_[-1])
+                   ? static_cast<unsigned char>(next_[-1])
+                   : -1;
+    }
+
     // Fills `failure` with the place and the text, as written, of the token that
     // next() read last, for a failure that judges its value rather than its form.
     void describe_last_token(read_failure& failure) const;

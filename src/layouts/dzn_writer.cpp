@@ -56,6 +56,26 @@ task_range tasks_of(const instance& source) {
     return {1, activities - 2, true};
 }
 
+// The demands, a row per resource: "[| 1, 2\n      | 3, 4 |]".
+void put_demands(output_buffer& buffer, const instance& source, const task_range& tasks) {
+    const auto resources = static_cast<std::size_t>(source.resource_count);
+    if (resources == 0 || tasks.count == 0) {
+        put_text(buffer, "array2d(1..");
+        put_number(buffer, source.resource_count);
+        put_text(buffer, ", 1..");
+        put_number(buffer, static_cast<std::int64_t>(tasks.count));
+        put_text(buffer, ", [])");
+        return;
+    }
+    for (std::size_t resource = 0; resource < resources; ++resource) {
+        put_text(buffer, resource == 0 ? "[| " : "\n      | ");
+        const std::int32_t* row = source.demands.begin() + tasks.first * resources + resource;
+        put_number(buffer, *row);
+        put_more(buffer, row, tasks.count - 1, resources);
+    }
+    put_text(buffer, " |]");
+}
+
 } // namespace
 
 bool dzn_can_hold(const instance& source, message_text& why) {
@@ -79,8 +99,9 @@ bool dzn_can_hold(const instance& source, message_text& why) {
                           .append(", which is not a task of the model");
                 return false;
             }
+            // Rows of dcons may repeat an arc; a set of successors can't.
             auto& last_lister = listed_by[static_cast<std::size_t>(target)];
-            if (last_lister == activity) {
+            if (last_lister == activity && !has_general_lags(source)) {
                 why = message_text("activity ")
                           .append_number(static_cast<std::int64_t>(activity + 1))
                           .append(" lists successor ")
@@ -94,8 +115,76 @@ bool dzn_can_hold(const instance& source, message_text& why) {
     return true;
 }
 
+namespace {
+
+// An arc between two tasks, numbered as the model numbers them.
+struct task_arc {
+    std::int32_t from, lag, to;
+};
+
+// Data for MiniZinc's rcpsp_max model, as its benchmarks write them: each arc
+// between two tasks one row "i, lag, j" of dcons, by i and then j (arcs with
+// the same ends in file order), the dummies' arcs left out with them.
+void write_dzn_max(output_buffer& buffer, const instance& source, const task_range& tasks) {
+    const auto resources = static_cast<std::size_t>(source.resource_count);
+    const std::size_t activities = static_cast<std::size_t>(source.activity_count);
+    std::vector<task_arc> arcs;
+    arcs.reserve(source.successors.size());
+    const auto first = static_cast<std::int64_t>(tasks.first);
+    const auto end = static_cast<std::int64_t>(tasks.first + tasks.count);
+    std::size_t arc = 0;
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        const std::int32_t count = source.successor_counts[activity];
+        for (std::int32_t index = 0; index < count; ++index, ++arc) {
+            const std::int64_t target = source.successors[arc];
+            const auto from = static_cast<std::int64_t>(activity);
+            if (from < first || from >= end || target < first || target >= end) continue;
+            arcs.push_back({static_cast<std::int32_t>(from - first + 1), lag_of(source, arc, activity),
+                            static_cast<std::int32_t>(target - first + 1)});
+        }
+    }
+    std::stable_sort(arcs.begin(), arcs.end(), [](const task_arc& left, const task_arc& right) {
+        return left.from != right.from ? left.from < right.from : left.to < right.to;
+    });
+    put_text(buffer, "n_res = ");
+    put_number(buffer, source.resource_count);
+    put_text(buffer, ";\nrcap = ");
+    put_list(buffer, source.capacities.begin(), resources);
+    put_text(buffer, ";\nn_tasks = ");
+    put_number(buffer, static_cast<std::int64_t>(tasks.count));
+    put_text(buffer, ";\ndur =  ");
+    put_list(buffer, source.durations.begin() + tasks.first, tasks.count);
+    put_text(buffer, ";\nrr = ");
+    put_demands(buffer, source, tasks);
+    put_text(buffer, ";\ndcons = ");
+    if (arcs.empty()) {
+        put_text(buffer, "array2d(1..0, 1..3, [])");
+    } else {
+        for (std::size_t row = 0; row < arcs.size(); ++row) {
+            char* out = buffer.room(3 * longest_int + 16);
+            std::memcpy(out, row == 0 ? "[| " : "\n         | ", row == 0 ? 3 : 12);
+            out += row == 0 ? 3 : 12;
+            out = put_int(out, arcs[row].from);
+            std::memcpy(out, ", ", 2);
+            out = put_int(out + 2, arcs[row].lag);
+            std::memcpy(out, ", ", 2);
+            buffer.commit(put_int(out + 2, arcs[row].to));
+        }
+        put_text(buffer, "\n         |]");
+    }
+    put_text(buffer, ";\nn_dc = ");
+    put_number(buffer, static_cast<std::int64_t>(arcs.size()));
+    put_text(buffer, ";\n");
+}
+
+} // namespace
+
 void write_dzn(output_buffer& buffer, const instance& source) {
     const task_range tasks = tasks_of(source);
+    if (has_general_lags(source)) {
+        write_dzn_max(buffer, source, tasks);
+        return;
+    }
     const auto resources = static_cast<std::size_t>(source.resource_count);
     const std::size_t activities = static_cast<std::size_t>(source.activity_count);
 
@@ -108,21 +197,7 @@ void write_dzn(output_buffer& buffer, const instance& source) {
     put_text(buffer, ";\nd = ");
     put_list(buffer, source.durations.begin() + tasks.first, tasks.count);
     put_text(buffer, ";\nrr = ");
-    if (resources == 0 || tasks.count == 0) {
-        put_text(buffer, "array2d(1..");
-        put_number(buffer, source.resource_count);
-        put_text(buffer, ", 1..");
-        put_number(buffer, static_cast<std::int64_t>(tasks.count));
-        put_text(buffer, ", [])");
-    } else {
-        for (std::size_t resource = 0; resource < resources; ++resource) {
-            put_text(buffer, resource == 0 ? "[| " : "\n      | ");
-            const std::int32_t* row = source.demands.begin() + tasks.first * resources + resource;
-            put_number(buffer, *row);
-            put_more(buffer, row, tasks.count - 1, resources);
-        }
-        put_text(buffer, " |]");
-    }
+    put_demands(buffer, source, tasks);
     put_text(buffer, ";\nsuc = ");
     if (tasks.count == 0) put_text(buffer, "[  ]");
     // Each set ascending, as a set is; the sink left out, numbered as tasks.

@@ -25,10 +25,7 @@ public:
             if (!expect_one(activity, "the mode count of activity {a}")) return failure_;
             if (!next(value, activity, 0, "the successor count of activity {a}")) return failure_;
             if (!result_.successor_counts.push_back(value)) return read_failure::out_of_memory_failure();
-            if (value <= 0) {
-                if (!lags_.push_back(0)) return read_failure::out_of_memory_failure();
-                continue;
-            }
+            if (value <= 0) continue;
             if (successor_total + value > successor_limit) {
                 failure_.what = read_failure::kind::too_many_successors;
                 tokens_.describe_last_token(failure_);
@@ -44,21 +41,15 @@ public:
             if (!expect_number(activity, "the number of activity {n} in the duration section")) return failure_;
             if (!expect_one(activity, "the mode of activity {a}")) return failure_;
             if (!next(value, activity, 0, "the duration of activity {a}")) return failure_;
-            const auto index = static_cast<std::size_t>(activity);
-            if (result_.successor_counts[index] > 0 && value != lags_[index]) {
-                failure_.what = read_failure::kind::unexpected;
-                tokens_.describe_last_token(failure_);
-                failure_.expected = {
-                    {}, activity, lags_[index], "the duration of activity {a}, {n} as its time lags say"};
-                failure_.reason = "which differs: general time lags belong to RCPSP/max, which the instance can't "
-                                  "hold";
-                return failure_;
-            }
             if (!result_.durations.push_back(value)) return read_failure::out_of_memory_failure();
             if (!read_run(result_.demands, resources, activity, "the demand of activity {a} for resource {n}"))
                 return failure_;
         }
         if (!read_run(result_.capacities, resources, 0, "the capacity of resource {n}")) return failure_;
+        const int after = tokens_.byte_after_last_token();
+        result_.capacities_line_ended = resources > 0 && (after == '\n' || after == '\r');
+        result_.lags = std::move(lags_);
+        drop_lags_equal_to_durations(result_);
         return read_failure{};
     }
 
@@ -116,7 +107,9 @@ private:
         std::int32_t value = 0;
         if (!next(value, activity, 0, phrase)) return false;
         return value == 1 ||
-               unexpected(activity, 0, phrase, "which is not 1: the instance holds one mode per activity");
+               unexpected(activity, 0, phrase,
+                          "which is not 1: multi-mode RCPSP/max, with a time lag for each pair of modes, is not "
+                          "held, only one mode per activity");
     }
 
     // Read 1-based (minus -1), so that a successor without a 1-based number in
@@ -144,16 +137,13 @@ private:
         return false;
     }
 
-    // "[d]" for each successor, all alike: the instance keeps one, checked
-    // against the duration later.
+    // "[d]" for each successor, each its own.
     bool read_lags(std::int64_t activity, std::int32_t count) {
-        std::int32_t first = 0;
+        std::int32_t* const stored = lags_.room(static_cast<std::size_t>(count));
+        if (stored == nullptr) return memory_failed();
         for (std::int32_t position = 1; position <= count; ++position) {
-            std::int32_t lag = 0;
-            if (tokens_.next_short_lag(lag)) {
-                if (position == 1) first = lag;
-                if (lag == first) continue;
-            }
+            std::int32_t& lag = stored[position - 1];
+            if (tokens_.next_short_lag(lag)) continue;
             std::string_view word;
             bool cut = false;
             if (!tokens_.next_word(word, cut, failure_)) {
@@ -171,14 +161,8 @@ private:
                 failure_.expected = {{}, activity, position, "time lag {n} of activity {a}"};
                 return false;
             }
-            if (position == 1)
-                first = lag;
-            else if (lag != first)
-                return unexpected(activity, position, "time lag {n} of activity {a} equal to its first",
-                                  "which differs: general time lags belong to RCPSP/max, which the instance can't "
-                                  "hold");
         }
-        if (!lags_.push_back(first)) return memory_failed();
+        lags_.added(static_cast<std::size_t>(count));
         return true;
     }
 
@@ -190,7 +174,7 @@ private:
     token_reader& tokens_;
     instance& result_;
     read_failure failure_;
-    int_store lags_; // each activity's time lag, when it has successors
+    int_store lags_; // every arc's time lag, in the successors' order
 };
 
 } // namespace

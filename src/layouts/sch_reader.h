@@ -6,9 +6,12 @@
 //   capacities:  R values
 // Fields are separated by any white space (tabs or blanks, CR LF or LF, blank
 // lines, a trailing tab, a final line end or none); line breaks carry no
-// meaning. The instance holds one duration per activity and no general time
-// lags, so every time lag of an activity must equal its duration; a third or
-// fourth header field other than 0 and a mode other than 1 are refused too.
+// meaning. Every arc keeps its own time lag, negative ones included (general
+// time lags, as RCPSP/max has them); when each equals its activity's duration
+// the instance holds none (see instance::lags). Whether the capacities end
+// with a line end, as the public sets write them, is kept in
+// capacities_line_ended. A third or fourth header field other than 0 and a
+// mode count other than 1 (multi-mode RCPSP/max) are refused.
 // Successors are taken as given (outside 0..N-1 too) as long as their 1-based
 // number fits in 32 bits, and at most N x N in all, as read_instance takes them.
 // Nothing after the capacities is read. Failures are worded in this layout's

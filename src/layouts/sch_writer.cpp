@@ -35,6 +35,7 @@ void write_sch(output_buffer& buffer, const instance& source) {
     buffer.commit(out + 5);
 
     const std::int32_t* successor = source.successors.begin();
+    const std::int32_t* lag = has_general_lags(source) ? source.lags.begin() : nullptr;
     for (std::size_t activity = 0; activity < activities; ++activity) {
         const std::int32_t successor_count = source.successor_counts[activity];
         put_line_start(buffer, activity, successor_count);
@@ -42,11 +43,20 @@ void write_sch(output_buffer& buffer, const instance& source) {
             const auto count = static_cast<std::size_t>(successor_count);
             put_values(buffer, successor, count);
             successor += count;
-            // Every lag of the line is the same text: format it once.
-            char lag[field_room] = {'\t', '['};
-            char* lag_end = put_int(lag + 2, source.durations[activity]);
-            *lag_end++ = ']';
-            put_copies(buffer, lag, static_cast<std::size_t>(lag_end - lag), count);
+            if (lag != nullptr) {
+                put_fields(buffer, count, [&lag](char* field) {
+                    std::memcpy(field, "\t[", 2);
+                    field = put_int(field + 2, *lag++);
+                    *field = ']';
+                    return field + 1;
+                });
+            } else {
+                // Every lag of the line is the same text: format it once.
+                char same_lag[field_room] = {'\t', '['};
+                char* lag_end = put_int(same_lag + 2, source.durations[activity]);
+                *lag_end++ = ']';
+                put_copies(buffer, same_lag, static_cast<std::size_t>(lag_end - same_lag), count);
+            }
         }
         put_line_end(buffer);
     }
@@ -59,6 +69,13 @@ void write_sch(output_buffer& buffer, const instance& source) {
         put_line_end(buffer);
     }
 
+    if (source.capacities_line_ended && resources != 0) {
+        // As the public RCPSP/max files end: tabs between, a line end after.
+        buffer.commit(put_int(buffer.room(field_room), source.capacities[0]));
+        put_values(buffer, source.capacities.begin() + 1, resources - 1);
+        put_line_end(buffer);
+        return;
+    }
     for (std::size_t resource = 0; resource < resources; ++resource) {
         out = put_int(buffer.room(field_room), source.capacities[resource]);
         *out = '\t';

@@ -5,9 +5,12 @@
 // R = resource_count, activities numbered from 0:
 //   header:      N - 2, R, 0, 0
 //   N lines:     i, 1, s, then if s > 0 the s successors (0-based) and s fields
-//                "[d]" where d is the activity's duration
+//                "[d]" where d is the arc's time lag (the activity's duration
+//                when the instance holds no lags)
 //   N lines:     i, 1, duration, then the R demands
-//   capacities:  if R > 0, each capacity followed by a tab, and no line end
+//   capacities:  if R > 0, each capacity followed by a tab, and no line end; or,
+//                when capacities_line_ended (as the public RCPSP/max files end),
+//                the capacities with tabs between and a line end
 // A count that is zero or negative writes nothing for its loop; the count itself
 // is still written. N - 2 is computed without overflow.
 #pragma once
