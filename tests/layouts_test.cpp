@@ -374,8 +374,8 @@ TEST(sch_reader, refuses_at_the_place_in_its_own_words) {
         {"a third header field", changed("1\t0\t0\t0", "1\t0\t5\t0"),
          "Invalid input at line 1, column 5: expected the third header field, 0, found \"5\", which is not 0."},
         {"a mode count of 2", changed("1\t1\t1\t2", "1\t2\t1\t2"),
-         "Invalid input at line 3, column 3: expected the mode count of activity 1, found \"2\", which is not 1: the "
-         "instance holds one mode per activity."},
+         "Invalid input at line 3, column 3: expected the mode count of activity 1, found \"2\", which is not 1: "
+         "multi-mode RCPSP/max, with a time lag for each pair of modes, is not held, only one mode per activity."},
         {"a lag without its bracket", changed("[4]", "[4"),
          "Invalid input at line 3, column 9: expected \"]\" after time lag 1 of activity 1, found \"[4\"."},
         {"a lag that is a number", changed("[4]", "4"),
@@ -383,9 +383,7 @@ TEST(sch_reader, refuses_at_the_place_in_its_own_words) {
         {"a lag that is not an integer", changed("[4]", "[4.5]"),
          "Invalid input at line 3, column 9: expected time lag 1 of activity 1, found \"[4.5]\", which is not an "
          "integer."},
-        {"a general time lag", changed("1\t1\t4\n", "1\t1\t3\n"),
-         "Invalid input at line 6, column 5: expected the duration of activity 1, 4 as its time lags say, found "
-         "\"3\", which differs: general time lags belong to RCPSP/max, which the instance can't hold."},
+        {"a general time lag, read", changed("1\t1\t4\n", "1\t1\t3\n"), ""},
         {"activities out of order", changed("1\t1\t1\t2", "2\t1\t1\t2"),
          "Invalid input at line 3, column 1: expected the number of activity 1 in the precedence section, found "
          "\"2\", which is not that number."},
@@ -399,10 +397,10 @@ TEST(sch_reader, refuses_at_the_place_in_its_own_words) {
         SCOPED_TRACE(expected.name);
         EXPECT_EQ(read_as("sch", expected.input, result), expected.message);
     }
-    // Differing lags within an activity, and the header's N - 2 for the smallest N.
-    EXPECT_EQ(read_as("sch", "2\t0\t0\t0\n0\t1\t2\t1\t2\t[0]\t[1]\n", result),
-              "Invalid input at line 2, column 15: expected time lag 2 of activity 0 equal to its first, found "
-              "\"[1]\", which differs: general time lags belong to RCPSP/max, which the instance can't hold.");
+    // Differing lags within an activity, each kept, and the header's N - 2 for the smallest N.
+    EXPECT_EQ(read_as("sch", "2\t0\t0\t0\n0\t1\t2\t1\t2\t[0]\t[-1]\n", result),
+              "Invalid input at line 3, column 1: expected the number of activity 1 in the precedence section, found "
+              "the end of the file.");
     ASSERT_EQ(read_as("sch", "-2147483650\t0\t0\t0\n", result), "");
     EXPECT_EQ(result.activity_count, -2147483647 - 1);
 }
@@ -571,14 +569,12 @@ TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
         // Data for MiniZinc's other scheduling models, named in the user's terms.
         {"rcpsp_max data",
          "n_res = 1;\nrcap = [ 4 ];\nn_tasks = 1;\ndur = [ 2 ];\nrr = [| 1 |];\ndcons = [| 1, 0, 1 |];\n",
-         "Invalid input at line 6, column 1: expected the assignment of rc, found \"dcons\", a name of MiniZinc's "
-         "rcpsp_max model (general time lags), which the instance can't hold."},
+         "Invalid input at line 7, column 1: expected the assignment of n_dc, found the end of the file."},
         {"mrcpsp data", "n_res = 1;\nrcap = [ 4 ];\nrtype = [ 1 ];\n",
-         "Invalid input at line 3, column 1: expected the assignment of rc, found \"rtype\", a name of MiniZinc's "
+         "Invalid input at line 3, column 1: expected the assignment of n_tasks, found \"rtype\", a name of MiniZinc's "
          "mrcpsp model (modes and resource kinds), which the instance can't hold."},
         {"a name both share", "n_res = 1;\nrcap = [ 4 ];\n",
-         "Invalid input at line 2, column 1: expected the assignment of rc, found \"rcap\", a name of MiniZinc's "
-         "rcpsp_max or mrcpsp model, which the instance can't hold."},
+         "Invalid input at line 3, column 1: expected the assignment of n_tasks, found the end of the file."},
         // Quoted as written, placed at what is refused.
         {"a successor with leading zeros", changed("{ 2 }", "{ 007 }"),
          "Invalid input at line 6, column 11: expected a successor of task 1 within 1..2, found \"007\", which is not "
@@ -913,6 +909,82 @@ TEST(formats, are_told_by_extension_and_by_content) {
         SCOPED_TRACE(expected.start);
         EXPECT_STREQ(format_of_content(expected.start).name, expected.format);
     }
+}
+
+} // namespace
+} // namespace converter
+
+namespace converter {
+namespace {
+
+// Four activities; arcs 0->1 [0], 0->2 [0], 1->3 [5], 2->1 [-2] (a maximal lag), 2->3 [1].
+const char* const lagged_sch = "2\t1\t0\t0\n"
+                               "0\t1\t2\t1\t2\t[0]\t[0]\n"
+                               "1\t1\t1\t3\t[5]\n"
+                               "2\t1\t2\t1\t3\t[-2]\t[1]\n"
+                               "3\t1\t0\n"
+                               "0\t1\t0\t0\n1\t1\t3\t2\n2\t1\t1\t1\n3\t1\t0\t0\n"
+                               "4\n";
+
+TEST(time_lags, go_through_every_layout_that_holds_them) {
+    instance source;
+    ASSERT_EQ(read_as("sch", lagged_sch, source), "");
+    EXPECT_EQ(values(source.lags), (std::vector<std::int32_t>{0, 0, 5, -2, 1}));
+    EXPECT_TRUE(source.capacities_line_ended);
+    EXPECT_EQ(written_as("sch", source), lagged_sch);
+    instance again;
+    ASSERT_EQ(read_as("json", written_as("json", source), again), "");
+    expect_same(again, source);
+    EXPECT_EQ(values(again.lags), values(source.lags));
+    // The rcpsp_max data hold no dummies: added again by their rule (the start
+    // before each task no arc of a lag of 0 or more leads to, the end after each
+    // that no such arc leads from, its lag the duration), they give the same
+    // data back.
+    const std::string data = written_as("dzn", source);
+    ASSERT_EQ(read_as("dzn", data, again), "");
+    EXPECT_EQ(values(again.successors), (std::vector<std::int32_t>{1, 2, 3, 1, 3}));
+    EXPECT_EQ(values(again.lags), (std::vector<std::int32_t>{0, 0, 3, -2, 1}));
+    EXPECT_EQ(written_as("dzn", again), data);
+    EXPECT_EQ(written_as("dzn", source), "n_res = 1;\nrcap = [ 4 ];\nn_tasks = 2;\ndur =  [ 3, 1 ];\nrr = [| 2, 1 |];\n"
+                                         "dcons = [| 2, -2, 1\n         |];\nn_dc = 1;\n");
+    // Lags that are the durations are no lags: the instance holds none.
+    instance plain;
+    ASSERT_EQ(read_as("json",
+                      "{\"capacities\": [], \"activities\": [{\"duration\": 2, \"demands\": [], \"successors\": [1], "
+                      "\"lags\": [2]}, {\"duration\": 0, \"demands\": [], \"successors\": []}]}",
+                      plain),
+              "");
+    EXPECT_TRUE(plain.lags.empty());
+}
+
+TEST(time_lags, are_refused_where_a_layout_holds_none) {
+    instance source;
+    ASSERT_EQ(read_as("sch", lagged_sch, source), "");
+    const struct {
+        const char* layout;
+        const char* why;
+    } cases[] = {
+        {"rcp", "activity 2 \xe2\x86\x92 4 has the time lag 5; the rcp layout holds only lags equal to the durations"},
+        {"sm", "activity 2 \xe2\x86\x92 4 has the time lag 5; the sm layout holds only lags equal to the durations"},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.layout);
+        message_text why;
+        EXPECT_FALSE(find_format(expected.layout)->can_hold(source, why));
+        EXPECT_EQ(why.view(), expected.why);
+    }
+    instance result;
+    EXPECT_EQ(read_as("json",
+                      "{\"capacities\": [], \"activities\": [{\"duration\": 0, \"demands\": [], \"successors\": [1], "
+                      "\"lags\": [1, 2]}, {\"duration\": 0, \"demands\": [], \"successors\": []}]}",
+                      result),
+              "Invalid input at line 1, column 93: expected the lags of activity 0, one for each of its 1 successors, "
+              "found \"[\", an array of another length.");
+    EXPECT_EQ(read_as("dzn", "n_res = 0;\nrcap = [];\nn_tasks = 1;\ndur = [ 1 ];\nrr = [];\ndcons = [| 1, 0, 2 |];\n"
+                             "n_dc = 1;\n",
+                      result),
+              "Invalid input at line 6, column 9: expected arcs between tasks 1..1 in dcons, found \"[\", an array "
+              "holding others.");
 }
 
 } // namespace

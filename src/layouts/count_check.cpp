@@ -23,4 +23,26 @@ bool has_no_negative_count(const instance& source, message_text& why) {
     return true;
 }
 
+bool has_no_general_lags(const instance& source, const char* layout_name, message_text& why) {
+    if (!has_general_lags(source)) return true;
+    std::size_t arc = 0;
+    for (std::size_t activity = 0; activity < static_cast<std::size_t>(source.activity_count); ++activity) {
+        const std::int32_t count = source.successor_counts[activity];
+        for (std::int32_t index = 0; index < count; ++index, ++arc) {
+            if (source.lags[arc] == source.durations[activity]) continue;
+            why = message_text("activity ")
+                      .append_number(static_cast<std::int64_t>(activity + 1))
+                      .append(" \xe2\x86\x92 ")
+                      .append_number(std::int64_t{source.successors[arc]} + 1)
+                      .append(" has the time lag ")
+                      .append_number(source.lags[arc])
+                      .append("; the ")
+                      .append(layout_name)
+                      .append(" layout holds only lags equal to the durations");
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace converter

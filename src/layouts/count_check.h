@@ -11,4 +11,10 @@ namespace converter {
 // (-2)", "the activity count is negative (-1)"), when a count is below 0.
 bool has_no_negative_count(const instance& source, message_text& why);
 
+// False, with the reason in `why`, when some arc's time lag differs from its
+// activity's duration (a layout of `layout_name` holds no other): "activity 3
+// → 7 has the time lag -5; the sm layout holds only lags equal to the
+// durations", activities numbered from 1.
+bool has_no_general_lags(const instance& source, const char* layout_name, message_text& why);
+
 } // namespace converter

@@ -173,8 +173,10 @@ private:
             if (size < sizeof text) text[size] = static_cast<char>(c);
         const bool followed = size < longest && (is_name_byte(c) || (c == '.' && in_.peek(size + 1) != '.'));
         kind verdict = kind::out_of_range;
-        if (followed) verdict = kind::not_an_integer;
-        else if (size <= sizeof text) verdict = parse_int32({text, size}, value);
+        if (followed)
+            verdict = kind::not_an_integer;
+        else if (size <= sizeof text)
+            verdict = parse_int32({text, size}, value);
         if (verdict == kind::none) {
             for (std::size_t index = 0; index < size; ++index) in_.advance();
             return true;
@@ -250,26 +252,35 @@ private:
         return read_bracketed(list.values, phrase);
     }
 
-    // rr: [| row | row |] (rows of equal length), [| |], [||], [], or
+    // The words a matrix's refusals name it by.
+    struct matrix_words {
+        const char* value;     // "demand {n} of the row of resource {a} in rr"
+        const char* separator; // "\",\" or \"|\" in rr"
+        const char* rows;      // "rr's rows, each as long as the first ({n} demands)"
+        const char* values;    // "a demand in rr"
+    };
+
+    // rr or dcons: [| row | row |] (rows of equal length), [| |], [||], [], or
     // array2d(1..R, 1..T, [ ... ]).
-    bool read_matrix() {
+    bool read_matrix(int_list& matrix, std::int64_t& matrix_rows, std::int64_t& matrix_columns,
+                     const matrix_words& words) {
         skip();
-        rr_.at = in_.here();
+        matrix.at = in_.here();
         if (accept_word("array2d")) {
             std::int32_t low = 0, high = 0;
             if (!expect('(', "\"(\" after array2d") || !read_int(low, "the resources' first index") ||
                 !read_range_end(high, "the resources' last index") || !expect(',', "\",\" after the index set"))
                 return false;
-            rr_rows_ = static_cast<std::int64_t>(high) - low + 1;
+            matrix_rows = static_cast<std::int64_t>(high) - low + 1;
             if (!read_int(low, "the tasks' first index") || !read_range_end(high, "the tasks' last index") ||
                 !expect(',', "\",\" after the index set"))
                 return false;
-            rr_columns_ = static_cast<std::int64_t>(high) - low + 1;
-            if (rr_rows_ < 0) rr_rows_ = 0;
-            if (rr_columns_ < 0) rr_columns_ = 0;
+            matrix_columns = static_cast<std::int64_t>(high) - low + 1;
+            if (matrix_rows < 0) matrix_rows = 0;
+            if (matrix_columns < 0) matrix_columns = 0;
             skip();
-            rr_.at = in_.here();
-            return read_bracketed(rr_.values, "a demand in rr") && expect(')', "\")\" after array2d's values");
+            matrix.at = in_.here();
+            return read_bracketed(matrix.values, words.values) && expect(')', "\")\" after array2d's values");
         }
         if (!expect('[', "\"[|\" or array2d")) return false;
         if (accept(']')) return true; // []
@@ -278,28 +289,27 @@ private:
         for (std::int64_t row = 1;; ++row) {
             std::int64_t columns = 0;
             for (;;) {
-                const std::size_t before = rr_.values.size();
-                const bool ended = fast_list(rr_.values, '|');
-                columns += static_cast<std::int64_t>(rr_.values.size() - before);
+                const std::size_t before = matrix.values.size();
+                const bool ended = fast_list(matrix.values, '|');
+                columns += static_cast<std::int64_t>(matrix.values.size() - before);
                 if (ended) break;
                 skip();
                 if (in_.peek() == '|') break;
                 std::int32_t value = 0;
-                if (!read_int(value, "demand {n} of the row of resource {a} in rr", row, columns + 1)) return false;
-                rr_.values.push_back(value);
+                if (!read_int(value, words.value, row, columns + 1)) return false;
+                matrix.values.push_back(value);
                 ++columns;
                 skip();
                 if (in_.peek() == '|') break;
-                if (!expect(',', "\",\" or \"|\" in rr")) return false;
+                if (!expect(',', words.separator)) return false;
             }
             const char_scanner::mark row_end = in_.here();
             in_.advance();
-            if (row == 1) rr_columns_ = columns;
+            if (row == 1) matrix_columns = columns;
             if (columns == 0 && row == 1 && accept(']')) return true; // [| |]
-            if (columns != rr_columns_)
-                return fail_at(row_end, "|", "rr's rows, each as long as the first ({n} demands)", rr_columns_,
-                               "after a row of another length");
-            rr_rows_ = row;
+            if (columns != matrix_columns)
+                return fail_at(row_end, "|", words.rows, matrix_columns, "after a row of another length");
+            matrix_rows = row;
             if (accept(']')) return true;
         }
     }
@@ -376,8 +386,7 @@ private:
             skip();
             index_at = in_.here();
             if (!read_int(index_low, "the index set's first number") ||
-                !read_range_end(index_high, "the index set's last number") ||
-                !expect(',', "\",\" after the index set"))
+                !read_range_end(index_high, "the index set's last number") || !expect(',', "\",\" after the index set"))
                 return false;
             skip();
             suc_.at = in_.here();
@@ -439,14 +448,21 @@ private:
             }
             const char_scanner::mark at = in_.here();
             if (!read_name(name)) return false;
-            const char* const ours[] = {"n_res", "rc", "n_tasks", "d", "rr", "suc"};
+            // The standard model's names, then the rcpsp_max model's: rcap and
+            // dur stand for rc and d, dcons and n_dc for suc.
+            const char* const ours[] = {"n_res", "rc", "n_tasks", "d", "rr", "suc", "rcap", "dur", "dcons", "n_dc"};
             int which = -1;
-            for (int index = 0; index < 6; ++index)
+            for (int index = 0; index < 10; ++index)
                 if (name == ours[index]) which = index;
-            if (which >= 0 && given_[which])
-                return fail_at(at, ours[which], "each name once", 0, "given a second time");
+            const int slot = which == 6 ? 1 : which == 7 ? 3 : which;
+            if (slot >= 0 && given_[slot]) return fail_at(at, ours[which], "each name once", 0, "given a second time");
             if (!expect('=', "\"=\" after the name")) return false;
-            if (which >= 0) given_[which] = true;
+            if (slot >= 0) given_[slot] = true;
+            if (which >= 8 && !max_model_) {
+                max_model_ = true;
+                max_model_at_ = at;
+                max_name_ = name;
+            }
             if (which < 0) note_other_model(name, at);
             bool read = true;
             std::int32_t value = 0;
@@ -456,22 +472,48 @@ private:
                 resources_ = value;
                 break;
             case 1: read = read_int_array(rc_, "capacity {n} in rc"); break;
+            case 6: read = read_int_array(rc_, "capacity {n} in rcap"); break;
+            case 7: read = read_int_array(d_, "duration {n} in dur"); break;
+            case 8:
+                read = read_matrix(dcons_, dcons_rows_, dcons_columns_,
+                                   {"value {n} of row {a} in dcons", "\",\" or \"|\" in dcons",
+                                    "dcons's rows, each of {n} values: i, lag, j", "a value in dcons"});
+                break;
+            case 9:
+                read = read_count(value, "the value of n_dc, a count of 0 or more");
+                arc_count_ = value;
+                break;
             case 2:
                 read = read_count(value, "the value of n_tasks, a count of 0 or more");
                 tasks_ = value;
                 tasks_known_ = true;
                 break;
             case 3: read = read_int_array(d_, "duration {n} in d"); break;
-            case 4: read = read_matrix(); break;
+            case 4:
+                read = read_matrix(rr_, rr_rows_, rr_columns_,
+                                   {"demand {n} of the row of resource {a} in rr", "\",\" or \"|\" in rr",
+                                    "rr's rows, each as long as the first ({n} demands)", "a demand in rr"});
+                break;
             case 5: read = read_sets(); break;
             default: read = skip_value(); break;
             }
             if (!read || !expect(';', "\";\" after the value")) return false;
         }
-        const char* const missing[] = {"the assignment of n_res", "the assignment of rc", "the assignment of n_tasks",
-                                       "the assignment of d",     "the assignment of rr", "the assignment of suc"};
-        for (int index = 0; index < 6; ++index) {
-            if (given_[index]) continue;
+        const char* const missing[] = {"the assignment of n_res", "the assignment of rc",  "the assignment of n_tasks",
+                                       "the assignment of d",     "the assignment of rr",  "the assignment of suc",
+                                       "the assignment of rcap",  "the assignment of dur", "the assignment of dcons",
+                                       "the assignment of n_dc"};
+        // rcpsp_max data hold dcons and n_dc where the standard model's hold suc.
+        if (max_model_ && given_[5])
+            return fail_at(max_model_at_, max_name_.c_str(), "suc or dcons, not both", 0,
+                           "a name of MiniZinc's rcpsp_max model beside suc, the standard model's");
+        const int needed_max[] = {0, 6, 2, 7, 4, 8, 9};
+        const int needed_standard[] = {0, 1, 2, 3, 4, 5};
+        const int* const needed = max_model_ ? needed_max : needed_standard;
+        for (int place = 0; place < (max_model_ ? 7 : 6); ++place) {
+            const int index = needed[place];
+            const int slot = index == 6 ? 1 : index == 7 ? 3 : index;
+            if (given_[slot]) continue;
             // Data for another of MiniZinc's scheduling models: say which.
             if (other_model_ != nullptr)
                 return fail_at(other_model_at_, other_name_.c_str(), missing[index], 0, other_model_);
@@ -485,15 +527,9 @@ private:
     // the first they share.
     void note_other_model(const std::string& name, const char_scanner::mark& at) {
         const char* model = nullptr;
-        bool telling = true;
-        if (name == "dcons" || name == "n_dc") {
-            model = "a name of MiniZinc's rcpsp_max model (general time lags), which the instance can't hold";
-        } else if (name == "rtype" || name == "modes" || name == "rreq" || name == "n_opt" || name == "mdur") {
+        const bool telling = true;
+        if (name == "rtype" || name == "modes" || name == "rreq" || name == "n_opt" || name == "mdur")
             model = "a name of MiniZinc's mrcpsp model (modes and resource kinds), which the instance can't hold";
-        } else if (name == "rcap" || name == "dur") {
-            model = "a name of MiniZinc's rcpsp_max or mrcpsp model, which the instance can't hold";
-            telling = false;
-        }
         if (model == nullptr || (other_model_ != nullptr && (other_model_telling_ || !telling))) return;
         other_model_telling_ = telling;
         other_model_ = model;
@@ -521,6 +557,10 @@ private:
                     "an array of another size");
             return;
         }
+        if (max_model_) {
+            build_max();
+            return;
+        }
         if (static_cast<std::int64_t>(suc_.start.size()) - 1 != tasks) {
             fail_at(suc_.at, "[", "suc with {n} sets, one per task", tasks, "an array of another size");
             return;
@@ -543,8 +583,10 @@ private:
                 const std::int32_t low = first[0], high = first[1];
                 const bool empty = low > high;
                 if (!empty && (low < 1 || high > tasks)) {
-                    if (next_range < suc_.range_at.size()) fail_range(suc_.range_at[next_range], low, high);
-                    else fail_at(suc_.at, "[", "successors within 1..{n}", tasks, "an array holding others");
+                    if (next_range < suc_.range_at.size())
+                        fail_range(suc_.range_at[next_range], low, high);
+                    else
+                        fail_at(suc_.at, "[", "successors within 1..{n}", tasks, "an array holding others");
                     return;
                 }
                 ++next_range;
@@ -651,6 +693,80 @@ private:
         if (!kept) add_dummy({});
     }
 
+    // rcpsp_max data: each row i, lag, j of dcons an arc of task i, in row
+    // order. The model holds no dummies: a dummy start is added with an arc of
+    // lag 0 to each task that no row of a lag of 0 or more leads to, and a dummy
+    // end with an arc from each task that no such row leads from, its lag the
+    // task's duration (rows of negative lags, maximal time lags, are arcs back).
+    void build_max() {
+        const auto count = static_cast<std::size_t>(tasks_ > 0 ? tasks_ : 0);
+        const auto columns = static_cast<std::size_t>(resources_ > 0 ? resources_ : 0);
+        if (!dcons_.values.empty() && dcons_columns_ != 3) {
+            fail_at(dcons_.at, "[", "dcons with rows of {n} values: i, lag, j", 3, "rows of another length");
+            return;
+        }
+        if (dcons_.values.size() != static_cast<std::size_t>(arc_count_) * 3) {
+            fail_at(dcons_.at, "[", "dcons with {n} rows, as n_dc says", arc_count_, "an array of another size");
+            return;
+        }
+        const std::size_t rows = dcons_.values.size() / 3;
+        std::vector<std::size_t> first_row(count + 2, 0); // task t's rows: first_row[t]..first_row[t + 1]
+        std::vector<char> has_predecessor(count, 0), has_successor(count, 0);
+        for (std::size_t row = 0; row < rows; ++row) {
+            const std::int32_t from = dcons_.values[row * 3], to = dcons_.values[row * 3 + 2];
+            if (from < 1 || from > tasks_ || to < 1 || to > tasks_) {
+                fail_at(dcons_.at, "[", "arcs between tasks 1..{n} in dcons", tasks_, "an array holding others");
+                return;
+            }
+            ++first_row[static_cast<std::size_t>(from) + 1];
+            if (dcons_.values[row * 3 + 1] < 0) continue;
+            has_predecessor[static_cast<std::size_t>(to - 1)] = 1;
+            has_successor[static_cast<std::size_t>(from - 1)] = 1;
+        }
+        for (std::size_t task = 1; task < first_row.size(); ++task) first_row[task] += first_row[task - 1];
+        // Rows grouped by task, each group in row order.
+        std::vector<std::size_t> by_task(rows);
+        std::vector<std::size_t> next(first_row);
+        for (std::size_t row = 0; row < rows; ++row)
+            by_task[next[static_cast<std::size_t>(dcons_.values[row * 3])]++] = row;
+        const std::size_t activities = count + 2;
+        result_.activity_count = static_cast<std::int32_t>(activities);
+        result_.resource_count = static_cast<std::int32_t>(columns);
+        result_.dummies_added = true;
+        for (const std::int32_t capacity : rc_.values) push(result_.capacities, capacity);
+        push(result_.durations, 0); // the dummy start
+        for (std::size_t resource = 0; resource < columns; ++resource) push(result_.demands, 0);
+        std::int32_t starts = 0;
+        for (std::size_t task = 0; task < count; ++task)
+            if (!has_predecessor[task]) {
+                push(result_.successors, static_cast<std::int32_t>(task + 1));
+                push(result_.lags, 0);
+                ++starts;
+            }
+        push(result_.successor_counts, starts);
+        for (std::size_t task = 0; task < count; ++task) {
+            const std::int32_t duration = d_.values[task];
+            push(result_.durations, duration);
+            for (std::size_t resource = 0; resource < columns; ++resource)
+                push(result_.demands, rr_.values[resource * count + task]);
+            const std::size_t arcs = first_row[task + 2] - first_row[task + 1];
+            for (std::size_t place = first_row[task + 1]; place < first_row[task + 2]; ++place) {
+                push(result_.successors, dcons_.values[by_task[place] * 3 + 2]);
+                push(result_.lags, dcons_.values[by_task[place] * 3 + 1]);
+            }
+            const bool to_end = !has_successor[task];
+            if (to_end) {
+                push(result_.successors, static_cast<std::int32_t>(activities - 1));
+                push(result_.lags, duration);
+            }
+            push(result_.successor_counts, static_cast<std::int32_t>(arcs + (to_end ? 1 : 0)));
+        }
+        push(result_.durations, 0); // the dummy end
+        for (std::size_t resource = 0; resource < columns; ++resource) push(result_.demands, 0);
+        push(result_.successor_counts, 0);
+        drop_lags_equal_to_durations(result_);
+    }
+
     void push(int_store& store, std::int32_t value) {
         if (!store.push_back(value)) throw std::bad_alloc();
     }
@@ -666,7 +782,13 @@ private:
     char_scanner& in_;
     instance& result_;
     read_failure failure_;
-    bool given_[6] = {};
+    bool given_[10] = {};    // by slot: rc and rcap share 1, d and dur 3
+    bool max_model_ = false; // dcons or n_dc given: data for the rcpsp_max model
+    char_scanner::mark max_model_at_{};
+    std::string max_name_;
+    int_list dcons_;
+    std::int64_t dcons_rows_ = 0, dcons_columns_ = 0;
+    std::int32_t arc_count_ = 0;
     std::int32_t resources_ = 0, tasks_ = 0;
     bool tasks_known_ = false;
     const char* other_model_ = nullptr; // why the first name of another model (other_name_) is refused

@@ -121,12 +121,18 @@ bool looks_like_dot(std::string_view start) {
     return start.substr(0, 7) == "digraph";
 }
 
+bool rcp_can_hold(const instance& source, message_text& why) { return has_no_general_lags(source, "rcp", why); }
+
+bool sm_can_hold(const instance& source, message_text& why) {
+    return has_no_negative_count(source, why) && has_no_general_lags(source, "sm", why);
+}
+
 const layout_format formats[] = {
-    {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, nullptr, write_rcp,
+    {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, rcp_can_hold, write_rcp,
      {"activity", "activities", 1}, true},
     {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, nullptr, write_sch,
      {"activity", "activities", 0}, true},
-    {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, has_no_negative_count, write_sm,
+    {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, sm_can_hold, write_sm,
      {"job", "jobs", 1}, true},
     {"dzn", ".dzn", "MiniZinc data for the standard RCPSP model", looks_like_dzn, read_dzn, dzn_can_hold, write_dzn,
      {"task", "tasks", 1}, false},

@@ -29,6 +29,7 @@ public:
             failure_.what = kind::read_error;
             failure_.system_error = in_.error();
         }
+        if (!failure_) keep_lags();
         return failure_;
     }
 
@@ -277,7 +278,7 @@ private:
 
     bool read_activity(std::int64_t activity, bool capacities_known, std::int64_t& successor_total) {
         if (!expect('{', "activity {a}, \"{\"", activity)) return false;
-        bool seen[4] = {};
+        bool seen[5] = {};
         const char* const phrase = "the key \"duration\", \"demands\" or \"successors\" of activity {a}";
         for (;;) {
             in_.skip_space();
@@ -287,24 +288,33 @@ private:
                       : in_.next_is("\"duration\"")   ? 1
                       : in_.next_is("\"demands\"")    ? 2
                       : in_.next_is("\"successors\"") ? 3
+                      : in_.next_is("\"lags\"")       ? 4
                                                       : 0;
             if (key == 0) {
                 read_failure key_place;
                 std::string text;
                 if (!read_string(text, key_place, phrase, activity)) return false;
-                key = text == "duration" ? 1 : text == "demands" ? 2 : text == "successors" ? 3 : 0;
+                key = text == "duration"     ? 1
+                      : text == "demands"    ? 2
+                      : text == "successors" ? 3
+                      : text == "lags"       ? 4
+                                             : 0;
                 if (key == 0) return fail_at(key_place, phrase, activity, "which this layout does not hold");
             }
             if (seen[key]) {
                 failure_.what = kind::unexpected;
                 char_scanner::place(failure_, key_mark);
-                const char* const name = key == 1 ? "\"duration\"" : key == 2 ? "\"demands\"" : "\"successors\"";
+                const char* const name = key == 1   ? "\"duration\""
+                                         : key == 2 ? "\"demands\""
+                                         : key == 3 ? "\"successors\""
+                                                    : "\"lags\"";
                 failure_.set_found(name, std::strlen(name), false);
                 return fail_at(failure_, "each key of activity {a} once", activity, "given twice");
             }
             seen[key] = true;
             if (!expect(':', "\":\" after the key")) return false;
             std::int64_t count = 0;
+            std::int64_t& lag_count = lag_count_;
             if (key == 1) {
                 std::int32_t value = 0;
                 if (!read_int(value, "the duration of activity {a}", activity)) return false;
@@ -331,6 +341,13 @@ private:
                     return false;
                 }
                 demand_count_ = count;
+            } else if (key == 4) {
+                if (!lags_started_ && !start_lags(activity)) return memory_failed();
+                in_.skip_space();
+                lags_mark_ = in_.here();
+                if (!read_array(lags_, 0, lag_count, "the lags' array of activity {a}, \"[\"",
+                                "lag {n} of activity {a}", activity))
+                    return false;
             } else {
                 if (!read_array(result_.successors, -1, count, "the successors' array of activity {a}, \"[\"",
                                 "successor {n} of activity {a}", activity))
@@ -348,10 +365,54 @@ private:
                              : !seen[2] ? "the key \"demands\" of activity {a}"
                                         : "the key \"successors\" of activity {a}",
                              activity);
+        if (!end_lags(activity, seen[4])) return false;
         in_.advance();
         return true;
     }
 
+    // Once an activity gives "lags", every earlier arc gets its activity's
+    // duration for a lag.
+    bool start_lags(std::int64_t activity) {
+        lags_started_ = true;
+        std::size_t arc = 0;
+        for (std::int64_t earlier = 0; earlier < activity; ++earlier) {
+            const auto index = static_cast<std::size_t>(earlier);
+            for (std::int32_t position = 0; position < result_.successor_counts[index]; ++position, ++arc)
+                if (!lags_.push_back(result_.durations[index])) return false;
+        }
+        return true;
+    }
+
+    // An activity's lags, one for each successor; without "lags" once other
+    // activities gave them, its duration for each.
+    bool end_lags(std::int64_t activity, bool given) {
+        if (!lags_started_) return true;
+        const std::int32_t successors = result_.successor_counts[result_.successor_counts.size() - 1];
+        if (given) {
+            if (lag_count_ == successors) return true;
+            failure_ = read_failure{};
+            char_scanner::place(failure_, lags_mark_);
+            failure_.what = kind::unexpected;
+            failure_.set_found("[", 1, false);
+            failure_.expected = {
+                {}, activity, successors, "the lags of activity {a}, one for each of its {n} successors"};
+            failure_.reason = "an array of another length";
+            return false;
+        }
+        for (std::int32_t position = 0; position < successors; ++position)
+            if (!lags_.push_back(result_.durations[result_.durations.size() - 1])) return memory_failed();
+        return true;
+    }
+
+public:
+    // Hands the lags read to the instance, none when each is its activity's duration.
+    void keep_lags() {
+        if (!lags_started_) return;
+        result_.lags = std::move(lags_);
+        drop_lags_equal_to_durations(result_);
+    }
+
+private:
     bool memory_failed() {
         failure_ = read_failure::out_of_memory_failure();
         return false;
@@ -362,6 +423,10 @@ private:
     read_failure failure_;
     read_failure place_of_capacities_;
     std::int64_t demand_count_ = -1; // the demands' length, once an activity gave it
+    int_store lags_;                 // every arc's lag, once an activity gave "lags"
+    bool lags_started_ = false;
+    std::int64_t lag_count_ = 0;
+    char_scanner::mark lags_mark_{};
 };
 
 } // namespace

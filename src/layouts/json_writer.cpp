@@ -27,6 +27,7 @@ void put_instance(output_buffer& buffer, const instance& source, bool one_line) 
     put_text(buffer, one_line ? ", \"activities\": [" : ", \"activities\": [\n");
     const std::int32_t* demand = source.demands.begin();
     const std::int32_t* successor = source.successors.begin();
+    const std::int32_t* lag = has_general_lags(source) ? source.lags.begin() : nullptr;
     const std::string_view before = one_line ? "{\"duration\": " : "  {\"duration\": ", after = ", \"demands\": ";
     for (std::size_t activity = 0; activity < activities; ++activity) {
         char* out = buffer.room(before.size() + longest_int + after.size());
@@ -40,6 +41,11 @@ void put_instance(output_buffer& buffer, const instance& source, bool one_line) 
         const auto count = static_cast<std::size_t>(source.successor_counts[activity]);
         put_array(buffer, successor, count);
         successor += count;
+        if (lag != nullptr) {
+            put_text(buffer, ", \"lags\": ");
+            put_array(buffer, lag, count);
+            lag += count;
+        }
         const bool last = activity + 1 == activities;
         put_text(buffer, one_line ? (last ? "}" : "}, ") : (last ? "}\n" : "},\n"));
     }

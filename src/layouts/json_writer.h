@@ -6,6 +6,8 @@
 //     {"duration": 0, "demands": [0, 0], "successors": []}
 //   ]}
 //
+// With general time lags (see has_general_lags), each activity also has
+// "lags" after "successors": one per successor, in the same order.
 // Every activity, the dummies included, one per line in the instance's order;
 // successors as 0-based indices into "activities", in the instance's order,
 // whatever their value (repeated, outside the array, negative); keys in this
