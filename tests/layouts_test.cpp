@@ -980,8 +980,9 @@ TEST(time_lags, are_refused_where_a_layout_holds_none) {
                       result),
               "Invalid input at line 1, column 93: expected the lags of activity 0, one for each of its 1 successors, "
               "found \"[\", an array of another length.");
-    EXPECT_EQ(read_as("dzn", "n_res = 0;\nrcap = [];\nn_tasks = 1;\ndur = [ 1 ];\nrr = [];\ndcons = [| 1, 0, 2 |];\n"
-                             "n_dc = 1;\n",
+    EXPECT_EQ(read_as("dzn",
+                      "n_res = 0;\nrcap = [];\nn_tasks = 1;\ndur = [ 1 ];\nrr = [];\ndcons = [| 1, 0, 2 |];\n"
+                      "n_dc = 1;\n",
                       result),
               "Invalid input at line 6, column 9: expected arcs between tasks 1..1 in dcons, found \"[\", an array "
               "holding others.");

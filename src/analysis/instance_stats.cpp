@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/precedence_graph.h"
+#include "analysis/time_lags.h"
 
 namespace converter {
 namespace {
@@ -128,7 +129,9 @@ instance_stats compute_stats(const instance& source) {
         stats.resource_factor = static_cast<double>(used) / static_cast<double>(pairs);
     }
 
-    const std::vector<std::int64_t> start = earliest_starts(source);
+    // With general time lags, the starts are the longest paths from time 0.
+    const std::vector<std::int64_t> start =
+        has_general_lags(source) ? earliest_starts_with_lags(source).earliest : earliest_starts(source);
     if (activities > 0 && !start.empty()) {
         stats.critical_path = start[activities - 1] + source.durations[activities - 1];
         if (resources > 0) stats.resource_strength = resource_strength(source, start, resources);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/precedence_graph.h"
+#include "analysis/time_lags.h"
 
 namespace converter {
 namespace {
@@ -233,15 +234,30 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
             text->append("not a dummy end (duration 0, no demands, no successors)");
 
     const precedence_graph graph = build_precedence_graph(source, true);
-    const std::vector<node> cycle = find_cycle(graph, activities);
+    // With general time lags cycles belong to the network (a maximal lag is an
+    // arc back): only one whose lags add up to more than 0 forbids a schedule.
+    std::vector<node> cycle;
+    std::int64_t cycle_lag = 0;
+    if (has_general_lags(source)) {
+        lag_schedule schedule = earliest_starts_with_lags(source);
+        cycle.assign(schedule.positive_cycle.begin(), schedule.positive_cycle.end());
+        cycle_lag = schedule.cycle_lag;
+        if (cycle.size() == 1) cycle.clear(); // an activity its own successor: found above
+    } else {
+        cycle = find_cycle(graph, activities);
+    }
     if (!cycle.empty())
         if (message_text* text = findings.add(cycle.front())) {
             constexpr std::size_t named = 12;
-            text->append("on a precedence cycle of ")
+            text->append(has_general_lags(source) ? "on a cycle of " : "on a precedence cycle of ")
                 .append_number(static_cast<std::int64_t>(cycle.size()))
                 .append(" ")
-                .append(names.plural())
-                .append(": ");
+                .append(names.plural());
+            if (has_general_lags(source))
+                text->append(" whose time lags add up to ")
+                    .append_number(cycle_lag)
+                    .append(", more than 0, so that no schedule exists");
+            text->append(": ");
             for (std::size_t index = 0; index < cycle.size() && index < named; ++index)
                 text->append_number(names.number(cycle[index])).append(" -> ");
             if (cycle.size() > named) text->append("... -> ");
