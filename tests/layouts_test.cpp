@@ -947,6 +947,10 @@ TEST(time_lags, go_through_every_layout_that_holds_them) {
     EXPECT_EQ(written_as("dzn", again), data);
     EXPECT_EQ(written_as("dzn", source), "n_res = 1;\nrcap = [ 4 ];\nn_tasks = 2;\ndur =  [ 3, 1 ];\nrr = [| 2, 1 |];\n"
                                          "dcons = [| 2, -2, 1\n         |];\nn_dc = 1;\n");
+    // The drawing labels each lag other than the duration, a maximal one dashed.
+    const std::string drawing = written_as("dot", source);
+    EXPECT_NE(drawing.find("  2 -> 4 [label=\"5\"];\n"), std::string::npos) << drawing;
+    EXPECT_NE(drawing.find("  3 -> 2 [label=\"-2\", style=dashed];\n  3 -> 4;\n"), std::string::npos) << drawing;
     // Lags that are the durations are no lags: the instance holds none.
     instance plain;
     ASSERT_EQ(read_as("json",

@@ -90,14 +90,26 @@ void write_dot(output_buffer& buffer, const instance& source) {
         put_text(buffer, "\"];\n");
     }
     const std::int32_t* successor = source.successors.begin();
+    std::size_t arc = 0;
     for (std::size_t activity = 0; activity < activities; ++activity) {
         const std::int32_t count = source.successor_counts[activity];
-        for (std::int32_t index = 0; index < count; ++index) {
-            char* out = buffer.room(48);
+        for (std::int32_t index = 0; index < count; ++index, ++arc) {
+            char* out = buffer.room(96);
             std::memcpy(out, "  ", 2);
             out = put_wide(out + 2, static_cast<std::int64_t>(activity + 1));
             std::memcpy(out, " -> ", 4);
             out = put_wide(out + 4, std::int64_t{*successor++} + 1);
+            // A lag other than the duration is labelled; a maximal lag (an
+            // arc back, of a negative lag) is drawn dashed.
+            const std::int32_t lag = lag_of(source, arc, activity);
+            if (lag != source.durations[activity]) {
+                std::memcpy(out, " [label=\"", 9);
+                out = put_int(out + 9, lag);
+                constexpr std::string_view dashed = "\", style=dashed]", plain = "\"]";
+                const std::string_view end = lag < 0 ? dashed : plain;
+                std::memcpy(out, end.data(), end.size());
+                out += end.size();
+            }
             std::memcpy(out, ";\n", 2);
             buffer.commit(out + 2);
         }
