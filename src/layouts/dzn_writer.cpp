@@ -56,6 +56,23 @@ task_range tasks_of(const instance& source) {
     return {1, activities - 2, true};
 }
 
+// Whether an arc between two tasks has a lag other than its duration: the
+// dummies' arcs, which the data leave out, don't count.
+bool tasks_have_general_lags(const instance& source, const task_range& tasks) {
+    if (!has_general_lags(source)) return false;
+    const auto first = static_cast<std::int64_t>(tasks.first),
+               end = static_cast<std::int64_t>(tasks.first + tasks.count);
+    std::size_t arc = 0;
+    for (std::size_t activity = 0; activity < static_cast<std::size_t>(source.activity_count); ++activity)
+        for (std::int32_t index = 0; index < source.successor_counts[activity]; ++index, ++arc) {
+            const std::int64_t from = static_cast<std::int64_t>(activity), to = source.successors[arc];
+            if (from >= first && from < end && to >= first && to < end &&
+                source.lags[arc] != source.durations[activity])
+                return true;
+        }
+    return false;
+}
+
 // The demands, a row per resource: "[| 1, 2\n      | 3, 4 |]".
 void put_demands(output_buffer& buffer, const instance& source, const task_range& tasks) {
     const auto resources = static_cast<std::size_t>(source.resource_count);
@@ -81,6 +98,7 @@ void put_demands(output_buffer& buffer, const instance& source, const task_range
 bool dzn_can_hold(const instance& source, message_text& why) {
     if (!has_no_negative_count(source, why)) return false;
     const task_range tasks = tasks_of(source);
+    const bool max_model = tasks_have_general_lags(source, tasks);
     const std::size_t activities = static_cast<std::size_t>(source.activity_count);
     std::vector<std::size_t> listed_by(activities, activities);
     const std::int32_t* successor = source.successors.begin();
@@ -101,7 +119,7 @@ bool dzn_can_hold(const instance& source, message_text& why) {
             }
             // Rows of dcons may repeat an arc; a set of successors can't.
             auto& last_lister = listed_by[static_cast<std::size_t>(target)];
-            if (last_lister == activity && !has_general_lags(source)) {
+            if (last_lister == activity && !max_model) {
                 why = message_text("activity ")
                           .append_number(static_cast<std::int64_t>(activity + 1))
                           .append(" lists successor ")
@@ -181,7 +199,7 @@ void write_dzn_max(output_buffer& buffer, const instance& source, const task_ran
 
 void write_dzn(output_buffer& buffer, const instance& source) {
     const task_range tasks = tasks_of(source);
-    if (has_general_lags(source)) {
+    if (tasks_have_general_lags(source, tasks)) {
         write_dzn_max(buffer, source, tasks);
         return;
     }

@@ -22,6 +22,14 @@
 // no successors, both are left out (activity k is task k - 1, the sink leaves
 // every set, the source's own list is dropped: the model implies its arcs);
 // otherwise every activity is a task, numbered as it is.
+//
+// When an arc between two tasks has a time lag other than its activity's
+// duration (general time lags), the data are for MiniZinc's rcpsp_max model
+// instead, as its benchmarks ship RCPSP/max's sets: rcap for rc, "dur =  ["
+// (two blanks) for d, the same rr, then "dcons = [| i, lag, j" with one row
+// per arc between tasks, by i and then j, rows after the first on lines of
+// their own starting "         | ", closed by a line "         |]", and
+// "n_dc = K;". The dummies' arcs are left out with them.
 #pragma once
 
 #include "instance/instance.h"
@@ -32,7 +40,7 @@ namespace converter {
 
 // False, with the reason in `why` naming the activity, when the model's data
 // can't hold `source`: a negative count, a successor listed twice (a set holds
-// it once), a successor outside the tasks (it would index outside the model's
+// it once; rcpsp_max's rows may repeat an arc), a successor outside the tasks (it would index outside the model's
 // arrays).
 bool dzn_can_hold(const instance& source, message_text& why);
 
