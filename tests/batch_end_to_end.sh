@@ -559,6 +559,29 @@ run_batch 0 -q --bundle - layouts/psplib/J301_1.rcp
 contains "$stdout" "{\"name\": \"layouts/psplib/J301_1.rcp\""
 run_batch 1 --bundle layouts/no/such/dir.jsonl layouts/psplib/J301_1.rcp
 contains "$stderr" "layouts/no/such/dir.jsonl: Can't create the output file:"
+# RCPSP/max: general time lags carried through sch, dzn (MiniZinc's rcpsp_max
+# data, as the benchmarks write them) and json; refused where a layout holds none.
+mkdir -p layouts/max
+cp "$data/j10_PSP33.SCH" "$data/ubo10_psp5.sch" layouts/max/
+run_batch 0 -q --from sch --to sch,dzn,json -o layouts/max_out layouts/max
+same_bytes layouts/max_out/j10_PSP33.sch "$data/j10_PSP33.SCH"
+same_bytes layouts/max_out/ubo10_psp5.sch "$data/ubo10_psp5.sch"
+diff <(tr -d '\r' < layouts/max_out/j10_PSP33.dzn) "$data/psp_j10_33.dzn" > /dev/null ||
+    fail "--to dzn of an RCPSP/max file differs from the benchmarks' file"
+run_batch 0 --check layouts/max layouts/max_out/j10_PSP33.json "$data/psp_j10_33.dzn"
+contains "$stderr" "4 checked, 0 with findings"
+run_batch 0 --stats --from sch layouts/max/j10_PSP33.SCH
+contains "$stdout" "layouts/max/j10_PSP33.SCH,12,5,23,1.9167,0.7600,0.1667,24,55"
+run_batch 1 --to sm -o layouts/max_sm layouts/max/j10_PSP33.SCH
+contains "$stderr" "Can't write the sm layout: activity 2 → 8 has the time lag 6; the sm layout holds only lags equal to the durations."
+[ ! -e layouts/max_sm/j10_PSP33.sm ] || fail "a refused sm was written"
+# A cycle whose lags add up to more than 0 is the one finding.
+sed 's/\[-9\]/[-8]/' layouts/max/j10_PSP33.SCH > layouts/tight.sch
+run_batch 1 --check layouts/tight.sch
+[ "$stdout" == "layouts/tight.sch: activity 4: on a cycle of 2 activities whose time lags add up to 1, more than 0, so that no schedule exists: 4 -> 10 -> 4" ] ||
+    fail "the tight cycle gave [$stdout]"
+run_batch 0 --stats layouts/tight.sch
+contains "$stdout" "layouts/tight.sch,12,5,23,1.9167,0.7600,,,55"
 # A note beside the instances says how to leave it out.
 mkdir -p layouts/with_note
 cp "$data/j301_2.sm" layouts/with_note/
