@@ -167,11 +167,11 @@ while read -r file layout bytes read_rate write_rate; do
     [ "$file" == "$work/large.txt" ] || continue
     read -r _ _ _ quarter_read quarter_write < <(awk -v f="$work/quarter.txt" -v l="$layout" '$1 == f && $2 == l' "$work/layouts.txt")
     if [ "$read_rate" == 0 ]; then # a layout that is only written
-        printf 'layouts: %-4s %4d MB: written only, write %4d MB/s (%.2f of the sch writer); a quarter of it: write %d MB/s\n' \
+        printf 'layouts: %-8s %4d MB: written only, write %4d MB/s (%.2f of the sch writer); a quarter of it: write %d MB/s\n' \
             "$layout" "$((bytes / 1000000))" "$write_rate" "$(echo "$write_rate / $sch_write" | bc -l)" "$quarter_write"
         continue
     fi
-    printf 'layouts: %-4s %4d MB: read %4d MB/s (%.2f of the rcp reader), write %4d MB/s (%.2f of the sch writer); a quarter of it: read %d, write %d MB/s\n' \
+    printf 'layouts: %-8s %4d MB: read %4d MB/s (%.2f of the rcp reader), write %4d MB/s (%.2f of the sch writer); a quarter of it: read %d, write %d MB/s\n' \
         "$layout" "$((bytes / 1000000))" "$read_rate" "$(echo "$read_rate / $rcp_read" | bc -l)" \
         "$write_rate" "$(echo "$write_rate / $sch_write" | bc -l)" "$quarter_read" "$quarter_write"
 done < "$work/layouts.txt"
