@@ -521,7 +521,7 @@ line_number=0
 for input in layouts/psplib/J301_1.rcp "$data/J30_1_1.dzn" "$data/j301_2.sm"; do
     line_number=$((line_number + 1))
     sed -n "${line_number}p" layouts/set.jsonl | tr -d '\r' > layouts/line.json
-    contains "$(cut -c1-200 layouts/line.json)" "{\"name\": \"$input\", \"capacities\": ["
+    contains "$(cut -c1-200 layouts/line.json)" "{\"name\": \"$input\", "
     "${batch_command[@]}" -q --to json - < layouts/line.json > layouts/line_again.json
     "${batch_command[@]}" -q --to json - < "$input" > layouts/input_as.json
     same_bytes layouts/line_again.json layouts/input_as.json
@@ -582,6 +582,15 @@ run_batch 1 --check layouts/tight.sch
     fail "the tight cycle gave [$stdout]"
 run_batch 0 --stats layouts/tight.sch
 contains "$stdout" "layouts/tight.sch,12,5,23,1.9167,0.7600,,,55"
+# PSPLIB's header (basedata name, seed, horizon, project information) is
+# carried: sm -> sm and sm -> json -> sm give the file back byte for byte.
+for name in j301_1 j301_2; do
+    "${batch_command[@]}" -q --to sm - < "$data/$name.sm" | tr -d '\r' > layouts/again.sm
+    same_bytes layouts/again.sm "$data/$name.sm"
+    "${batch_command[@]}" -q --to json - < "$data/$name.sm" | "${batch_command[@]}" -q --from json --to sm - |
+        tr -d '\r' > layouts/via_json.sm
+    same_bytes layouts/via_json.sm "$data/$name.sm"
+done
 # A note beside the instances says how to leave it out.
 mkdir -p layouts/with_note
 cp "$data/j301_2.sm" layouts/with_note/

@@ -994,3 +994,34 @@ TEST(time_lags, are_refused_where_a_layout_holds_none) {
 
 } // namespace
 } // namespace converter
+
+namespace converter {
+namespace {
+
+TEST(sm_reader, keeps_psplib_header_values_for_the_writer) {
+    const std::string file = data_file("j301_1.sm");
+    instance source;
+    ASSERT_EQ(read_as("sm", file, source), "");
+    EXPECT_EQ(source.header.basedata, std::optional<std::string>("j30_17.bas"));
+    EXPECT_EQ(source.header.seed, std::optional<std::int64_t>(28123));
+    EXPECT_EQ(source.header.horizon, std::optional<std::int64_t>(158));
+    EXPECT_EQ(source.header.tardiness_cost, std::optional<std::int64_t>(26));
+    EXPECT_EQ(written_as("sm", source), file);
+    // A header value that is no number within 32 bits is left to the writer, as before.
+    std::string odd = file;
+    odd.replace(odd.find(":  158"), 6, ": x158");
+    ASSERT_EQ(read_as("sm", odd, source), "");
+    EXPECT_FALSE(source.header.horizon);
+    // PSPLIB's horizon is the sum of the durations, which the writer computes.
+    EXPECT_EQ(written_as("sm", source), file);
+    // A JSON text written from it carries them back.
+    instance again;
+    ASSERT_EQ(read_as("sm", file, source), "");
+    ASSERT_EQ(read_as("json", written_as("json", source), again), "");
+    EXPECT_EQ(written_as("sm", again), file);
+    EXPECT_NE(
+        read_as("json", "{\"psplib\": {\"seed\": 1, \"seed\": 2}, \"capacities\": [], \"activities\": []}", again), "");
+}
+
+} // namespace
+} // namespace converter

@@ -117,7 +117,9 @@ TEST(validate, finds_a_cycle_only_when_its_time_lags_add_up_to_more_than_zero) {
         source.durations.data()[3] = 0;
         const validation_report report = validate(source, 20);
         ASSERT_EQ(report.findings.size(), expected.findings);
-        if (expected.findings != 0) EXPECT_EQ(report.findings[0].text.view(), expected.first);
+        if (expected.findings != 0) {
+            EXPECT_EQ(report.findings[0].text.view(), expected.first);
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace converter {
@@ -56,6 +57,19 @@ private:
     std::size_t capacity_ = 0;
 };
 
+// What a PSPLIB file says of its project beyond the instance's values, kept
+// when an sm file is read so that the sm writer gives the file back; each
+// value only when the file held it, a number only within 32 bits (the writer
+// computes or defaults the rest). Not values of the instance: no check or
+// measure reads them.
+struct project_header {
+    std::optional<std::string> basedata; // "j30_17.bas"
+    std::optional<std::int64_t> seed, horizon, release_date, due_date, tardiness_cost, mpm_time;
+    bool empty() const {
+        return !basedata && !seed && !horizon && !release_date && !due_date && !tardiness_cost && !mpm_time;
+    }
+};
+
 // One instance. Stores hold exactly the values read, in file order:
 //   durations, successor_counts: one per activity (N when the input is valid);
 //   capacities: R values; demands: R per activity, packed activity by activity;
@@ -90,6 +104,8 @@ struct instance {
     // does (each capacity followed by a tab, no line end). A property of the
     // file, not a value: the sch writer writes the form read.
     bool capacities_line_ended = false;
+    // PSPLIB's header values, as an sm file (or JSON written from one) held them.
+    project_header header;
 };
 
 // Empties `lags` when every arc's lag is its activity's duration, so that an

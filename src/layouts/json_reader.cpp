@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "instance/char_scanner.h"
@@ -57,7 +58,8 @@ private:
     // A string, decoded, into `text` (keys are short: a longer one is kept cut,
     // which no known key matches); `start` gets its place and its text as
     // written, for a failure that names it.
-    bool read_string(std::string& text, read_failure& start, const char* phrase, std::int64_t activity = 0) {
+    bool read_string(std::string& text, read_failure& start, const char* phrase, std::int64_t activity = 0,
+                     std::size_t limit = 64) {
         in_.skip_space();
         if (in_.peek() != '"') return fail_here(kind::unexpected, phrase, activity);
         fail_here(kind::unexpected, phrase, activity);
@@ -94,7 +96,7 @@ private:
                 } else {
                     text += decoded[found - escapes];
                 }
-            } else if (text.size() < 64) {
+            } else if (text.size() < limit) {
                 text += static_cast<char>(c);
             }
         }
@@ -179,7 +181,7 @@ private:
 
     bool read_instance_object() {
         if (!expect('{', "the instance's object, \"{\"")) return false;
-        bool capacities = false, activities = false, named = false;
+        bool capacities = false, activities = false, named = false, header_read = false;
         std::string key;
         in_.skip_space();
         if (in_.peek() != '}') {
@@ -187,6 +189,14 @@ private:
                 read_failure key_place;
                 if (!read_string(key, key_place, "the key \"capacities\" or \"activities\"")) return false;
                 // A line of a set's JSON Lines file names its instance.
+                if (key == "psplib" && !header_read) {
+                    header_read = true;
+                    if (!expect(':', "\":\" after the key") || !read_header()) return false;
+                    in_.skip_space();
+                    if (in_.peek() == '}') break;
+                    if (!expect(',', "\",\" or \"}\"")) return false;
+                    continue;
+                }
                 if (key == "name" && !named) {
                     named = true;
                     std::string ignored;
@@ -368,6 +378,49 @@ private:
         if (!end_lags(activity, seen[4])) return false;
         in_.advance();
         return true;
+    }
+
+    // PSPLIB's header values: {"basedata": "j30_17.bas", "seed": 28123, ...},
+    // each key at most once, any of them left out.
+    bool read_header() {
+        if (!expect('{', "the PSPLIB header's object, \"{\"")) return false;
+        in_.skip_space();
+        if (in_.peek() == '}') {
+            in_.advance();
+            return true;
+        }
+        const char* const phrase = "a key of the PSPLIB header (basedata, seed, horizon, release_date, due_date, "
+                                   "tardiness_cost, mpm_time)";
+        project_header& header = result_.header;
+        std::optional<std::int64_t>* const numbers[] = {&header.seed,     &header.horizon,        &header.release_date,
+                                                        &header.due_date, &header.tardiness_cost, &header.mpm_time};
+        const char* const names[] = {"seed", "horizon", "release_date", "due_date", "tardiness_cost", "mpm_time"};
+        std::string key;
+        for (;;) {
+            read_failure key_place;
+            if (!read_string(key, key_place, phrase)) return false;
+            if (!expect(':', "\":\" after the key")) return false;
+            if (key == "basedata" && !header.basedata) {
+                std::string name;
+                read_failure value_place;
+                if (!read_string(name, value_place, "the basedata name, a string", 0, std::string::npos)) return false;
+                header.basedata = std::move(name);
+            } else {
+                std::size_t which = 0;
+                while (which < 6 && key != names[which]) ++which;
+                if (which == 6 || *numbers[which])
+                    return fail_at(key_place, phrase, 0, "which this layout does not hold, or given twice");
+                std::int32_t value = 0;
+                if (!read_int(value, "a value of the PSPLIB header")) return false;
+                *numbers[which] = value;
+            }
+            in_.skip_space();
+            if (in_.peek() == '}') {
+                in_.advance();
+                return true;
+            }
+            if (!expect(',', "\",\" or \"}\" in the PSPLIB header")) return false;
+        }
     }
 
     // Once an activity gives "lags", every earlier arc gets its activity's

@@ -1,6 +1,8 @@
 #include "layouts/json_writer.h"
 
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace converter {
 namespace {
@@ -76,10 +78,39 @@ void put_string(output_buffer& buffer, std::string_view text) {
     put_text(buffer, "\"");
 }
 
+// PSPLIB's header values, those held: "psplib": {"basedata": "j30_17.bas", ...},
+void put_header(output_buffer& buffer, const project_header& header) {
+    put_text(buffer, "\"psplib\": {");
+    const char* separator = "";
+    if (header.basedata) {
+        put_text(buffer, "\"basedata\": ");
+        put_string(buffer, *header.basedata);
+        separator = ", ";
+    }
+    const std::pair<const char*, const std::optional<std::int64_t>*> values[] = {
+        {"seed", &header.seed},
+        {"horizon", &header.horizon},
+        {"release_date", &header.release_date},
+        {"due_date", &header.due_date},
+        {"tardiness_cost", &header.tardiness_cost},
+        {"mpm_time", &header.mpm_time}};
+    for (const auto& [key, value] : values) {
+        if (!*value) continue;
+        put_text(buffer, separator);
+        put_text(buffer, "\"");
+        put_text(buffer, key);
+        put_text(buffer, "\": ");
+        buffer.commit(put_wide(buffer.room(field_room), **value));
+        separator = ", ";
+    }
+    put_text(buffer, "}, ");
+}
+
 } // namespace
 
 void write_json(output_buffer& buffer, const instance& source) {
     put_text(buffer, "{");
+    if (!source.header.empty()) put_header(buffer, source.header);
     put_instance(buffer, source, false);
 }
 
@@ -87,6 +118,7 @@ void write_json_line(output_buffer& buffer, const instance& source, std::string_
     put_text(buffer, "{\"name\": ");
     put_string(buffer, name);
     put_text(buffer, ", ");
+    if (!source.header.empty()) put_header(buffer, source.header);
     put_instance(buffer, source, true);
 }
 

@@ -240,6 +240,13 @@ private:
         return fail_missing(phrase);
     }
 
+    // A header value kept when it is a whole number within 32 bits (as every
+    // layout that carries it reads it), left to the writer otherwise.
+    static void keep_number(std::string_view text, std::optional<std::int64_t>& kept) {
+        std::int32_t value = 0;
+        if (!text.empty() && parse_int32(text, value) == kind::none) kept = value;
+    }
+
     bool read_header_line(std::string_view text) {
         std::int32_t value = 0;
         field at;
@@ -273,10 +280,24 @@ private:
                        fail_at(at, phrase, 0, 0, "which is not 0: the instance holds renewable resources only");
             }
         }
-        // The basedata name, the seed, the horizon and RESOURCES are not kept.
-        return starts_with(text, "file with basedata") || starts_with(text, "initial value random generator") ||
-               starts_with(text, "horizon") || text == "RESOURCES" ||
-               fail_field(0, "a header line or the PRECEDENCE RELATIONS section");
+        // The basedata name, the seed and the horizon are kept for the writer,
+        // as they stand; none is a value of the instance, so none is refused.
+        const std::size_t colon = text.find(':');
+        const std::string_view after =
+            colon == std::string_view::npos ? std::string_view() : trimmed(text.substr(colon + 1));
+        if (starts_with(text, "file with basedata")) {
+            if (colon != std::string_view::npos) result_.header.basedata = std::string(after);
+            return true;
+        }
+        if (starts_with(text, "initial value random generator")) {
+            keep_number(after, result_.header.seed);
+            return true;
+        }
+        if (starts_with(text, "horizon")) {
+            keep_number(after, result_.header.horizon);
+            return true;
+        }
+        return text == "RESOURCES" || fail_field(0, "a header line or the PRECEDENCE RELATIONS section");
     }
 
     bool read_sections() {
@@ -310,6 +331,12 @@ private:
             if (++rows > 1)
                 return fail_field(0, "the PRECEDENCE RELATIONS section", 0, 0,
                                   "which starts a second project: the instance holds one");
+            // The release date, due date, tardiness cost and MPM time, for the writer.
+            std::optional<std::int64_t>* const kept[] = {&result_.header.release_date, &result_.header.due_date,
+                                                         &result_.header.tardiness_cost, &result_.header.mpm_time};
+            field at;
+            for (std::size_t index = 0; index < 4 && field_at(index + 2, at); ++index)
+                keep_number(at.text, *kept[index]);
         }
     }
 
@@ -451,8 +478,7 @@ private:
             if (++count > limit.wanted && limit.wanted >= 0) {
                 const char* const label_end = at.text.data() + at.text.size();
                 const std::string_view label(text.data(), static_cast<std::size_t>(label_end - text.data()));
-                return fail(kind::unexpected, label_start.column, label, limit.too_many, limit.wanted, 0,
-                            limit.beyond);
+                return fail(kind::unexpected, label_start.column, label, limit.too_many, limit.wanted, 0, limit.beyond);
             }
         }
         if (count < limit.wanted)

@@ -85,7 +85,13 @@ void put_labels(output_buffer& buffer, std::size_t resources) {
 
 // The basedata name: the source's stem with ".bas", as one word (a blank or
 // control byte in it made "_"), since readers take the line's fourth word.
-void put_basedata_name(output_buffer& buffer, const std::string& source_name) {
+void put_basedata_name(output_buffer& buffer, const instance& source) {
+    if (source.header.basedata) {
+        put_text(buffer, *source.header.basedata);
+        put_line_end(buffer);
+        return;
+    }
+    const std::string& source_name = source.source_name;
     const std::string_view stem = source_name.empty() ? std::string_view("instance") : source_name;
     constexpr std::size_t piece = 256;
     for (std::size_t start = 0; start < stem.size(); start += piece) {
@@ -125,6 +131,11 @@ void put_column_values(output_buffer& buffer, const std::int32_t* values, std::s
     });
 }
 
+void put_number_line(output_buffer& buffer, std::int64_t value) {
+    buffer.commit(put_wide(buffer.room(field_room), value));
+    put_line_end(buffer);
+}
+
 std::int64_t mpm_time(const instance& source) {
     if (source.activity_count <= 0) return 0;
     const std::vector<std::int64_t> start = earliest_starts(source);
@@ -138,14 +149,20 @@ void write_sm(output_buffer& buffer, const instance& source) {
     const std::int64_t jobs = source.activity_count;
     const auto activities = static_cast<std::size_t>(source.activity_count);
     const auto resources = static_cast<std::size_t>(source.resource_count);
+    const project_header& header = source.header;
     std::int64_t horizon = 0;
-    for (std::size_t activity = 0; activity < activities; ++activity) horizon += source.durations[activity];
-    const std::int64_t due_date = mpm_time(source);
+    if (header.horizon)
+        horizon = *header.horizon;
+    else
+        for (std::size_t activity = 0; activity < activities; ++activity) horizon += source.durations[activity];
+    const std::int64_t mpm = header.mpm_time ? *header.mpm_time : mpm_time(source);
+    const std::int64_t due_date = header.due_date ? *header.due_date : mpm;
 
     put_text(buffer, stars);
     put_text(buffer, "file with basedata            : ");
-    put_basedata_name(buffer, source.source_name);
-    put_text(buffer, "initial value random generator: 0\n");
+    put_basedata_name(buffer, source);
+    put_text(buffer, "initial value random generator: ");
+    put_number_line(buffer, header.seed ? *header.seed : 0);
     put_text(buffer, stars);
     put_text(buffer, "projects                      :  1\n"
                      "jobs (incl. supersource/sink ):  ");
@@ -163,10 +180,10 @@ void write_sm(output_buffer& buffer, const instance& source) {
                      "pronr.  #jobs rel.date duedate tardcost  MPM-Time\n"
                      "    1");
     put_right_line(buffer, jobs - 2, 7, true);
-    put_right_line(buffer, 0, 7, true);
+    put_right_line(buffer, header.release_date ? *header.release_date : 0, 7, true);
     put_right_line(buffer, due_date, 9, true);
-    put_right_line(buffer, 0, 9, true);
-    put_right_line(buffer, due_date, 9, true);
+    put_right_line(buffer, header.tardiness_cost ? *header.tardiness_cost : 0, 9, true);
+    put_right_line(buffer, mpm, 9, true);
     put_line_end(buffer);
     put_text(buffer, stars);
 
