@@ -57,13 +57,14 @@ std::vector<std::uint32_t> components(const arcs_of& arcs, std::size_t activitie
     return component;
 }
 
-// A cycle among the best predecessors of `members`, if they hold one.
-std::vector<activity_index> cycle_of_predecessors(const std::vector<activity_index>& members,
+// A cycle among the best predecessors of the component [first, last), if
+// they hold one.
+std::vector<activity_index> cycle_of_predecessors(const activity_index* first, const activity_index* last,
                                                   const std::vector<activity_index>& best_predecessor,
                                                   std::vector<std::uint32_t>& walk_mark, std::uint32_t& walk) {
-    for (const activity_index member : members) {
+    for (const activity_index* member = first; member != last; ++member) {
         ++walk;
-        activity_index at = member;
+        activity_index at = *member;
         while (at != none && walk_mark[at] == 0) {
             walk_mark[at] = walk;
             at = best_predecessor[at];
@@ -75,10 +76,10 @@ std::vector<activity_index> cycle_of_predecessors(const std::vector<activity_ind
             cycle.push_back(back);
         std::reverse(cycle.begin(), cycle.end());
         std::rotate(cycle.begin(), std::min_element(cycle.begin(), cycle.end()), cycle.end());
-        for (const activity_index member_again : members) walk_mark[member_again] = 0;
+        for (const activity_index* again = first; again != last; ++again) walk_mark[*again] = 0;
         return cycle;
     }
-    for (const activity_index member : members) walk_mark[member] = 0;
+    for (const activity_index* member = first; member != last; ++member) walk_mark[*member] = 0;
     return {};
 }
 
@@ -124,7 +125,7 @@ lag_schedule earliest_starts_with_lags(const instance& source) {
     std::vector<activity_index> best_predecessor(activities, none);
     std::vector<std::uint32_t> passes(activities, 0), walk_mark(activities, 0);
     std::vector<char> queued(activities, 0);
-    std::vector<activity_index> queue, group;
+    std::vector<activity_index> queue;
     std::uint32_t walk = 0;
     for (std::size_t place = 0; place < count; ++place) {
         const std::size_t first = first_member[place], last = first_member[place + 1];
@@ -152,9 +153,8 @@ lag_schedule earliest_starts_with_lags(const instance& source) {
                     queue[(head + waiting) % size] = target;
                     ++waiting;
                     if (++passes[target] % size != 0) continue;
-                    group.assign(members.begin() + static_cast<std::ptrdiff_t>(first),
-                                 members.begin() + static_cast<std::ptrdiff_t>(last));
-                    std::vector<activity_index> cycle = cycle_of_predecessors(group, best_predecessor, walk_mark, walk);
+                    std::vector<activity_index> cycle = cycle_of_predecessors(
+                        members.data() + first, members.data() + last, best_predecessor, walk_mark, walk);
                     if (cycle.empty()) continue;
                     std::int64_t total = 0;
                     for (std::size_t step = 0; step < cycle.size(); ++step) {

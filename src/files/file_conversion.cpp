@@ -202,10 +202,9 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
     bounded_source bounded{counted.inner, part != nullptr ? part->length : 0};
     byte_source file = bytes_read != nullptr ? byte_source{counted_source::read, &counted} : counted.inner;
     // A line of a set's JSON Lines file holds one instance in the JSON layout.
-    static const layout_format& json = *find_format("json");
     if (part != nullptr) {
         file = byte_source{bounded_source::read, &bounded};
-        from = &json;
+        from = &json_format();
     }
     // A compressed file is read through its decompressor, and named by what
     // its compression suffix holds.
@@ -290,11 +289,6 @@ int standard_output_descriptor() {
 // A bundle is written in pieces of this size.
 constexpr std::size_t held_limit = 1 << 16;
 
-bool append_text_to(void* context, const char* bytes, std::size_t count) {
-    static_cast<std::string*>(context)->append(bytes, count);
-    return true;
-}
-
 int standard_input_descriptor() {
 #ifdef _WIN32
     return _fileno(stdin);
@@ -313,8 +307,8 @@ bool seek_to(int descriptor, std::uint64_t offset) {
 #endif
 }
 
-// Reads the input file (or the part of it `part` names) into `scratch`; fills
-// `result` on failure.
+// Reads the input file (or the one line of it that `part` places) into
+// `scratch`; fills `result` on failure.
 bool read_file(const fs::path& input, instance& scratch, file_result& result, trailing_tokens* trailing,
                const layout_format* from, const input_part& part) {
     compression kind;
@@ -540,12 +534,11 @@ file_result check_standard_input(instance& scratch, std::size_t finding_limit, c
 file_result bundle_file(const fs::path& input, instance& scratch, std::string_view name, const layout_format* from,
                         const input_part& part) {
     return read_file_then(input, scratch, nullptr, from, part, [&](file_result& result) {
-        static const layout_format& json = *find_format("json");
-        if (!holds(json, scratch, result.message)) {
+        if (!holds(json_format(), scratch, result.message)) {
             result.failed = true;
             return;
         }
-        output_buffer buffer(append_text_to, &result.bundle_line);
+        output_buffer buffer(append_to_string, &result.bundle_line);
         if (!buffer.ready()) throw std::bad_alloc();
         write_json_line(buffer, scratch, name);
         buffer.flush();

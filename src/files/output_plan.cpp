@@ -54,7 +54,7 @@ void outputs_of(const input_file& input, const plan_options& options, fs::path* 
             outputs[index + 1] = fs::path(output).replace_extension(options.more_suffixes[index]);
         output.replace_extension(*options.suffix);
     } else if (options.written_extension) {
-        const layout_format* read_as = input.line != 0 ? find_format("json")
+        const layout_format* read_as = input.line != 0 ? &json_format()
                                        : options.read_as != nullptr
                                            ? options.read_as
                                            : format_of_extension(without_compression(input.path));

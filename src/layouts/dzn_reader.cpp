@@ -472,17 +472,6 @@ private:
                 resources_ = value;
                 break;
             case 1: read = read_int_array(rc_, "capacity {n} in rc"); break;
-            case 6: read = read_int_array(rc_, "capacity {n} in rcap"); break;
-            case 7: read = read_int_array(d_, "duration {n} in dur"); break;
-            case 8:
-                read = read_matrix(dcons_, dcons_rows_, dcons_columns_,
-                                   {"value {n} of row {a} in dcons", "\",\" or \"|\" in dcons",
-                                    "dcons's rows, each of {n} values: i, lag, j", "a value in dcons"});
-                break;
-            case 9:
-                read = read_count(value, "the value of n_dc, a count of 0 or more");
-                arc_count_ = value;
-                break;
             case 2:
                 read = read_count(value, "the value of n_tasks, a count of 0 or more");
                 tasks_ = value;
@@ -495,6 +484,17 @@ private:
                                     "rr's rows, each as long as the first ({n} demands)", "a demand in rr"});
                 break;
             case 5: read = read_sets(); break;
+            case 6: read = read_int_array(rc_, "capacity {n} in rcap"); break;
+            case 7: read = read_int_array(d_, "duration {n} in dur"); break;
+            case 8:
+                read = read_matrix(dcons_, dcons_rows_, dcons_columns_,
+                                   {"value {n} of row {a} in dcons", "\",\" or \"|\" in dcons",
+                                    "dcons's rows, each of {n} values: i, lag, j", "a value in dcons"});
+                break;
+            case 9:
+                read = read_count(value, "the value of n_dc, a count of 0 or more");
+                arc_count_ = value;
+                break;
             default: read = skip_value(); break;
             }
             if (!read || !expect(';', "\";\" after the value")) return false;

@@ -93,6 +93,23 @@ void put_demands(output_buffer& buffer, const instance& source, const task_range
     put_text(buffer, " |]");
 }
 
+// What both models' data start with: the counts, the capacities, the
+// durations and the demands, the capacities' and durations' names (with what
+// stands before them) as the model has them.
+void put_head(output_buffer& buffer, const instance& source, const task_range& tasks, std::string_view capacities,
+              std::string_view durations) {
+    put_text(buffer, "n_res = ");
+    put_number(buffer, source.resource_count);
+    put_text(buffer, capacities);
+    put_list(buffer, source.capacities.begin(), static_cast<std::size_t>(source.resource_count));
+    put_text(buffer, ";\nn_tasks = ");
+    put_number(buffer, static_cast<std::int64_t>(tasks.count));
+    put_text(buffer, durations);
+    put_list(buffer, source.durations.begin() + tasks.first, tasks.count);
+    put_text(buffer, ";\nrr = ");
+    put_demands(buffer, source, tasks);
+}
+
 } // namespace
 
 bool dzn_can_hold(const instance& source, message_text& why) {
@@ -144,7 +161,6 @@ struct task_arc {
 // between two tasks one row "i, lag, j" of dcons, by i and then j (arcs with
 // the same ends in file order), the dummies' arcs left out with them.
 void write_dzn_max(output_buffer& buffer, const instance& source, const task_range& tasks) {
-    const auto resources = static_cast<std::size_t>(source.resource_count);
     const std::size_t activities = static_cast<std::size_t>(source.activity_count);
     std::vector<task_arc> arcs;
     arcs.reserve(source.successors.size());
@@ -164,16 +180,7 @@ void write_dzn_max(output_buffer& buffer, const instance& source, const task_ran
     std::stable_sort(arcs.begin(), arcs.end(), [](const task_arc& left, const task_arc& right) {
         return left.from != right.from ? left.from < right.from : left.to < right.to;
     });
-    put_text(buffer, "n_res = ");
-    put_number(buffer, source.resource_count);
-    put_text(buffer, ";\nrcap = ");
-    put_list(buffer, source.capacities.begin(), resources);
-    put_text(buffer, ";\nn_tasks = ");
-    put_number(buffer, static_cast<std::int64_t>(tasks.count));
-    put_text(buffer, ";\ndur =  ");
-    put_list(buffer, source.durations.begin() + tasks.first, tasks.count);
-    put_text(buffer, ";\nrr = ");
-    put_demands(buffer, source, tasks);
+    put_head(buffer, source, tasks, ";\nrcap = ", ";\ndur =  ");
     put_text(buffer, ";\ndcons = ");
     if (arcs.empty()) {
         put_text(buffer, "array2d(1..0, 1..3, [])");
@@ -203,19 +210,9 @@ void write_dzn(output_buffer& buffer, const instance& source) {
         write_dzn_max(buffer, source, tasks);
         return;
     }
-    const auto resources = static_cast<std::size_t>(source.resource_count);
     const std::size_t activities = static_cast<std::size_t>(source.activity_count);
 
-    put_text(buffer, "n_res = ");
-    put_number(buffer, source.resource_count);
-    put_text(buffer, ";\nrc = ");
-    put_list(buffer, source.capacities.begin(), resources);
-    put_text(buffer, ";\nn_tasks = ");
-    put_number(buffer, static_cast<std::int64_t>(tasks.count));
-    put_text(buffer, ";\nd = ");
-    put_list(buffer, source.durations.begin() + tasks.first, tasks.count);
-    put_text(buffer, ";\nrr = ");
-    put_demands(buffer, source, tasks);
+    put_head(buffer, source, tasks, ";\nrc = ", ";\nd = ");
     put_text(buffer, ";\nsuc = ");
     if (tasks.count == 0) put_text(buffer, "[  ]");
     // Each set ascending, as a set is; the sink left out, numbered as tasks.

@@ -188,5 +188,6 @@ bool is_written_in(const layout_format& layout, std::string_view start) {
 
 const layout_format& rcp_format() { return formats[0]; }
 const layout_format& sch_format() { return formats[1]; }
+const layout_format& json_format() { return formats[4]; }
 
 } // namespace converter

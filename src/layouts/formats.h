@@ -75,8 +75,10 @@ const layout_format& format_of_content(std::string_view start);
 // looks_like for one written only (dot: "digraph" first).
 bool is_written_in(const layout_format& layout, std::string_view start);
 
-// The layout converter reads, and the one it writes.
+// The layout converter reads, and the one it writes; the JSON layout, which a
+// set's JSON Lines file holds a line of.
 const layout_format& rcp_format();
 const layout_format& sch_format();
+const layout_format& json_format();
 
 } // namespace converter

@@ -324,7 +324,6 @@ private:
             seen[key] = true;
             if (!expect(':', "\":\" after the key")) return false;
             std::int64_t count = 0;
-            std::int64_t& lag_count = lag_count_;
             if (key == 1) {
                 std::int32_t value = 0;
                 if (!read_int(value, "the duration of activity {a}", activity)) return false;
@@ -355,7 +354,7 @@ private:
                 if (!lags_started_ && !start_lags(activity)) return memory_failed();
                 in_.skip_space();
                 lags_mark_ = in_.here();
-                if (!read_array(lags_, 0, lag_count, "the lags' array of activity {a}, \"[\"",
+                if (!read_array(lags_, 0, lag_count_, "the lags' array of activity {a}, \"[\"",
                                 "lag {n} of activity {a}", activity))
                     return false;
             } else {

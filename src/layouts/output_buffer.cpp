@@ -71,11 +71,6 @@ bool write_descriptor(void* context, const char* bytes, std::size_t count) {
     return sink->error == 0;
 }
 
-bool append_text(void* context, const char* bytes, std::size_t count) {
-    static_cast<std::string*>(context)->append(bytes, count);
-    return true;
-}
-
 // A writer's own work (a schedule, say) may need memory; running out of it is
 // reported like a failed buffer.
 bool run_writer(output_buffer& buffer, layout_writer write, const instance& source) {
@@ -139,10 +134,15 @@ int write_all(int descriptor, const char* bytes, std::size_t count) {
 }
 
 void write_layout(std::string& output, layout_writer write, const instance& source) {
-    output_buffer buffer(append_text, &output);
+    output_buffer buffer(append_to_string, &output);
     if (!buffer.ready()) throw std::bad_alloc();
     write(buffer, source);
     buffer.flush();
+}
+
+bool append_to_string(void* context, const char* bytes, std::size_t count) {
+    static_cast<std::string*>(context)->append(bytes, count);
+    return true;
 }
 
 } // namespace converter

@@ -222,6 +222,8 @@ inline int descriptor_of(std::FILE* stream) {
 // write; returns 0, or the errno of the write that failed (ENOSPC for a write
 // that took nothing).
 int write_all(int descriptor, const char* bytes, std::size_t count);
+// A sink for output_buffer that appends to the std::string `context` points to.
+bool append_to_string(void* context, const char* bytes, std::size_t count);
 // Appends the layout to `output`; throws std::bad_alloc when memory runs out.
 void write_layout(std::string& output, layout_writer write, const instance& source);
 
