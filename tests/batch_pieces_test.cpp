@@ -15,6 +15,7 @@
 #include "files/wildcard.h"
 #include "layouts/rcp_reader.h"
 #include "layouts/sch_writer.h"
+#include "test_files.h"
 
 namespace converter {
 namespace {
@@ -52,31 +53,6 @@ TEST(matches_wildcard, follows_shell_rules) {
         EXPECT_EQ(matches_wildcard(expected.pattern, expected.name), expected.matches);
     }
 }
-
-std::string file_text(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void write_text(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-class in_temporary_directory : public ::testing::Test {
-protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("converter_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
-    void TearDown() override { fs::remove_all(root_); }
-    fs::path root_;
-};
 
 using list_inputs_test = in_temporary_directory;
 

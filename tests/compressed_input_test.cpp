@@ -12,6 +12,7 @@
 #include "files/compressed_input.h"
 #include "files/file_conversion.h"
 #include "files/output_plan.h"
+#include "test_files.h"
 
 namespace converter {
 namespace {
@@ -39,13 +40,6 @@ std::string xz(const std::string& text) {
               LZMA_OK);
     out.resize(size);
     return out;
-}
-
-std::string file_text(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 // Reads all of `data` through a decompressor, in reads of `chunk` bytes.
@@ -128,18 +122,9 @@ TEST(compression_of, reads_the_last_extension_without_case) {
     EXPECT_EQ(without_compression("set/j301_1.sm"), fs::path("set/j301_1.sm"));
 }
 
-class in_directory : public ::testing::Test {
+class in_directory : public in_temporary_directory {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("converter_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
-    void TearDown() override { fs::remove_all(root_); }
-    void write(const fs::path& name, const std::string& data) { std::ofstream(root_ / name, std::ios::binary) << data; }
-    fs::path root_;
+    void write(const fs::path& name, const std::string& data) { write_text(root_ / name, data); }
 };
 
 const std::string reference = "4 1\n4\n0 0 2 2 3\n5 1 1 4\n6 2 1 4\n0 0 0\n";

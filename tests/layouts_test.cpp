@@ -640,12 +640,7 @@ TEST(json_writer, writes_a_line_of_json_lines_named_and_read_back) {
     for (const auto& expected : names) {
         SCOPED_TRACE(expected.name);
         std::string line;
-        output_buffer buffer(
-            [](void* context, const char* bytes, std::size_t count) {
-                static_cast<std::string*>(context)->append(bytes, count);
-                return true;
-            },
-            &line);
+        output_buffer buffer(append_to_string, &line);
         write_json_line(buffer, source, expected.name);
         buffer.flush();
         EXPECT_EQ(line, std::string("{\"name\": ") + expected.written +
