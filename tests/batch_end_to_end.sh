@@ -203,7 +203,7 @@ done << 'EOF_CASES'
 --to dzn,json -s .x set|-s gives one suffix, and --to names 2 layouts: leave -s out, and each output takes its layout's extension
 --to dzn,json -|--to names 2 layouts, and - writes one to standard output: name one, or convert files
 --to dzn,dzn -o x set|--to names the dzn layout twice.
---to dzn, -o x set|--to needs a layout (rcp, sch, sm, dzn, json or dot), not "". Name several layouts with commas between: --to dzn,json.
+--to dzn, -o x set|--to needs a layout (rcp, sch, sm, mm, dzn, json or dot), not "". Name several layouts with commas between: --to dzn,json.
 -o x --output-dir=y set|--output-dir can be given once; it was given "x", then "y".
 -j2 -o x -j 3 set|-j can be given once; it was given "2", then "3".
 --bundle b.jsonl -o x set|-o does nothing with --bundle, which writes one JSON Lines file
@@ -396,7 +396,7 @@ run_batch 2 --to rcp -o layouts/collide layouts/psplib/J301_1.rcp layouts/other/
 contains "$stderr" "layouts/psplib/J301_1.rcp and layouts/other/J301_1.sm would both be written to layouts/collide/J301_1.rcp"
 contains "$stderr" "converter-batch: nothing was written; take one layout at a time, as with -i '*.rcp'."
 run_batch 2 --to xyz -o x set
-contains "$stderr" "converter-batch: --to needs a layout (rcp, sch, sm, dzn, json or dot), not \"xyz\"."
+contains "$stderr" "converter-batch: --to needs a layout (rcp, sch, sm, mm, dzn, json or dot), not \"xyz\"."
 run_batch 2 --stats --to sm set
 # A mixed folder: the notes, models and scripts a set comes with are left out
 # unless named or taken by -i; a file in another layout than its name says
@@ -603,7 +603,7 @@ contains "$stderr" "layouts/with_note/README.txt: Invalid input at line 1, colum
 run_batch 1 --check layouts/with_note/README.txt
 [[ "$stderr" != *"-i, as in"* ]] || fail "a file named on the command line got the -i hint"
 run_batch 2 --from dot -o x set
-contains "$stderr" "converter-batch: --from needs a layout (rcp, sch, sm, dzn or json), not \"dot\"."
+contains "$stderr" "converter-batch: --from needs a layout (rcp, sch, sm, mm, dzn or json), not \"dot\"."
 run_batch 0 --help
 contains "$stdout" "sm    .sm   PSPLIB's single-mode layout"
 

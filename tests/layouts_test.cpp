@@ -294,19 +294,44 @@ TEST(sm_reader, refuses_at_the_place_in_its_own_words) {
         {"two projects", "projects :  2\n" + small_sm(),
          "Invalid input at line 1, column 13: expected the number of projects, 1, found \"2\", which is not 1: the "
          "instance holds one project."},
-        {"nonrenewable resources", small_sm(":  0   N", ":  2   N"),
-         "Invalid input at line 3, column 34: expected the number of nonrenewable resources, 0, found \"2\", which "
-         "is not 0: the instance holds renewable resources only."},
-        {"an N column", small_sm("duration  R 1\n", "duration  R 1  N 1\n"),
-         "Invalid input at line 10, column 28: expected the label of a renewable resource, as R 1, found \"N\", a "
-         "nonrenewable resource: the instance holds renewable ones only."},
-        {"two modes", small_sm("   2        1          1", "   2        2          1"),
-         "Invalid input at line 7, column 13: expected the mode count of job 2, found \"2\", which is not 1: the "
-         "instance holds one mode per job."},
-        {"a further mode row",
+        {"a nonrenewable count without its columns", small_sm(":  0   N", ":  2   N"),
+         "Invalid input at line 10, column 26: expected the label of resource 2, one for each of the 3 resources of "
+         "the RESOURCES block, found the end of the line."},
+        {"an N column the RESOURCES block does not count", small_sm("duration  R 1\n", "duration  R 1  N 1\n"),
+         "Invalid input at line 10, column 28: expected the end of the resource labels, one for each of the 1 "
+         "resources of the RESOURCES block, found \"N 1\", beyond the RESOURCES block's counts."},
+        {"a label of the wrong kind", small_sm(":  0   N", ":  1   N").replace(
+                                          small_sm().find("duration  R 1\n"), 14, "duration  N 1  R 1\n"),
+         "Invalid input at line 10, column 23: expected the label of resource 1, a renewable one (R) as the "
+         "RESOURCES block counts them, found \"N 1\"."},
+        {"availability labels of other kinds than the request columns",
+         "PRECEDENCE RELATIONS:\njobnr. #modes #successors successors\n1 1 0\nREQUESTS/DURATIONS:\n"
+         "jobnr. mode duration R 1 N 1\n1 1 0 0 0\nRESOURCEAVAILABILITIES:\n R 1 R 2\n 5 9\n",
+         "Invalid input at line 8, column 6: expected the label of resource 2, a nonrenewable one (N) as the request "
+         "columns have it, found \"R 2\"."},
+        {"a negative resource count", small_sm(":  0   N", ":  -1   N"),
+         "Invalid input at line 3, column 34: expected the number of nonrenewable resources, found \"-1\", which is "
+         "negative."},
+        {"a mode count below 1", small_sm("   2        1          1", "   2        0          1"),
+         "Invalid input at line 7, column 13: expected the mode count of job 2, found \"0\", which is below 1."},
+        {"fewer mode rows than the mode count", small_sm("   2        1          1", "   2        2          1"),
+         "Invalid input at line 14, column 3: expected mode 2 of job 2, found \"3\", which starts the next job's "
+         "rows: this job has fewer than its mode count."},
+        {"modes out of order",
+         small_sm("   2        1          1", "   2        2          1")
+             .replace(small_sm().find("  3      1     0       0\n"), 0, "         3     5       1\n"),
+         "Invalid input at line 14, column 10: expected mode 2 of job 2, found \"3\"."},
+        {"more mode rows than the mode count",
          small_sm("  3      1     0       0\n", "     2     5       1\n  3      1     0       0\n"),
-         "Invalid input at line 14, column 6: expected the request row of job 3, found \"2\", which starts a further "
-         "mode row: the instance holds one mode per job."},
+         "Invalid input at line 14, column 6: expected the request row of job 3, found \"2\", which is a further "
+         "mode's row: the job before has more than its mode count."},
+        {"a further mode row after the last job", small_sm("  3      1     0       0\n", "  3      1     0       0\n     2     5       1\n"),
+         "Invalid input at line 15, column 6: expected the RESOURCEAVAILABILITIES section, found \"2\", which is a "
+         "further mode's row: the last job has more than its mode count."},
+        {"a further mode's missing duration",
+         small_sm("   2        1          1", "   2        2          1")
+             .replace(small_sm().find("  3      1     0       0\n"), 0, "         2\n"),
+         "Invalid input at line 14, column 11: expected the duration of mode 2 of job 2, found the end of the line."},
         {"jobs out of order", small_sm("   2        1          1           3", "   3        1          1           3"),
          "Invalid input at line 7, column 4: expected job 2 (the jobs in order), found \"3\"."},
         {"a jobs count the rows disagree with", small_sm(":  3\n", ":  4\n"),
@@ -322,10 +347,10 @@ TEST(sm_reader, refuses_at_the_place_in_its_own_words) {
          "the precedence relations."},
         {"more labels than the renewable count", small_sm("duration  R 1\n", "duration  R 1  R 2\n"),
          "Invalid input at line 10, column 28: expected the end of the resource labels, one for each of the 1 "
-         "renewable resources, found \"R 2\", beyond the renewable count."},
+         "resources of the RESOURCES block, found \"R 2\", beyond the RESOURCES block's counts."},
         {"fewer labels than the renewable count", small_sm("duration  R 1\n", "duration\n"),
-         "Invalid input at line 10, column 21: expected the label of resource 1, one for each of the 1 renewable "
-         "resources, found the end of the line."},
+         "Invalid input at line 10, column 21: expected the label of resource 1, one for each of the 1 resources of "
+         "the RESOURCES block, found the end of the line."},
         {"more availability labels than request columns", small_sm("  R 1\n    5", "  R 1 R2\n    5"),
          "Invalid input at line 16, column 7: expected the end of the resource labels, one for each of the 1 "
          "request columns, found \"R2\", beyond the request columns."},

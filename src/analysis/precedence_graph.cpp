@@ -61,10 +61,11 @@ namespace {
 // without counting predecessors or queueing. False, with `start` unfinished, at
 // the first successor that is not after its activity (or a negative duration,
 // left to the general pass to refuse).
-bool earliest_starts_in_order(const instance& source, std::size_t activities, std::vector<std::int64_t>& start) {
+bool earliest_starts_in_order(const instance& source, const std::int32_t* durations, std::size_t activities,
+                               std::vector<std::int64_t>& start) {
     const std::int32_t* successor = source.successors.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
-        const std::int32_t duration = source.durations[activity];
+        const std::int32_t duration = durations[activity];
         if (duration < 0) return false;
         const std::int64_t finish = start[activity] + duration;
         const std::int32_t* const end = successor + std::max(source.successor_counts[activity], 0);
@@ -84,13 +85,16 @@ bool earliest_starts_in_order(const instance& source, std::size_t activities, st
 // leaves the queue. No copy of the arcs, which a writer can't afford per file.
 std::vector<std::int64_t> earliest_starts(const instance& source) {
     const std::size_t activities = source.activity_count > 0 ? static_cast<std::size_t>(source.activity_count) : 0;
+    std::vector<std::int32_t> shortest;
+    if (has_modes(source)) shortest = shortest_durations(source);
+    const std::int32_t* const durations = has_modes(source) ? shortest.data() : source.durations.begin();
     std::vector<std::int64_t> start(activities, 0);
-    if (earliest_starts_in_order(source, activities, start)) return start;
+    if (earliest_starts_in_order(source, durations, activities, start)) return start;
     std::fill(start.begin(), start.end(), 0);
     std::vector<std::size_t> first_successor(activities + 1, 0);
     std::vector<std::uint32_t> waiting(activities, 0);
     for (std::size_t activity = 0, cursor = 0; activity < activities; ++activity) {
-        if (source.durations[activity] < 0) return {};
+        if (durations[activity] < 0) return {};
         const std::int32_t count = source.successor_counts[activity];
         for (std::int32_t index = 0; index < count; ++index, ++cursor) {
             const std::int32_t successor = source.successors[cursor];
@@ -107,7 +111,7 @@ std::vector<std::int64_t> earliest_starts(const instance& source) {
         if (waiting[activity] == 0) queue.push_back(static_cast<activity_index>(activity));
     for (std::size_t next = 0; next < queue.size(); ++next) {
         const activity_index activity = queue[next];
-        const std::int64_t finish = start[activity] + source.durations[activity];
+        const std::int64_t finish = start[activity] + durations[activity];
         for (std::size_t arc = first_successor[activity]; arc < first_successor[activity + 1]; ++arc) {
             const auto successor = static_cast<std::size_t>(source.successors[arc]);
             if (start[successor] < finish) start[successor] = finish;

@@ -34,7 +34,8 @@ precedence_graph build_precedence_graph(const instance& source, bool with_predec
 std::vector<activity_index> topological_order(const precedence_graph& graph);
 
 // The earliest start of every activity: each starts at the largest earliest
-// finish of its predecessors, at 0 without any. Empty when no such schedule
+// finish of its predecessors, at 0 without any, every activity in its shortest
+// mode. Empty when no such schedule
 // exists: a successor outside 1..N or the activity itself, a cycle, a negative
 // duration (or no activity). Linear time; throws std::bad_alloc when memory
 // runs out.

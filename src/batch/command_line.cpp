@@ -313,7 +313,7 @@ const char* usage_text() {
 parse_result parse_command_line(int argc, const char* const* argv, options& parsed, std::string& error) {
     if (!check_arguments(argc, argv, parsed, error)) return parse_result::usage_error;
 
-    CLI::App app("Converts, checks and measures project-scheduling (RCPSP) instances, whole sets at once, in six "
+    CLI::App app("Converts, checks and measures project-scheduling (RCPSP) instances, whole sets at once, in seven "
                  "layouts (below); without --to, into the tab-separated layout converter writes. An INPUT is an "
                  "instance file or a directory of them; - alone reads standard input and writes standard output.",
                  "converter-batch");

@@ -1,5 +1,6 @@
 #include "instance/instance.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <utility>
@@ -57,6 +58,42 @@ void drop_lags_equal_to_durations(instance& source) {
             if (*lag++ != source.durations[activity]) return;
     }
     source.lags.release();
+}
+
+void drop_single_modes_and_renewable_kinds(instance& source) {
+    bool single = true;
+    for (const std::int32_t count : source.mode_counts) single = single && count == 1;
+    if (single) source.mode_counts.release();
+    bool renewable = true;
+    for (const std::int32_t kind : source.resource_kinds)
+        renewable = renewable && kind == static_cast<std::int32_t>(resource_kind::renewable);
+    if (renewable) source.resource_kinds.release();
+}
+
+std::vector<std::size_t> first_modes(const instance& source) {
+    const auto activities = static_cast<std::size_t>(source.activity_count > 0 ? source.activity_count : 0);
+    std::vector<std::size_t> first(activities + 1);
+    std::size_t total = 0;
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        first[activity] = total;
+        const std::int32_t count = modes_of(source, activity);
+        total += count > 0 ? static_cast<std::size_t>(count) : 0;
+    }
+    first[activities] = total;
+    return first;
+}
+
+std::vector<std::int32_t> shortest_durations(const instance& source) {
+    const auto activities = static_cast<std::size_t>(source.activity_count > 0 ? source.activity_count : 0);
+    std::vector<std::int32_t> shortest(activities);
+    const std::int32_t* duration = source.durations.begin();
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        const std::int32_t modes = modes_of(source, activity);
+        std::int32_t least = modes > 0 ? *duration : 0;
+        for (std::int32_t mode = 0; mode < modes; ++mode, ++duration) least = std::min(least, *duration);
+        shortest[activity] = least;
+    }
+    return shortest;
 }
 
 } // namespace converter

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace converter {
 
@@ -70,9 +71,16 @@ struct project_header {
     }
 };
 
+// The kinds of resource: renewable (its capacity available in every period),
+// nonrenewable (its capacity over the whole project) and doubly constrained
+// (both), numbered as MiniZinc's multi-mode data number them (rtype).
+enum class resource_kind : std::int32_t { renewable = 1, nonrenewable = 2, doubly_constrained = 3 };
+
 // One instance. Stores hold exactly the values read, in file order:
-//   durations, successor_counts: one per activity (N when the input is valid);
-//   capacities: R values; demands: R per activity, packed activity by activity;
+//   durations, successor_counts: one per activity (N when the input is valid),
+//   or, with modes, durations one per mode (see mode_counts);
+//   capacities: R values; demands: R per activity, packed activity by activity,
+//   or R per mode with modes;
 //   successors: the lists of all activities with a positive successor count,
 //   concatenated in activity order, each entry 0-based (the file's value minus 1).
 // Counts that are zero or negative are kept as read and only make the matching
@@ -92,6 +100,14 @@ struct instance {
     // its activity's duration, as every layout without lags has it; readers fill
     // it only when some lag differs (see has_general_lags).
     int_store lags;
+    // The number of modes of each activity, its modes' durations and demands
+    // then following one another in `durations` and `demands`, activity by
+    // activity. Empty when every activity has one mode, the single-mode case,
+    // as readers leave it then (see has_modes). Never held together with lags.
+    int_store mode_counts;
+    // The kind of each resource (resource_kind's values), in resource order.
+    // Empty when every resource is renewable, as readers leave it then.
+    int_store resource_kinds;
     // The stem of the file the instance was read from ("J301_1"), in UTF-8,
     // for the layouts that name their source; empty when it came from
     // elsewhere. Not a value of the instance: readers leave it empty.
@@ -112,6 +128,36 @@ struct instance {
 // instance read from a layout with lags is held as one without them would be.
 // `lags` must hold one value per successor.
 void drop_lags_equal_to_durations(instance& source);
+
+// Empties `mode_counts` when every activity has one mode and
+// `resource_kinds` when every resource is renewable, so that a single-mode
+// renewable instance is held alike whatever layout it was read from.
+void drop_single_modes_and_renewable_kinds(instance& source);
+
+// Whether some activity has a number of modes other than 1.
+inline bool has_modes(const instance& source) { return !source.mode_counts.empty(); }
+
+// Whether some resource is not renewable.
+inline bool has_other_kinds(const instance& source) { return !source.resource_kinds.empty(); }
+
+inline resource_kind kind_of(const instance& source, std::size_t resource) {
+    return source.resource_kinds.empty() ? resource_kind::renewable
+                                         : static_cast<resource_kind>(source.resource_kinds[resource]);
+}
+
+// The number of modes of `activity`.
+inline std::int32_t modes_of(const instance& source, std::size_t activity) {
+    return source.mode_counts.empty() ? 1 : source.mode_counts[activity];
+}
+
+// The place of each activity's first mode in `durations` (and, times R, in
+// `demands`), with the total after the last: N + 1 values. Throws
+// std::bad_alloc when memory runs out.
+std::vector<std::size_t> first_modes(const instance& source);
+
+// The duration of each activity's shortest mode, one per activity (an
+// activity without modes: 0). Throws std::bad_alloc when memory runs out.
+std::vector<std::int32_t> shortest_durations(const instance& source);
 
 // Whether some arc's time lag differs from its activity's duration.
 inline bool has_general_lags(const instance& source) { return !source.lags.empty(); }

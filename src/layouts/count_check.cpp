@@ -45,4 +45,29 @@ bool has_no_general_lags(const instance& source, const char* layout_name, messag
     return true;
 }
 
+bool has_one_mode_and_renewable_resources(const instance& source, const char* layout_name, message_text& why) {
+    for (std::size_t activity = 0; activity < source.mode_counts.size(); ++activity)
+        if (source.mode_counts[activity] != 1) {
+            why = message_text("activity ")
+                      .append_number(static_cast<std::int64_t>(activity + 1))
+                      .append(" has ")
+                      .append_number(source.mode_counts[activity])
+                      .append(" modes; the ")
+                      .append(layout_name)
+                      .append(" layout holds one mode per activity");
+            return false;
+        }
+    for (std::size_t resource = 0; resource < source.resource_kinds.size(); ++resource) {
+        const resource_kind kind = kind_of(source, resource);
+        if (kind == resource_kind::renewable) continue;
+        why = message_text("resource ")
+                  .append_number(static_cast<std::int64_t>(resource + 1))
+                  .append(kind == resource_kind::nonrenewable ? " is nonrenewable; the " : " is doubly constrained; the ")
+                  .append(layout_name)
+                  .append(" layout holds renewable resources only");
+        return false;
+    }
+    return true;
+}
+
 } // namespace converter

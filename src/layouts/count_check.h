@@ -17,4 +17,11 @@ bool has_no_negative_count(const instance& source, message_text& why);
 // durations", activities numbered from 1.
 bool has_no_general_lags(const instance& source, const char* layout_name, message_text& why);
 
+// False, with the reason in `why`, at the first activity with several modes
+// ("activity 4 has 3 modes; the sm layout holds one mode per activity"), else
+// at the first resource of another kind than renewable ("resource 3 is
+// nonrenewable; the sm layout holds renewable resources only"), activities and
+// resources numbered from 1.
+bool has_one_mode_and_renewable_resources(const instance& source, const char* layout_name, message_text& why);
+
 } // namespace converter

@@ -121,19 +121,32 @@ bool looks_like_dot(std::string_view start) {
     return start.substr(0, 7) == "digraph";
 }
 
-bool rcp_can_hold(const instance& source, message_text& why) { return has_no_general_lags(source, "rcp", why); }
+bool rcp_can_hold(const instance& source, message_text& why) {
+    return has_no_general_lags(source, "rcp", why) && has_one_mode_and_renewable_resources(source, "rcp", why);
+}
+
+bool sch_can_hold(const instance& source, message_text& why) {
+    return has_one_mode_and_renewable_resources(source, "sch", why);
+}
 
 bool sm_can_hold(const instance& source, message_text& why) {
-    return has_no_negative_count(source, why) && has_no_general_lags(source, "sm", why);
+    return has_no_negative_count(source, why) && has_no_general_lags(source, "sm", why) &&
+           has_one_mode_and_renewable_resources(source, "sm", why);
+}
+
+bool mm_can_hold(const instance& source, message_text& why) {
+    return has_no_negative_count(source, why) && has_no_general_lags(source, "mm", why);
 }
 
 const layout_format formats[] = {
     {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, rcp_can_hold, write_rcp,
      {"activity", "activities", 1}, true},
-    {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, nullptr, write_sch,
+    {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, sch_can_hold, write_sch,
      {"activity", "activities", 0}, true},
     {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, sm_can_hold, write_sm,
      {"job", "jobs", 1}, true},
+    {"mm", ".mm", "PSPLIB's multi-mode layout, which MMLIB's files are read as too", looks_like_sm, read_sm,
+     mm_can_hold, write_sm, {"job", "jobs", 1}, true},
     {"dzn", ".dzn", "MiniZinc data for the standard RCPSP model", looks_like_dzn, read_dzn, dzn_can_hold, write_dzn,
      {"task", "tasks", 1}, false},
     {"json", ".json", "a JSON layout, for Python, JavaScript, R and the web", looks_like_json, read_json,
@@ -183,11 +196,12 @@ const layout_format& format_of_content(std::string_view start) {
 
 bool is_written_in(const layout_format& layout, std::string_view start) {
     if (layout.read == nullptr) return layout.looks_like != nullptr && layout.looks_like(start);
-    return &format_of_content(start) == &layout;
+    // Layouts that share a reader (sm and mm) share their content's signs.
+    return format_of_content(start).read == layout.read;
 }
 
 const layout_format& rcp_format() { return formats[0]; }
 const layout_format& sch_format() { return formats[1]; }
-const layout_format& json_format() { return formats[4]; }
+const layout_format& json_format() { return formats[5]; }
 
 } // namespace converter

@@ -50,9 +50,6 @@ struct field {
     std::size_t column = 0; // from 0, in the line
 };
 
-// The instance holds one project with one mode per job and renewable resources.
-constexpr const char* one_mode = "which is not 1: the instance holds one mode per job";
-
 class sm_parser {
 public:
     sm_parser(line_reader& lines, instance& result) : lines_(lines), result_(result) {}
@@ -112,21 +109,30 @@ private:
         return cursor == end;
     }
 
-    // A row's job number, then mode 1, then its third number (successor count
-    // or duration), then `count` more into `store`, where `added` counts them
+    // A row of plain numbers: a precedence row (the job, its mode count,
+    // which must be 1 or more, into `mode`, its successor count into `third`,
+    // and that many successors), the first request row of a job (the job, mode
+    // 1, the duration into `third`) or a further mode's row (mode `mode`, the
+    // duration), then `count` more into `store`, where `added` counts them
     // once the whole line proves plain. Successors are kept from 0. A count is
     // held to what the rest of the line can hold, two bytes a number, so that
     // no claim reserves more than the line.
-    enum class row { precedence, requests };
-    bool plain_row(row kind_of_row, std::int64_t job, std::int32_t& third, std::size_t& count, int_store& store) {
+    enum class row { precedence, requests, further_mode };
+    bool plain_row(row kind_of_row, std::int64_t job, std::int32_t& mode, std::int32_t& third, std::size_t& count,
+                   int_store& store) {
         const char* cursor = line_.data();
         const char* const end = cursor + line_.size();
         std::int32_t number = 0;
-        std::int32_t mode = 0;
-        if (!plain_number(cursor, end, number) || number != job || !plain_number(cursor, end, mode) || mode != 1 ||
-            !plain_number(cursor, end, third))
+        std::int32_t second = 0;
+        if (kind_of_row != row::further_mode && (!plain_number(cursor, end, number) || number != job)) return false;
+        if (!plain_number(cursor, end, second) || !plain_number(cursor, end, third)) return false;
+        if (kind_of_row == row::precedence) {
+            if (second < 1) return false;
+            mode = second;
+            count = third > 0 ? static_cast<std::size_t>(third) : 0;
+        } else if (second != mode) {
             return false;
-        if (kind_of_row == row::precedence) count = third > 0 ? static_cast<std::size_t>(third) : 0;
+        }
         if (count > static_cast<std::size_t>(end - cursor) / 2) return false;
         if (count == 0) return only_blanks(cursor, end);
         std::int32_t* const slots = store.room(count);
@@ -266,18 +272,15 @@ private:
         }
         if (starts_with(text, "-")) {
             text = trimmed(text.substr(1));
-            if (starts_with(text, "renewable")) {
-                if (!value_after_colon(value, "the number of renewable resources", at)) return false;
-                header_resources_ = value;
+            const char* const kinds[] = {"renewable", "nonrenewable", "doubly constrained"};
+            const char* const phrases[] = {"the number of renewable resources", "the number of nonrenewable resources",
+                                           "the number of doubly constrained resources"};
+            for (std::size_t kind_index = 0; kind_index < 3; ++kind_index) {
+                if (!starts_with(text, kinds[kind_index])) continue;
+                if (!value_after_colon(value, phrases[kind_index], at)) return false;
+                if (value < 0) return fail_at(at, phrases[kind_index], 0, 0, "which is negative");
+                header_kinds_[kind_index] = value;
                 return true;
-            }
-            const bool nonrenewable = starts_with(text, "nonrenewable");
-            if (nonrenewable || starts_with(text, "doubly constrained")) {
-                const char* phrase = nonrenewable ? "the number of nonrenewable resources, 0"
-                                                  : "the number of doubly constrained resources, 0";
-                if (!value_after_colon(value, phrase, at)) return false;
-                return value == 0 ||
-                       fail_at(at, phrase, 0, 0, "which is not 0: the instance holds renewable resources only");
             }
         }
         // The basedata name, the seed and the horizon are kept for the writer,
@@ -349,10 +352,12 @@ private:
         for (std::int64_t job = 1;; ++job) {
             if (!next_line()) return fail_missing("the REQUESTS/DURATIONS section");
             std::int32_t count = 0;
+            std::int32_t modes = 0;
             std::size_t listed = 0;
-            if (header_jobs_ && plain_row(row::precedence, job, count, listed, result_.successors) &&
+            if (header_jobs_ && plain_row(row::precedence, job, modes, count, listed, result_.successors) &&
                 successor_total + static_cast<std::int64_t>(listed) <= successor_limit) {
-                if (!result_.successor_counts.push_back(count)) return memory_failed();
+                if (!result_.successor_counts.push_back(count) || !result_.mode_counts.push_back(modes))
+                    return memory_failed();
                 result_.successors.added(listed);
                 successor_total += static_cast<std::int64_t>(listed);
                 continue;
@@ -370,10 +375,11 @@ private:
                 return false;
             }
             if (value != job) return fail_field(0, "job {a} (the jobs in order)", job);
-            if (!number_at(1, value, "the mode count of job {a}", job)) return false;
-            if (value != 1) return fail_field(1, "the mode count of job {a}", job, 0, one_mode);
+            if (!number_at(1, modes, "the mode count of job {a}", job)) return false;
+            if (modes < 1) return fail_field(1, "the mode count of job {a}", job, 0, "which is below 1");
             if (!number_at(2, count, "the successor count of job {a}", job)) return false;
-            if (!result_.successor_counts.push_back(count)) return memory_failed();
+            if (!result_.successor_counts.push_back(count) || !result_.mode_counts.push_back(modes))
+                return memory_failed();
             field count_field;
             field_at(2, count_field);
             if (!header_jobs_) {
@@ -451,20 +457,21 @@ private:
         const char* beyond;
     };
 
-    // "R 1" or "R1" for each renewable resource: how many. A count other than
-    // `limit.wanted` fails at the end of the line or at the first label too many.
-    bool count_labels(std::size_t first, std::int64_t& count, const char* phrase, const label_count& limit) {
+    // "R 1", "R1", "N 1" or "D 1" for each resource, from field `first` on:
+    // how many, each one's kind into `kinds` when asked. With `expected` (the
+    // kind of resource {n} from 0, or 0 for any), each label must be of it. A
+    // count other than `limit.wanted` fails at the end of the line or at the
+    // first label too many.
+    template <typename kind_of_label>
+    bool count_labels(std::size_t first, std::int64_t& count, const char* phrase, const label_count& limit,
+                      kind_of_label expected, int_store* kinds, const char* const (&wrong_kind)[3]) {
         count = 0;
         field at;
         for (std::size_t index = first; field_at(index, at); ++index) {
             const field label_start = at;
             const std::string_view text = at.text;
-            if (text[0] == 'N' || text[0] == 'D')
-                return fail_at(at, phrase, 0, 0,
-                               text[0] == 'N' ? "a nonrenewable resource: the instance holds renewable ones only"
-                                              : "a doubly constrained resource: the instance holds renewable ones "
-                                                "only");
-            if (text[0] != 'R') return fail_at(at, phrase);
+            const std::size_t letter = text[0] == 'R' ? 0 : text[0] == 'N' ? 1 : text[0] == 'D' ? 2 : 3;
+            if (letter == 3) return fail_at(at, phrase);
             std::int32_t number = 0;
             field next;
             if (text.size() > 1) {
@@ -475,66 +482,116 @@ private:
             } else {
                 return fail_at(label_start, phrase);
             }
-            if (++count > limit.wanted && limit.wanted >= 0) {
-                const char* const label_end = at.text.data() + at.text.size();
-                const std::string_view label(text.data(), static_cast<std::size_t>(label_end - text.data()));
+            const char* const label_end = at.text.data() + at.text.size();
+            const std::string_view label(text.data(), static_cast<std::size_t>(label_end - text.data()));
+            if (++count > limit.wanted && limit.wanted >= 0)
                 return fail(kind::unexpected, label_start.column, label, limit.too_many, limit.wanted, 0, limit.beyond);
-            }
+            const std::int32_t wanted_kind = expected(static_cast<std::size_t>(count - 1));
+            const auto own_kind = static_cast<std::int32_t>(letter + 1);
+            if (wanted_kind != 0 && wanted_kind != own_kind)
+                return fail(kind::unexpected, label_start.column, label,
+                            wrong_kind[static_cast<std::size_t>(wanted_kind - 1)], 0, count);
+            if (kinds != nullptr && !kinds->push_back(own_kind)) throw std::bad_alloc();
         }
         if (count < limit.wanted)
             return fail(kind::end_of_line, line_.size(), {}, limit.too_few, limit.wanted, count + 1);
         return true;
     }
 
+    // The RESOURCES block's kind of resource `index` (from 0): its renewable
+    // ones, then the nonrenewable, then the doubly constrained; 0 (any) when
+    // the block gave no count.
+    std::int32_t declared_kind(std::size_t index) const {
+        if (!header_kinds_[0] && !header_kinds_[1] && !header_kinds_[2]) return 0;
+        std::int64_t end = 0;
+        for (std::int32_t kind_index = 0; kind_index < 3; ++kind_index) {
+            end += header_kinds_[kind_index].value_or(0);
+            if (static_cast<std::int64_t>(index) < end) return kind_index + 1;
+        }
+        return 0;
+    }
+
+    // One row of each of a job's modes: mode 1's after the job's number, each
+    // further one's without it.
     bool read_requests() {
         if (!next_line()) return fail_missing("the label line of REQUESTS/DURATIONS");
         field first;
         field second;
         field third;
         if (!field_at(0, first) || !field_at(1, second) || !field_at(2, third) || first.text != "jobnr." ||
-            second.text != "mode" || third.text != "duration")
+            second.text != "mode" || (third.text != "duration" && third.text != "dur"))
             return fail_field(0, "the label line of REQUESTS/DURATIONS, jobnr. mode duration and the resources");
         std::int64_t labels = 0;
-        const label_count renewable{header_resources_ ? *header_resources_ : -1,
-                                    "the label of resource {n}, one for each of the {a} renewable resources",
-                                    "the end of the resource labels, one for each of the {a} renewable resources",
-                                    "beyond the renewable count"};
-        if (!count_labels(3, labels, "the label of a renewable resource, as R 1", renewable)) return false;
-        const std::int64_t resources = header_resources_ ? *header_resources_ : labels;
-        if (resources > std::numeric_limits<std::int32_t>::max()) return memory_failed();
-        result_.resource_count = static_cast<std::int32_t>(resources);
-        const auto demands = static_cast<std::size_t>(resources > 0 ? resources : 0);
+        const bool declared = header_kinds_[0] || header_kinds_[1] || header_kinds_[2];
+        const std::int64_t declared_count =
+            std::int64_t{header_kinds_[0].value_or(0)} + header_kinds_[1].value_or(0) + header_kinds_[2].value_or(0);
+        const label_count columns{declared ? declared_count : -1,
+                                  "the label of resource {n}, one for each of the {a} resources of the RESOURCES block",
+                                  "the end of the resource labels, one for each of the {a} resources of the RESOURCES "
+                                  "block",
+                                  "beyond the RESOURCES block's counts"};
+        static const char* const wrong_kind[3] = {
+            "the label of resource {n}, a renewable one (R) as the RESOURCES block counts them",
+            "the label of resource {n}, a nonrenewable one (N) as the RESOURCES block counts them",
+            "the label of resource {n}, a doubly constrained one (D) as the RESOURCES block counts them"};
+        if (!count_labels(
+                3, labels, "the label of a resource, as R 1, N 1 or D 1", columns,
+                [this](std::size_t index) { return declared_kind(index); }, &result_.resource_kinds, wrong_kind))
+            return false;
+        if (labels > std::numeric_limits<std::int32_t>::max()) return memory_failed();
+        result_.resource_count = static_cast<std::int32_t>(labels);
+        const auto demands = static_cast<std::size_t>(labels);
+        const std::int32_t* const mode_counts = result_.mode_counts.begin();
         for (std::int64_t job = 1; job <= jobs_; ++job) {
-            if (!next_line()) return fail_missing("the request row of job {a}", job);
-            std::int32_t duration = 0;
-            std::size_t columns = demands;
-            if (plain_row(row::requests, job, duration, columns, result_.demands)) {
-                if (!result_.durations.push_back(duration)) return memory_failed();
-                result_.demands.added(demands);
-                continue;
-            }
-            std::int32_t value = 0;
-            if (!number_at(0, value, "the request row of job {a}", job)) return false;
-            if (value != job) {
-                const bool further_mode = has_field(demands + 1) && !has_field(demands + 2) && job > 1;
-                return fail_field(0, "the request row of job {a}", job, 0,
-                                  further_mode ? "which starts a further mode row: the instance holds one mode per job"
-                                               : "which disagrees with the precedence relations");
-            }
-            if (!number_at(1, value, "the mode of job {a}", job)) return false;
-            if (value != 1) return fail_field(1, "the mode of job {a}", job, 0, one_mode);
-            if (!number_at(2, value, "the duration of job {a}", job)) return false;
-            if (!result_.durations.push_back(value)) return memory_failed();
-            for (std::size_t resource = 1; resource <= demands; ++resource) {
-                if (!number_at(2 + resource, value, "the demand of job {a} for resource {n}", job,
-                               static_cast<std::int64_t>(resource)))
-                    return false;
-                if (!result_.demands.push_back(value)) return memory_failed();
-            }
-            if (has_field(demands + 3))
-                return fail_field(demands + 3, "the end of the request row of job {a}", job, 0,
-                                  "beyond the resources' columns");
+            const std::int32_t modes = mode_counts[job - 1];
+            for (std::int32_t mode = 1; mode <= modes; ++mode)
+                if (!read_mode_row(job, mode, demands)) return false;
         }
+        return true;
+    }
+
+    bool read_mode_row(std::int64_t job, std::int32_t mode, std::size_t demands) {
+        const bool first_mode = mode == 1;
+        if (!next_line())
+            return fail_missing(first_mode ? "the request row of job {a}" : "the row of mode {n} of job {a}", job,
+                                mode);
+        std::int32_t duration = 0;
+        std::size_t columns = demands;
+        if (plain_row(first_mode ? row::requests : row::further_mode, job, mode, duration, columns,
+                      result_.demands)) {
+            if (!result_.durations.push_back(duration)) return memory_failed();
+            result_.demands.added(demands);
+            return true;
+        }
+        // The row's own fields: one more in a job's first row, for its number.
+        const std::size_t base = first_mode ? 1 : 0;
+        const bool longer_row = has_field(demands + base + 2) && !has_field(demands + base + 3);
+        const bool shorter_row = has_field(demands + base) && !has_field(demands + base + 1);
+        std::int32_t value = 0;
+        if (first_mode) {
+            if (!number_at(0, value, "the request row of job {a}", job)) return false;
+            if (value != job)
+                return fail_field(0, "the request row of job {a}", job, 0,
+                                  shorter_row && job > 1 ? "which is a further mode's row: the job before has "
+                                                           "more than its mode count"
+                                                         : "which disagrees with the precedence relations");
+        }
+        if (!number_at(base, value, "mode {n} of job {a}", job, mode)) return false;
+        if (value != mode)
+            return fail_field(base, "mode {n} of job {a}", job, mode,
+                              longer_row ? "which starts the next job's rows: this job has fewer than its mode count"
+                                         : nullptr);
+        if (!number_at(base + 1, value, "the duration of mode {n} of job {a}", job, mode)) return false;
+        if (!result_.durations.push_back(value)) return memory_failed();
+        for (std::size_t resource = 1; resource <= demands; ++resource) {
+            if (!number_at(base + 1 + resource, value, "the demand of job {a} for resource {n}", job,
+                           static_cast<std::int64_t>(resource)))
+                return false;
+            if (!result_.demands.push_back(value)) return memory_failed();
+        }
+        if (has_field(demands + base + 2))
+            return fail_field(demands + base + 2, "the end of the request row of job {a}", job, 0,
+                              "beyond the resources' columns");
         return true;
     }
 
@@ -548,7 +605,7 @@ private:
             const bool further_mode = has_field(columns + 1) && !has_field(columns + 2) && field_at(0, at) &&
                                       parse_int32(at.text, ignored) == kind::none;
             return fail_field(0, "the RESOURCEAVAILABILITIES section", 0, 0,
-                              further_mode ? "which starts a further mode row: the instance holds one mode per job"
+                              further_mode ? "which is a further mode's row: the last job has more than its mode count"
                                            : nullptr);
         }
         const std::size_t resources = result_.resource_count > 0 ? static_cast<std::size_t>(result_.resource_count) : 0;
@@ -561,7 +618,15 @@ private:
         const label_count columns{
             static_cast<std::int64_t>(resources), "the label of resource {n}, one for each of the {a} request columns",
             "the end of the resource labels, one for each of the {a} request columns", "beyond the request columns"};
-        if (!count_labels(0, labels, "the label of a resource's availability, as R 1", columns)) return false;
+        static const char* const wrong_kind[3] = {
+            "the label of resource {n}, a renewable one (R) as the request columns have it",
+            "the label of resource {n}, a nonrenewable one (N) as the request columns have it",
+            "the label of resource {n}, a doubly constrained one (D) as the request columns have it"};
+        const std::int32_t* const kinds = result_.resource_kinds.begin();
+        if (!count_labels(
+                0, labels, "the label of a resource's availability, as R 1", columns,
+                [kinds](std::size_t index) { return kinds[index]; }, nullptr, wrong_kind))
+            return false;
         if (!next_line()) return fail_missing("the capacity of resource {n}", 0, 1);
         for (std::size_t resource = 1; resource <= resources; ++resource) {
             std::int32_t value = 0;
@@ -620,7 +685,9 @@ private:
         std::string text;
     };
     std::vector<written_count> written_counts_; // the counts not written as %d writes them
-    std::optional<std::int64_t> header_resources_;
+    // The RESOURCES block's counts of renewable, nonrenewable and doubly
+    // constrained resources, each when the file gives it.
+    std::optional<std::int32_t> header_kinds_[3];
 };
 
 } // namespace
@@ -629,7 +696,9 @@ read_failure read_sm(byte_source source, instance& result, trailing_tokens* trai
     result = instance{};
     line_reader lines(source);
     read_failure failure = sm_parser(lines, result).run(trailing);
-    if (!failure) result.activity_count = static_cast<std::int32_t>(result.durations.size());
+    if (failure) return failure;
+    result.activity_count = static_cast<std::int32_t>(result.successor_counts.size());
+    drop_single_modes_and_renewable_kinds(result);
     return failure;
 }
 

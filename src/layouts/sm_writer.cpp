@@ -1,5 +1,6 @@
 #include "layouts/sm_writer.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "analysis/precedence_graph.h"
@@ -72,15 +73,45 @@ CONVERTER_ALWAYS_INLINE char* put_right_fast(char* out, std::int64_t value, std:
     return put_wide(out + blanks, value);
 }
 
-// "  R 1  R 2 ... R 10": R2 of each resource number after "  R", with a blank
-// before a number that fills it, so that the label is "R" and a number as two
-// words whatever its size.
-void put_labels(output_buffer& buffer, std::size_t resources) {
-    for (std::size_t resource = 1; resource <= resources; ++resource) {
+// "  R 1  R 2 ... N 1 ... D 1": the kind's letter, then R2 of the resource's
+// number among its kind, after "  ", with a blank before a number that fills
+// it, so that the label is a letter and a number as two words whatever its size.
+// The resources in `order`, each kind's numbered from 1.
+void put_labels(output_buffer& buffer, const instance& source, const std::vector<std::size_t>& order) {
+    std::int64_t numbers[3] = {0, 0, 0};
+    for (const std::size_t resource : order) {
+        const auto kind = static_cast<std::size_t>(kind_of(source, resource)) - 1;
         char* out = buffer.room(32);
-        std::memcpy(out, "  R", 3);
-        buffer.commit(put_right(out + 3, static_cast<std::int64_t>(resource), 2, true));
+        out[0] = ' ';
+        out[1] = ' ';
+        out[2] = "RND"[kind];
+        buffer.commit(put_right(out + 3, ++numbers[kind], 2, true));
     }
+}
+
+// The resources as PSPLIB orders them: the renewable, the nonrenewable, then
+// the doubly constrained, each kind in the instance's order.
+std::vector<std::size_t> resource_order(const instance& source, std::size_t resources, std::int64_t (&counts)[3]) {
+    std::vector<std::size_t> order;
+    order.reserve(resources);
+    for (const resource_kind kind :
+         {resource_kind::renewable, resource_kind::nonrenewable, resource_kind::doubly_constrained}) {
+        std::int64_t& count = counts[static_cast<std::size_t>(kind) - 1];
+        count = 0;
+        for (std::size_t resource = 0; resource < resources; ++resource)
+            if (kind_of(source, resource) == kind) {
+                order.push_back(resource);
+                ++count;
+            }
+    }
+    return order;
+}
+
+// Whether `order` is every resource in its own order.
+bool is_identity(const std::vector<std::size_t>& order) {
+    for (std::size_t index = 0; index < order.size(); ++index)
+        if (order[index] != index) return false;
+    return true;
 }
 
 // The basedata name: the source's stem with ".bas", as one word (a blank or
@@ -139,8 +170,9 @@ void put_number_line(output_buffer& buffer, std::int64_t value) {
 std::int64_t mpm_time(const instance& source) {
     if (source.activity_count <= 0) return 0;
     const std::vector<std::int64_t> start = earliest_starts(source);
+    if (start.empty()) return 0;
     const auto last = static_cast<std::size_t>(source.activity_count - 1);
-    return start.empty() ? 0 : start[last] + source.durations[last];
+    return start[last] + (has_modes(source) ? shortest_durations(source)[last] : source.durations[last]);
 }
 
 } // namespace
@@ -150,11 +182,24 @@ void write_sm(output_buffer& buffer, const instance& source) {
     const auto activities = static_cast<std::size_t>(source.activity_count);
     const auto resources = static_cast<std::size_t>(source.resource_count);
     const project_header& header = source.header;
+    const bool with_modes = has_modes(source);
+    std::int64_t kind_counts[3];
+    const std::vector<std::size_t> order = resource_order(source, resources, kind_counts);
+    const bool reordered = !is_identity(order);
     std::int64_t horizon = 0;
-    if (header.horizon)
+    if (header.horizon) {
         horizon = *header.horizon;
-    else
-        for (std::size_t activity = 0; activity < activities; ++activity) horizon += source.durations[activity];
+    } else {
+        // Each job in its longest mode.
+        const std::int32_t* duration = source.durations.begin();
+        for (std::size_t activity = 0; activity < activities; ++activity) {
+            const std::int32_t modes = modes_of(source, activity);
+            std::int64_t longest = modes > 0 ? *duration : 0;
+            for (std::int32_t mode = 0; mode < modes; ++mode, ++duration)
+                longest = std::max<std::int64_t>(longest, *duration);
+            horizon += longest;
+        }
+    }
     const std::int64_t mpm = header.mpm_time ? *header.mpm_time : mpm_time(source);
     const std::int64_t due_date = header.due_date ? *header.due_date : mpm;
 
@@ -171,10 +216,14 @@ void write_sm(output_buffer& buffer, const instance& source) {
     put_right_line(buffer, horizon, 0, false);
     put_text(buffer, "\nRESOURCES\n"
                      "  - renewable                 :  ");
-    put_right_line(buffer, source.resource_count, 0, false);
+    put_right_line(buffer, kind_counts[0], 0, false);
     put_text(buffer, "   R\n"
-                     "  - nonrenewable              :  0   N\n"
-                     "  - doubly constrained        :  0   D\n");
+                     "  - nonrenewable              :  ");
+    put_right_line(buffer, kind_counts[1], 0, false);
+    put_text(buffer, "   N\n"
+                     "  - doubly constrained        :  ");
+    put_right_line(buffer, kind_counts[2], 0, false);
+    put_text(buffer, "   D\n");
     put_text(buffer, stars);
     put_text(buffer, "PROJECT INFORMATION:\n"
                      "pronr.  #jobs rel.date duedate tardcost  MPM-Time\n"
@@ -192,9 +241,14 @@ void write_sm(output_buffer& buffer, const instance& source) {
     const std::int32_t* successor = source.successors.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
         const std::int32_t count = source.successor_counts[activity];
-        char* out = put_column<4, false>(buffer.room(96), static_cast<std::int64_t>(activity + 1));
-        std::memcpy(out, "        1", 9);
-        out = put_right_fast(out + 9, count, 11, true);
+        char* out = put_column<4, false>(buffer.room(128), static_cast<std::int64_t>(activity + 1));
+        if (with_modes) {
+            out = put_right_fast(out, source.mode_counts[activity], 9, true);
+        } else {
+            std::memcpy(out, "        1", 9);
+            out += 9;
+        }
+        out = put_right_fast(out, count, 11, true);
         std::memcpy(out, "        ", 8);
         buffer.commit(out + 8);
         put_column_values<4>(buffer, successor, static_cast<std::size_t>(count), 1);
@@ -205,27 +259,53 @@ void write_sm(output_buffer& buffer, const instance& source) {
 
     put_text(buffer, "REQUESTS/DURATIONS:\n"
                      "jobnr. mode duration");
-    put_labels(buffer, resources);
+    put_labels(buffer, source, order);
     put_line_end(buffer);
     put_text(buffer, dashes);
     const std::int32_t* demand = source.demands.begin();
+    const std::int32_t* duration = source.durations.begin();
+    std::vector<std::int32_t> reordered_demands(reordered ? resources : 0);
     for (std::size_t activity = 0; activity < activities; ++activity) {
-        // The job, "··", the mode R5(1) and "····", then the duration.
-        char* out = put_column<3, false>(buffer.room(96), static_cast<std::int64_t>(activity + 1));
-        std::memcpy(out, "      1    ", 11);
-        out = put_column<2, false>(out + 11, source.durations[activity]);
-        std::memcpy(out, "   ", 3);
-        buffer.commit(out + 3);
-        put_column_values<5>(buffer, demand, resources, 0);
-        demand += resources;
-        put_line_end(buffer);
+        const std::int32_t modes = modes_of(source, activity);
+        for (std::int32_t mode = 1; mode <= modes; ++mode) {
+            // The job (on its first mode only), "··", the mode R5(1) and
+            // "····", then the duration.
+            char* out = buffer.room(128);
+            if (mode == 1) {
+                out = put_column<3, false>(out, static_cast<std::int64_t>(activity + 1));
+                std::memcpy(out, "      1    ", 11);
+                out += 11;
+            } else {
+                std::memcpy(out, "   ", 3);
+                out = put_right_fast(out + 3, mode, 7, true);
+                std::memcpy(out, "    ", 4);
+                out += 4;
+            }
+            out = put_column<2, false>(out, *duration++);
+            std::memcpy(out, "   ", 3);
+            buffer.commit(out + 3);
+            if (reordered) {
+                for (std::size_t index = 0; index < resources; ++index) reordered_demands[index] = demand[order[index]];
+                put_column_values<5>(buffer, reordered_demands.data(), resources, 0);
+            } else {
+                put_column_values<5>(buffer, demand, resources, 0);
+            }
+            demand += resources;
+            put_line_end(buffer);
+        }
     }
     put_text(buffer, stars);
 
     put_text(buffer, "RESOURCEAVAILABILITIES:\n");
-    put_labels(buffer, resources);
+    put_labels(buffer, source, order);
     put_line_end(buffer);
-    put_column_values<5>(buffer, source.capacities.begin(), resources, 0);
+    if (reordered) {
+        for (std::size_t index = 0; index < resources; ++index)
+            reordered_demands[index] = source.capacities[order[index]];
+        put_column_values<5>(buffer, reordered_demands.data(), resources, 0);
+    } else {
+        put_column_values<5>(buffer, source.capacities.begin(), resources, 0);
+    }
     put_line_end(buffer);
     put_text(buffer, stars);
 }
