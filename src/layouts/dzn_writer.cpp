@@ -30,9 +30,10 @@ void put_list(output_buffer& buffer, const std::int32_t* values, std::size_t cou
     put_text(buffer, " ]");
 }
 
-bool has_demands(const instance& source, std::size_t activity, std::size_t resources) {
+// Whether mode `mode` (its place in `durations`) has a demand above 0.
+bool has_demands(const instance& source, std::size_t mode, std::size_t resources) {
     for (std::size_t resource = 0; resource < resources; ++resource)
-        if (source.demands[activity * resources + resource] != 0) return true;
+        if (source.demands[mode * resources + resource] != 0) return true;
     return false;
 }
 
@@ -42,14 +43,19 @@ struct task_range {
     bool dummies = false;
 };
 
+// A dummy: one mode (at `mode` in `durations`), of duration 0 and no demands.
+bool is_dummy(const instance& source, std::size_t activity, std::size_t mode, std::size_t resources) {
+    return modes_of(source, activity) == 1 && source.durations[mode] == 0 && !has_demands(source, mode, resources);
+}
+
 task_range tasks_of(const instance& source) {
     const std::size_t activities = source.activity_count > 0 ? static_cast<std::size_t>(source.activity_count) : 0;
     const std::size_t resources = source.resource_count > 0 ? static_cast<std::size_t>(source.resource_count) : 0;
     task_range range{0, activities, false};
     if (activities < 2) return range;
     const std::size_t last = activities - 1;
-    if (source.durations[0] != 0 || has_demands(source, 0, resources) || source.durations[last] != 0 ||
-        has_demands(source, last, resources) || source.successor_counts[last] > 0)
+    if (!is_dummy(source, 0, 0, resources) || !is_dummy(source, last, source.durations.size() - 1, resources) ||
+        source.successor_counts[last] > 0)
         return range;
     for (const std::int32_t successor : source.successors)
         if (successor == 0) return range; // the first activity has a predecessor
@@ -114,6 +120,13 @@ void put_head(output_buffer& buffer, const instance& source, const task_range& t
 
 bool dzn_can_hold(const instance& source, message_text& why) {
     if (!has_no_negative_count(source, why)) return false;
+    for (std::size_t resource = 0; resource < source.resource_kinds.size(); ++resource)
+        if (kind_of(source, resource) == resource_kind::doubly_constrained) {
+            why = message_text("resource ")
+                      .append_number(static_cast<std::int64_t>(resource + 1))
+                      .append(" is doubly constrained, which MiniZinc's mrcpsp model has no place for");
+            return false;
+        }
     const task_range tasks = tasks_of(source);
     const bool max_model = tasks_have_general_lags(source, tasks);
     const std::size_t activities = static_cast<std::size_t>(source.activity_count);
@@ -202,20 +215,27 @@ void write_dzn_max(output_buffer& buffer, const instance& source, const task_ran
     put_text(buffer, ";\n");
 }
 
-} // namespace
-
-void write_dzn(output_buffer& buffer, const instance& source) {
-    const task_range tasks = tasks_of(source);
-    if (tasks_have_general_lags(source, tasks)) {
-        write_dzn_max(buffer, source, tasks);
-        return;
+// "[a, b, c]", "[]" when empty.
+void put_tight_list(output_buffer& buffer, const std::int32_t* values, std::size_t count) {
+    put_text(buffer, "[");
+    if (count != 0) {
+        put_number(buffer, values[0]);
+        put_more(buffer, values, count - 1, 1);
     }
-    const std::size_t activities = static_cast<std::size_t>(source.activity_count);
+    put_text(buffer, "]");
+}
 
-    put_head(buffer, source, tasks, ";\nrc = ", ";\nd = ");
-    put_text(buffer, ";\nsuc = ");
-    if (tasks.count == 0) put_text(buffer, "[  ]");
-    // Each set ascending, as a set is; the sink left out, numbered as tasks.
+// The tasks' successor sets, each ascending, the sink left out, numbered as
+// tasks: `open` before the first set, `between` between sets, `empty` for a
+// set without members, `close` after the last; `open` and `close` also when
+// there is no task.
+struct set_words {
+    std::string_view open, set_open, between, set_close, close;
+};
+void put_successor_sets(output_buffer& buffer, const instance& source, const task_range& tasks,
+                        const set_words& words) {
+    const std::size_t activities = static_cast<std::size_t>(source.activity_count);
+    put_text(buffer, words.open);
     std::vector<std::int32_t> set;
     const std::int32_t* successor = source.successors.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
@@ -228,15 +248,108 @@ void write_dzn(output_buffer& buffer, const instance& source) {
             if (!tasks.dummies || list[index] != static_cast<std::int32_t>(activities - 1))
                 set.push_back(list[index] - static_cast<std::int32_t>(tasks.first) + 1);
         std::sort(set.begin(), set.end());
-        put_text(buffer, activity == tasks.first ? "[ { " : ",\n       { ");
+        if (activity != tasks.first) put_text(buffer, words.between);
+        put_text(buffer, words.set_open);
         if (!set.empty()) {
             put_number(buffer, set[0]);
             put_more(buffer, set.data(), set.size() - 1, 1);
         }
-        put_text(buffer, " }");
+        put_text(buffer, words.set_close);
     }
-    if (tasks.count != 0) put_text(buffer, " ]");
+    put_text(buffer, words.close);
+}
+
+// Data for MiniZinc's mrcpsp model, as its benchmarks write PSPLIB's
+// multi-mode sets: the tasks' modes numbered from 1 in task order, each
+// task's set of them in modes, dur and rreq one entry per mode.
+void write_dzn_modes(output_buffer& buffer, const instance& source, const task_range& tasks) {
+    const auto resources = static_cast<std::size_t>(source.resource_count);
+    put_text(buffer, "n_res = ");
+    put_number(buffer, source.resource_count);
+    put_text(buffer, ";\nrcap = ");
+    put_tight_list(buffer, source.capacities.begin(), resources);
+    put_text(buffer, ";\nrtype = ");
+    std::vector<std::int32_t> kinds(resources);
+    for (std::size_t resource = 0; resource < resources; ++resource)
+        kinds[resource] = static_cast<std::int32_t>(kind_of(source, resource));
+    put_tight_list(buffer, kinds.data(), resources);
+    put_text(buffer, ";\nn_tasks = ");
+    put_number(buffer, static_cast<std::int64_t>(tasks.count));
+    // The tasks' modes: [first_mode, end_mode) in durations.
+    const std::vector<std::size_t> first = first_modes(source);
+    const std::size_t first_mode = first[tasks.first], end_mode = first[tasks.first + tasks.count];
+    put_text(buffer, ";\nmodes = [ ");
+    for (std::size_t task = 0; task < tasks.count; ++task) {
+        const std::size_t activity = tasks.first + task;
+        put_text(buffer, task == 0 ? "{" : ", {");
+        for (std::size_t mode = first[activity]; mode < first[activity + 1]; ++mode) {
+            char* out = buffer.room(field_room + 2);
+            if (mode != first[activity]) {
+                std::memcpy(out, ", ", 2);
+                out += 2;
+            }
+            buffer.commit(put_wide(out, static_cast<std::int64_t>(mode - first_mode + 1)));
+        }
+        put_text(buffer, "}");
+    }
+    put_text(buffer, " ];\n");
+    put_successor_sets(buffer, source, tasks, {"succ = [ ", "{", ", ", "}", " ];\n"});
+    const std::size_t options = end_mode - first_mode;
+    put_text(buffer, "n_opt = ");
+    put_number(buffer, static_cast<std::int64_t>(options));
+    put_text(buffer, ";\ndur = ");
+    put_tight_list(buffer, source.durations.begin() + first_mode, options);
+    put_text(buffer, ";\nrreq = ");
+    if (resources == 0 || options == 0) {
+        put_text(buffer, "array2d(1..");
+        put_number(buffer, source.resource_count);
+        put_text(buffer, ", 1..");
+        put_number(buffer, static_cast<std::int64_t>(options));
+        put_text(buffer, ", [])");
+    } else {
+        // Each demand right-aligned to the widest one, at least two columns,
+        // after one blank; a row per resource, modes across.
+        std::size_t width = 2;
+        for (std::size_t index = first_mode * resources; index < end_mode * resources; ++index) {
+            char digits[field_room];
+            width = std::max(width, static_cast<std::size_t>(put_int(digits, source.demands[index]) - digits));
+        }
+        const auto put_demand = [width](char* out, std::int32_t value) {
+            char digits[field_room];
+            const auto length = static_cast<std::size_t>(put_int(digits, value) - digits);
+            std::memset(out, ' ', 1 + width - length);
+            std::memcpy(out + 1 + width - length, digits, length);
+            return out + 1 + width;
+        };
+        for (std::size_t resource = 0; resource < resources; ++resource) {
+            put_text(buffer, resource == 0 ? "[|" : "\n        |");
+            const std::int32_t* demand = source.demands.begin() + first_mode * resources + resource;
+            buffer.commit(put_demand(buffer.room(field_room), *demand));
+            put_fields(buffer, options - 1, [&demand, resources, &put_demand](char* out) {
+                demand += resources;
+                *out = ',';
+                return put_demand(out + 1, *demand);
+            });
+        }
+        put_text(buffer, " |]");
+    }
     put_text(buffer, ";\n");
+}
+
+} // namespace
+
+void write_dzn(output_buffer& buffer, const instance& source) {
+    const task_range tasks = tasks_of(source);
+    if (has_modes(source) || has_other_kinds(source)) {
+        write_dzn_modes(buffer, source, tasks);
+        return;
+    }
+    if (tasks_have_general_lags(source, tasks)) {
+        write_dzn_max(buffer, source, tasks);
+        return;
+    }
+    put_head(buffer, source, tasks, ";\nrc = ", ";\nd = ");
+    put_successor_sets(buffer, source, tasks, {";\nsuc = [ ", "{ ", ",\n       ", " }", " ];\n"});
 }
 
 } // namespace converter

@@ -30,6 +30,29 @@
 // per arc between tasks, by i and then j, rows after the first on lines of
 // their own starting "         | ", closed by a line "         |]", and
 // "n_dc = K;". The dummies' arcs are left out with them.
+//
+// When an activity has several modes or a resource is nonrenewable, the data
+// are for MiniZinc's mrcpsp model, as its benchmarks ship PSPLIB's multi-mode
+// sets:
+//
+//   n_res = 4;
+//   rcap = [9, 8, 53, 50];
+//   rtype = [1, 1, 2, 2];
+//   n_tasks = 10;
+//   modes = [ {1, 2, 3}, {4, 5, 6}, ... ];
+//   succ = [ {6, 8}, {5, 8}, ..., {} ];
+//   n_opt = 30;
+//   dur = [2, 6, 9, ...];
+//   rreq = [|  0,  6,  4, ...
+//           |  3,  0,  0, ... |];
+//
+// rtype 1 for a renewable resource, 2 for a nonrenewable one; the tasks'
+// modes numbered from 1 in task order, so that task t's set in modes lists
+// its own; dur and rreq one entry per mode, rreq a row per resource, each
+// demand right-aligned to the widest one (at least two columns) after one
+// blank. The dummies are told and left out as above (a dummy has one mode);
+// rreq is "array2d(1..R, 1..M, [])" when R or the mode count is 0, and the
+// lists and sets of no element "[]", "{}" and "[  ]".
 #pragma once
 
 #include "instance/instance.h"
@@ -39,7 +62,8 @@
 namespace converter {
 
 // False, with the reason in `why` naming the activity, when the model's data
-// can't hold `source`: a negative count, a successor listed twice (a set holds
+// can't hold `source`: a negative count, a doubly constrained resource (no
+// model has a place for one), a successor listed twice (a set holds
 // it once; rcpsp_max's rows may repeat an arc), a successor outside the tasks (it would index outside the model's
 // arrays).
 bool dzn_can_hold(const instance& source, message_text& why);
