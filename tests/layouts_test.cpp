@@ -300,8 +300,8 @@ TEST(sm_reader, refuses_at_the_place_in_its_own_words) {
         {"an N column the RESOURCES block does not count", small_sm("duration  R 1\n", "duration  R 1  N 1\n"),
          "Invalid input at line 10, column 28: expected the end of the resource labels, one for each of the 1 "
          "resources of the RESOURCES block, found \"N 1\", beyond the RESOURCES block's counts."},
-        {"a label of the wrong kind", small_sm(":  0   N", ":  1   N").replace(
-                                          small_sm().find("duration  R 1\n"), 14, "duration  N 1  R 1\n"),
+        {"a label of the wrong kind",
+         small_sm(":  0   N", ":  1   N").replace(small_sm().find("duration  R 1\n"), 14, "duration  N 1  R 1\n"),
          "Invalid input at line 10, column 23: expected the label of resource 1, a renewable one (R) as the "
          "RESOURCES block counts them, found \"N 1\"."},
         {"availability labels of other kinds than the request columns",
@@ -325,7 +325,8 @@ TEST(sm_reader, refuses_at_the_place_in_its_own_words) {
          small_sm("  3      1     0       0\n", "     2     5       1\n  3      1     0       0\n"),
          "Invalid input at line 14, column 6: expected the request row of job 3, found \"2\", which is a further "
          "mode's row: the job before has more than its mode count."},
-        {"a further mode row after the last job", small_sm("  3      1     0       0\n", "  3      1     0       0\n     2     5       1\n"),
+        {"a further mode row after the last job",
+         small_sm("  3      1     0       0\n", "  3      1     0       0\n     2     5       1\n"),
          "Invalid input at line 15, column 6: expected the RESOURCEAVAILABILITIES section, found \"2\", which is a "
          "further mode's row: the last job has more than its mode count."},
         {"a further mode's missing duration",
@@ -528,6 +529,18 @@ TEST(dzn_reader, takes_what_minizinc_data_look_like) {
     }
 }
 
+// A small instance as data for MiniZinc's mrcpsp model: two tasks, three modes.
+std::string mrcpsp_data() {
+    return std::string(
+        "n_res = 2;\nrcap = [4, 9];\nrtype = [1, 2];\nn_tasks = 2;\nmodes = [ {1, 2}, {3} ];\n"
+        "succ = [ {2}, {} ];\nn_opt = 3;\ndur = [2, 3, 1];\nrreq = [|  1,  2,  0\n        |  3,  1,  2 |];\n");
+}
+
+std::string with_first_replaced(std::string text, const std::string& from, const std::string& to) {
+    text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
 TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
     const std::string good =
         "n_res = 1;\nrc = [ 4 ];\nn_tasks = 2;\nd = [ 2, 3 ];\nrr = [| 1, 0 |];\nsuc = [ { 2 }, {  } ];\n";
@@ -595,9 +608,26 @@ TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
         {"rcpsp_max data",
          "n_res = 1;\nrcap = [ 4 ];\nn_tasks = 1;\ndur = [ 2 ];\nrr = [| 1 |];\ndcons = [| 1, 0, 1 |];\n",
          "Invalid input at line 7, column 1: expected the assignment of n_dc, found the end of the file."},
-        {"mrcpsp data", "n_res = 1;\nrcap = [ 4 ];\nrtype = [ 1 ];\n",
-         "Invalid input at line 3, column 1: expected the assignment of n_tasks, found \"rtype\", a name of MiniZinc's "
-         "mrcpsp model (modes and resource kinds), which the instance can't hold."},
+        {"mrcpsp data without rreq", mrcpsp_data().substr(0, mrcpsp_data().find("rreq")),
+         "Invalid input at line 9, column 1: expected the assignment of rreq, found the end of the file."},
+        {"a resource kind other than 1 and 2", with_first_replaced(mrcpsp_data(), "[1, 2]", "[1, 3]"),
+         "Invalid input at line 3, column 9: expected rtype of 1 (renewable) and 2 (nonrenewable), resource 2 too, "
+         "found \"[\", an array holding others."},
+        {"a mode outside n_opt", with_first_replaced(mrcpsp_data(), "{3}", "{4}"),
+         "Invalid input at line 5, column 9: expected modes within 1..3 (n_opt), found \"[\", an array holding "
+         "others."},
+        {"a task without modes", with_first_replaced(mrcpsp_data(), "{3}", "{}"),
+         "Invalid input at line 5, column 9: expected a mode or more for each task, task 2 too, found \"[\", an array "
+         "holding an empty set."},
+        {"dur of another size", with_first_replaced(mrcpsp_data(), "[2, 3, 1]", "[2, 3]"),
+         "Invalid input at line 8, column 7: expected dur with 3 durations, one per mode (n_opt), found \"[\", an "
+         "array of another size."},
+        {"modes of another size", with_first_replaced(mrcpsp_data(), "{1, 2}, {3}", "{1, 2, 3}"),
+         "Invalid input at line 5, column 9: expected modes with 2 sets, one per task, found \"[\", an array of "
+         "another size."},
+        {"mrcpsp beside rcpsp_max", "n_dc = 0;\n" + mrcpsp_data(),
+         "Invalid input at line 4, column 1: expected the names of one model, found \"rtype\", a name of MiniZinc's "
+         "mrcpsp model beside rcpsp_max's (no model has both modes and general time lags)."},
         {"a name both share", "n_res = 1;\nrcap = [ 4 ];\n",
          "Invalid input at line 3, column 1: expected the assignment of n_tasks, found the end of the file."},
         // Quoted as written, placed at what is refused.

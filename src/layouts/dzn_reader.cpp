@@ -314,11 +314,16 @@ private:
         }
     }
 
+    // Whether the members of the sets read are tasks, known to lie within
+    // 1..n_tasks: successors once n_tasks was given (modes are judged once
+    // all is read).
+    bool bounded() const { return sets_ == &suc_ && tasks_known_; }
+
     // One set: { a, b, ... } or a..b.
     // A set's members after its "{", up to its "}".
     bool read_set_members(std::int64_t task) {
         for (;;) {
-            if (fast_list(suc_.members, '}', tasks_known_ ? (tasks_ > 0 ? tasks_ : -1) : 0)) {
+            if (fast_list(sets_->members, '}', bounded() ? (tasks_ > 0 ? tasks_ : -1) : 0)) {
                 in_.advance();
                 break;
             }
@@ -328,7 +333,7 @@ private:
             if (accept('}')) break;
             if (!expect(',', "\",\" or \"}\" in a set")) return false;
         }
-        suc_.start.push_back(suc_.members.size());
+        sets_->start.push_back(sets_->members.size());
         return true;
     }
 
@@ -339,16 +344,16 @@ private:
         } else {
             std::int32_t low = 0, high = 0;
             const char_scanner::mark at = in_.here();
-            if (!read_int(low, "the set of task {a}'s successors, { } or a range", task) ||
+            if (!read_int(low, sets_ == &suc_ ? "the set of task {a}'s successors, { } or a range" : "the set of task {a}'s modes, { } or a range", task) ||
                 !read_range_end(high, "the range's last number"))
                 return false;
-            if (tasks_known_ && low <= high && (low < 1 || high > tasks_)) return fail_range(at, low, high);
-            suc_.range_sets.push_back(suc_.start.size() - 1);
-            suc_.members.push_back(low);
-            suc_.members.push_back(high);
-            if (!tasks_known_) suc_.range_at.push_back(at);
+            if (bounded() && low <= high && (low < 1 || high > tasks_)) return fail_range(at, low, high);
+            sets_->range_sets.push_back(sets_->start.size() - 1);
+            sets_->members.push_back(low);
+            sets_->members.push_back(high);
+            if (!bounded()) sets_->range_at.push_back(at);
         }
-        suc_.start.push_back(suc_.members.size());
+        sets_->start.push_back(sets_->members.size());
         return true;
     }
 
@@ -364,20 +369,20 @@ private:
         const char_scanner::mark at = in_.here();
         char text[read_failure::found_limit];
         const std::size_t size = peek_number(text);
-        if (!read_int(value, "a successor of task {a}", task)) return false;
-        if (tasks_known_ && (value < 1 || value > tasks_)) {
+        if (!read_int(value, sets_ == &suc_ ? "a successor of task {a}" : "a mode of task {a}", task)) return false;
+        if (bounded() && (value < 1 || value > tasks_)) {
             fail_at(at, "", "a successor of task {a} within 1..{n}", tasks_, "which is not a task", task);
             failure_.set_found(text, size, false);
             return false;
         }
-        suc_.members.push_back(value);
+        sets_->members.push_back(value);
         return true;
     }
 
     bool read_sets() {
         skip();
-        suc_.at = in_.here();
-        suc_.start.assign(1, 0);
+        sets_->at = in_.here();
+        sets_->start.assign(1, 0);
         const bool wrapped = accept_word("array1d");
         std::int32_t index_low = 0, index_high = 0;
         char_scanner::mark index_at{};
@@ -389,18 +394,18 @@ private:
                 !read_range_end(index_high, "the index set's last number") || !expect(',', "\",\" after the index set"))
                 return false;
             skip();
-            suc_.at = in_.here();
+            sets_->at = in_.here();
         }
         if (!expect('[', "\"[\"")) return false;
-        const std::int32_t highest = tasks_known_ ? (tasks_ > 0 ? tasks_ : -1) : 0;
+        const std::int32_t highest = bounded() ? (tasks_ > 0 ? tasks_ : -1) : 0;
         for (std::int64_t task = 1;; ++task) {
             // The fast path of a set as the benchmarks write it: "{ a, b }," with
             // nothing else about it.
             if (in_.take_after_blanks('{')) {
                 const bool empty = in_.take_after_blanks('}');
-                if (empty || fast_list(suc_.members, '}', highest)) {
+                if (empty || fast_list(sets_->members, '}', highest)) {
                     if (!empty) in_.advance();
-                    suc_.start.push_back(suc_.members.size());
+                    sets_->start.push_back(sets_->members.size());
                     if (in_.take_after_blanks(',')) continue;
                     if (accept(']')) break;
                     return fail_here(kind::unexpected, "\",\" or \"]\" after a set");
@@ -414,7 +419,7 @@ private:
             if (!expect(',', "\",\" or \"]\" after a set")) return false;
         }
         return !wrapped || (expect(')', "\")\" after array1d's values") &&
-                            check_index_set(index_at, index_low, index_high, suc_.start.size() - 1));
+                            check_index_set(index_at, index_low, index_high, sets_->start.size() - 1));
     }
 
     // Another name's value, whatever it is: up to its ";" outside brackets and strings.
@@ -448,22 +453,33 @@ private:
             }
             const char_scanner::mark at = in_.here();
             if (!read_name(name)) return false;
-            // The standard model's names, then the rcpsp_max model's: rcap and
-            // dur stand for rc and d, dcons and n_dc for suc.
-            const char* const ours[] = {"n_res", "rc", "n_tasks", "d", "rr", "suc", "rcap", "dur", "dcons", "n_dc"};
+            // The standard model's names, then the rcpsp_max model's (rcap and
+            // dur stand for rc and d, dcons and n_dc for suc), then the mrcpsp
+            // model's (rcap, dur, succ and rreq for rc, d, suc and rr).
+            const char* const ours[] = {"n_res", "rc",    "n_tasks", "d",    "rr",    "suc",  "rcap", "dur",
+                                        "dcons", "n_dc",  "rtype",   "modes", "succ", "n_opt", "rreq"};
+            constexpr int names = 15;
             int which = -1;
-            for (int index = 0; index < 10; ++index)
+            for (int index = 0; index < names; ++index)
                 if (name == ours[index]) which = index;
-            const int slot = which == 6 ? 1 : which == 7 ? 3 : which;
+            const int slot = slot_of(which);
             if (slot >= 0 && given_[slot]) return fail_at(at, ours[which], "each name once", 0, "given a second time");
             if (!expect('=', "\"=\" after the name")) return false;
             if (slot >= 0) given_[slot] = true;
-            if (which >= 8 && !max_model_) {
+            if (which == 8 || which == 9) {
+                if (!max_model_) {
+                    max_model_at_ = at;
+                    max_name_ = name;
+                }
                 max_model_ = true;
-                max_model_at_ = at;
-                max_name_ = name;
             }
-            if (which < 0) note_other_model(name, at);
+            if (which >= 10) {
+                if (!modes_model_) {
+                    modes_model_at_ = at;
+                    modes_name_ = name;
+                }
+                modes_model_ = true;
+            }
             bool read = true;
             std::int32_t value = 0;
             switch (which) {
@@ -483,7 +499,8 @@ private:
                                    {"demand {n} of the row of resource {a} in rr", "\",\" or \"|\" in rr",
                                     "rr's rows, each as long as the first ({n} demands)", "a demand in rr"});
                 break;
-            case 5: read = read_sets(); break;
+            case 5:
+            case 12: read = read_sets(); break;
             case 6: read = read_int_array(rc_, "capacity {n} in rcap"); break;
             case 7: read = read_int_array(d_, "duration {n} in dur"); break;
             case 8:
@@ -495,46 +512,60 @@ private:
                 read = read_count(value, "the value of n_dc, a count of 0 or more");
                 arc_count_ = value;
                 break;
+            case 10: read = read_int_array(rtype_, "the kind of resource {n} in rtype"); break;
+            case 11:
+                sets_ = &modes_;
+                read = read_sets();
+                sets_ = &suc_;
+                break;
+            case 13:
+                read = read_count(value, "the value of n_opt, a count of 0 or more");
+                options_ = value;
+                break;
+            case 14:
+                read = read_matrix(rr_, rr_rows_, rr_columns_,
+                                   {"demand {n} of the row of resource {a} in rreq", "\",\" or \"|\" in rreq",
+                                    "rreq's rows, each as long as the first ({n} demands)", "a demand in rreq"});
+                break;
             default: read = skip_value(); break;
             }
             if (!read || !expect(';', "\";\" after the value")) return false;
         }
-        const char* const missing[] = {"the assignment of n_res", "the assignment of rc",  "the assignment of n_tasks",
-                                       "the assignment of d",     "the assignment of rr",  "the assignment of suc",
-                                       "the assignment of rcap",  "the assignment of dur", "the assignment of dcons",
-                                       "the assignment of n_dc"};
+        const char* const missing[] = {
+            "the assignment of n_res", "the assignment of rc",    "the assignment of n_tasks", "the assignment of d",
+            "the assignment of rr",    "the assignment of suc",   "the assignment of rcap",    "the assignment of dur",
+            "the assignment of dcons", "the assignment of n_dc",  "the assignment of rtype",   "the assignment of modes",
+            "the assignment of succ",  "the assignment of n_opt", "the assignment of rreq"};
+        if (max_model_ && modes_model_)
+            return fail_at(modes_model_at_, modes_name_.c_str(), "the names of one model", 0,
+                           "a name of MiniZinc's mrcpsp model beside rcpsp_max's (no model has both modes and "
+                           "general time lags)");
         // rcpsp_max data hold dcons and n_dc where the standard model's hold suc.
         if (max_model_ && given_[5])
             return fail_at(max_model_at_, max_name_.c_str(), "suc or dcons, not both", 0,
                            "a name of MiniZinc's rcpsp_max model beside suc, the standard model's");
         const int needed_max[] = {0, 6, 2, 7, 4, 8, 9};
         const int needed_standard[] = {0, 1, 2, 3, 4, 5};
-        const int* const needed = max_model_ ? needed_max : needed_standard;
-        for (int place = 0; place < (max_model_ ? 7 : 6); ++place) {
+        const int needed_modes[] = {0, 6, 10, 2, 11, 12, 13, 7, 14};
+        const int* const needed = max_model_ ? needed_max : modes_model_ ? needed_modes : needed_standard;
+        const int needed_count = max_model_ ? 7 : modes_model_ ? 9 : 6;
+        for (int place = 0; place < needed_count; ++place) {
             const int index = needed[place];
-            const int slot = index == 6 ? 1 : index == 7 ? 3 : index;
-            if (given_[slot]) continue;
-            // Data for another of MiniZinc's scheduling models: say which.
-            if (other_model_ != nullptr)
-                return fail_at(other_model_at_, other_name_.c_str(), missing[index], 0, other_model_);
-            return fail_here(kind::unexpected, missing[index]);
+            if (!given_[slot_of(index)]) return fail_here(kind::unexpected, missing[index]);
         }
         return true;
     }
 
-    // The names of MiniZinc's RCPSP/max and multi-mode models, which hold what
-    // the instance can't: the first that tells the model apart is named, else
-    // the first they share.
-    void note_other_model(const std::string& name, const char_scanner::mark& at) {
-        const char* model = nullptr;
-        const bool telling = true;
-        if (name == "rtype" || name == "modes" || name == "rreq" || name == "n_opt" || name == "mdur")
-            model = "a name of MiniZinc's mrcpsp model (modes and resource kinds), which the instance can't hold";
-        if (model == nullptr || (other_model_ != nullptr && (other_model_telling_ || !telling))) return;
-        other_model_telling_ = telling;
-        other_model_ = model;
-        other_model_at_ = at;
-        other_name_ = name;
+    // Where a name's being given is kept: names that stand for one another
+    // share one.
+    static int slot_of(int which) {
+        switch (which) {
+        case 6: return 1;  // rcap: rc
+        case 7: return 3;  // dur: d
+        case 12: return 5; // succ: suc
+        case 14: return 4; // rreq: rr
+        default: return which;
+        }
     }
 
     // The sizes against the counts, then the instance, with dummies where the
@@ -546,17 +577,25 @@ private:
             fail_at(rc_.at, "[", "rc with {n} capacities, one per resource", resources, "an array of another size");
             return;
         }
-        if (static_cast<std::int64_t>(d_.values.size()) != tasks) {
-            fail_at(d_.at, "[", "d with {n} durations, one per task", tasks, "an array of another size");
+        // mrcpsp's dur and rreq hold a value per mode, the others' per task.
+        const std::int64_t options = options_ > 0 ? options_ : 0;
+        const std::int64_t per_task = modes_model_ ? options : tasks;
+        if (static_cast<std::int64_t>(d_.values.size()) != per_task) {
+            fail_at(d_.at, "[",
+                    modes_model_ ? "dur with {n} durations, one per mode (n_opt)" : "d with {n} durations, one per task",
+                    per_task, "an array of another size");
             return;
         }
-        const bool empty_rr = rr_.values.empty() && (resources == 0 || tasks == 0);
-        if (!empty_rr && (rr_rows_ != resources || rr_columns_ != tasks ||
-                          static_cast<std::int64_t>(rr_.values.size()) != resources * tasks)) {
-            fail_at(rr_.at, "[", "rr with {n} rows, one per resource, of one demand per task", resources,
-                    "an array of another size");
+        const bool empty_rr = rr_.values.empty() && (resources == 0 || per_task == 0);
+        if (!empty_rr && (rr_rows_ != resources || rr_columns_ != per_task ||
+                          static_cast<std::int64_t>(rr_.values.size()) != resources * per_task)) {
+            fail_at(rr_.at, "[",
+                    modes_model_ ? "rreq with {n} rows, one per resource, of one demand per mode"
+                                 : "rr with {n} rows, one per resource, of one demand per task",
+                    resources, "an array of another size");
             return;
         }
+        if (modes_model_ && !read_task_modes(resources, tasks, options)) return;
         if (max_model_) {
             build_max();
             return;
@@ -632,10 +671,17 @@ private:
         const auto demand_of = [&](std::size_t task, std::size_t resource) {
             return rr_.values[resource * count + task];
         };
+        const auto option_count = static_cast<std::size_t>(options);
         const auto looks_dummy = [&](std::size_t task) {
-            if (d_.values[task] != 0) return false;
+            std::size_t mode = task, stride = count;
+            if (modes_model_) {
+                if (task_mode_start_[task + 1] - task_mode_start_[task] != 1) return false;
+                mode = task_modes_[task_mode_start_[task]];
+                stride = option_count;
+            }
+            if (d_.values[mode] != 0) return false;
             for (std::size_t resource = 0; resource < columns; ++resource)
-                if (demand_of(task, resource) != 0) return false;
+                if (rr_.values[resource * stride + mode] != 0) return false;
             return true;
         };
         const bool kept = count >= 2 && looks_dummy(0) && !has_predecessor[0] && looks_dummy(count - 1) &&
@@ -658,16 +704,33 @@ private:
                 if (!has_predecessor[task]) first.push_back(static_cast<std::int32_t>(task + shift));
             add_dummy(first);
         }
-        std::int32_t* const durations = room(result_.durations, count);
-        std::int32_t* const demands = room(result_.demands, count * columns);
+        if (modes_model_) {
+            for (const std::int32_t resource_type : rtype_.values) push(result_.resource_kinds, resource_type);
+            if (!kept) push(result_.mode_counts, 1);
+            for (std::size_t task = 0; task < count; ++task) {
+                push(result_.mode_counts,
+                     static_cast<std::int32_t>(task_mode_start_[task + 1] - task_mode_start_[task]));
+                for (std::size_t place = task_mode_start_[task]; place < task_mode_start_[task + 1]; ++place) {
+                    const std::size_t mode = task_modes_[place];
+                    push(result_.durations, d_.values[mode]);
+                    for (std::size_t resource = 0; resource < columns; ++resource)
+                        push(result_.demands, rr_.values[resource * option_count + mode]);
+                }
+            }
+            if (!kept) push(result_.mode_counts, 1);
+        }
+        std::int32_t* const durations = modes_model_ ? nullptr : room(result_.durations, count);
+        std::int32_t* const demands = modes_model_ ? nullptr : room(result_.demands, count * columns);
         std::int32_t* const counts = room(result_.successor_counts, count);
         std::int32_t* const successors = room(result_.successors, expanded_members + count);
         std::size_t successor_total = 0;
         next_range = 0;
         for (std::size_t task = 0; task < count; ++task) {
-            durations[task] = d_.values[task];
-            for (std::size_t resource = 0; resource < columns; ++resource)
-                demands[task * columns + resource] = demand_of(task, resource);
+            if (!modes_model_) {
+                durations[task] = d_.values[task];
+                for (std::size_t resource = 0; resource < columns; ++resource)
+                    demands[task * columns + resource] = demand_of(task, resource);
+            }
             const std::size_t listed = start[task + 1] - start[task];
             if (!kept && listed == 0) {
                 counts[task] = 1;
@@ -686,11 +749,60 @@ private:
             for (std::size_t index = start[task]; index < start[task + 1]; ++index)
                 successors[successor_total++] = sorted[index] - 1 + static_cast<std::int32_t>(shift);
         }
-        result_.durations.added(count);
-        result_.demands.added(count * columns);
+        if (!modes_model_) {
+            result_.durations.added(count);
+            result_.demands.added(count * columns);
+        }
         result_.successor_counts.added(count);
         result_.successors.added(successor_total);
         if (!kept) add_dummy({});
+        drop_single_modes_and_renewable_kinds(result_);
+    }
+
+    // mrcpsp's rtype and modes against the counts, each task's modes then in
+    // task_modes_ (from 0, ascending, a range expanded).
+    bool read_task_modes(std::int64_t resources, std::int64_t tasks, std::int64_t options) {
+        if (static_cast<std::int64_t>(rtype_.values.size()) != resources)
+            return fail_at(rtype_.at, "[", "rtype with {n} kinds, one per resource", resources,
+                           "an array of another size");
+        for (std::size_t resource = 0; resource < rtype_.values.size(); ++resource)
+            if (rtype_.values[resource] != 1 && rtype_.values[resource] != 2)
+                return fail_at(rtype_.at, "[", "rtype of 1 (renewable) and 2 (nonrenewable), resource {n} too",
+                               static_cast<std::int64_t>(resource + 1), "an array holding others");
+        if (static_cast<std::int64_t>(modes_.start.size()) - 1 != tasks)
+            return fail_at(modes_.at, "[", "modes with {n} sets, one per task", tasks, "an array of another size");
+        task_mode_start_.assign(1, 0);
+        std::size_t next_range = 0;
+        for (std::size_t task = 0; task + 1 < modes_.start.size(); ++task) {
+            const std::size_t begin = task_modes_.size();
+            const std::int32_t* const first = modes_.members.data() + modes_.start[task];
+            const std::int32_t* const last = modes_.members.data() + modes_.start[task + 1];
+            if (next_range < modes_.range_sets.size() && modes_.range_sets[next_range] == task) {
+                ++next_range;
+                for (std::int64_t mode = first[0]; mode <= first[1]; ++mode) {
+                    if (mode < 1 || mode > options) break;
+                    task_modes_.push_back(static_cast<std::size_t>(mode - 1));
+                }
+                if (first[0] <= first[1] && (first[0] < 1 || first[1] > options))
+                    return fail_at(modes_.at, "[", "modes within 1..{n} (n_opt)", options, "an array holding others");
+            } else {
+                for (const std::int32_t* mode = first; mode != last; ++mode) {
+                    if (*mode < 1 || *mode > options)
+                        return fail_at(modes_.at, "[", "modes within 1..{n} (n_opt)", options,
+                                       "an array holding others");
+                    task_modes_.push_back(static_cast<std::size_t>(*mode - 1));
+                }
+                std::sort(task_modes_.begin() + static_cast<std::ptrdiff_t>(begin), task_modes_.end());
+                task_modes_.erase(std::unique(task_modes_.begin() + static_cast<std::ptrdiff_t>(begin),
+                                              task_modes_.end()),
+                                  task_modes_.end());
+            }
+            if (task_modes_.size() == begin)
+                return fail_at(modes_.at, "[", "a mode or more for each task, task {n} too",
+                               static_cast<std::int64_t>(task + 1), "an array holding an empty set");
+            task_mode_start_.push_back(task_modes_.size());
+        }
+        return true;
     }
 
     // rcpsp_max data: each row i, lag, j of dcons an arc of task i, in row
@@ -782,7 +894,7 @@ private:
     char_scanner& in_;
     instance& result_;
     read_failure failure_;
-    bool given_[10] = {};    // by slot: rc and rcap share 1, d and dur 3
+    bool given_[15] = {};    // by slot (see slot_of)
     bool max_model_ = false; // dcons or n_dc given: data for the rcpsp_max model
     char_scanner::mark max_model_at_{};
     std::string max_name_;
@@ -791,15 +903,19 @@ private:
     std::int32_t arc_count_ = 0;
     std::int32_t resources_ = 0, tasks_ = 0;
     bool tasks_known_ = false;
-    const char* other_model_ = nullptr; // why the first name of another model (other_name_) is refused
-    bool other_model_telling_ = false;
-    char_scanner::mark other_model_at_{};
-    std::string other_name_;
     bool comment_open_ = false; // the file ends in a comment opened at comment_at_
     char_scanner::mark comment_at_{};
     int_list rc_, d_, rr_;
     std::int64_t rr_rows_ = 0, rr_columns_ = 0;
     set_list suc_;
+    set_list modes_;            // mrcpsp's modes: each task's set of mode numbers
+    set_list* sets_ = &suc_;    // the sets being read
+    std::vector<std::size_t> task_mode_start_, task_modes_;
+    int_list rtype_;
+    std::int32_t options_ = 0;  // n_opt
+    bool modes_model_ = false;  // a name only the mrcpsp model has was given
+    char_scanner::mark modes_model_at_{};
+    std::string modes_name_;
 };
 
 } // namespace
