@@ -30,7 +30,10 @@ public:
             failure_.what = kind::read_error;
             failure_.system_error = in_.error();
         }
-        if (!failure_) keep_lags();
+        if (!failure_) {
+            keep_lags();
+            drop_single_modes_and_renewable_kinds(result_);
+        }
         return failure_;
     }
 
@@ -208,6 +211,14 @@ private:
                     if (!expect(',', "\",\" or \"}\"")) return false;
                     continue;
                 }
+                if (key == "kinds" && !kinds_read_) {
+                    kinds_read_ = true;
+                    if (!expect(':', "\":\" after the key") || !read_kinds()) return false;
+                    in_.skip_space();
+                    if (in_.peek() == '}') break;
+                    if (!expect(',', "\",\" or \"}\"")) return false;
+                    continue;
+                }
                 if (key != "capacities" && key != "activities")
                     return fail_at(key_place, "the key \"capacities\" or \"activities\"", 0,
                                    "which this layout does not hold");
@@ -239,8 +250,55 @@ private:
             in_.skip_space();
             return fail_here(kind::unexpected, capacities ? "the key \"activities\"" : "the key \"capacities\"");
         }
+        if (kinds_read_ && static_cast<std::int64_t>(result_.resource_kinds.size()) != result_.resource_count) {
+            failure_ = place_of_kinds_;
+            failure_.expected = {{}, 0, result_.resource_count, "the kinds, one for each of the {n} capacities"};
+            failure_.reason = "an array of another length";
+            return false;
+        }
         in_.advance();
         return true;
+    }
+
+    // "kinds": ["renewable", "nonrenewable", "doubly constrained", ...].
+    bool read_kinds() {
+        in_.skip_space();
+        place_of_kinds_ = read_failure{};
+        place_of_kinds_.what = kind::unexpected;
+        in_.place(place_of_kinds_);
+        place_of_kinds_.set_found("[", 1, false);
+        if (!expect('[', "the kinds' array, \"[\"")) return false;
+        in_.skip_space();
+        if (in_.peek() == ']') {
+            in_.advance();
+            return true;
+        }
+        std::string text;
+        for (std::int64_t resource = 1;; ++resource) {
+            read_failure place;
+            const char* const phrase =
+                "the kind of resource {n}, \"renewable\", \"nonrenewable\" or \"doubly constrained\"";
+            if (!read_string(text, place, phrase)) {
+                failure_.expected.number = resource;
+                return false;
+            }
+            const resource_kind kind_read = text == "renewable"            ? resource_kind::renewable
+                                            : text == "nonrenewable"       ? resource_kind::nonrenewable
+                                            : text == "doubly constrained" ? resource_kind::doubly_constrained
+                                                                           : resource_kind{};
+            if (kind_read == resource_kind{}) {
+                failure_ = place;
+                failure_.expected = {{}, 0, resource, phrase};
+                return false;
+            }
+            if (!result_.resource_kinds.push_back(static_cast<std::int32_t>(kind_read))) return memory_failed();
+            in_.skip_space();
+            if (in_.peek() == ']') {
+                in_.advance();
+                return true;
+            }
+            if (!expect(',', "\",\" or \"]\"")) return false;
+        }
     }
 
     // A refusal at a place read already (a key's), quoting what was there.
@@ -288,7 +346,7 @@ private:
 
     bool read_activity(std::int64_t activity, bool capacities_known, std::int64_t& successor_total) {
         if (!expect('{', "activity {a}, \"{\"", activity)) return false;
-        bool seen[5] = {};
+        bool seen[6] = {};
         const char* const phrase = "the key \"duration\", \"demands\" or \"successors\" of activity {a}";
         for (;;) {
             in_.skip_space();
@@ -299,6 +357,7 @@ private:
                       : in_.next_is("\"demands\"")    ? 2
                       : in_.next_is("\"successors\"") ? 3
                       : in_.next_is("\"lags\"")       ? 4
+                      : in_.next_is("\"modes\"")      ? 5
                                                       : 0;
             if (key == 0) {
                 read_failure key_place;
@@ -308,17 +367,30 @@ private:
                       : text == "demands"    ? 2
                       : text == "successors" ? 3
                       : text == "lags"       ? 4
+                      : text == "modes"      ? 5
                                              : 0;
                 if (key == 0) return fail_at(key_place, phrase, activity, "which this layout does not hold");
             }
-            if (seen[key]) {
+            // An activity gives its modes, or one mode's duration and demands.
+            const bool both = (key == 5 && (seen[1] || seen[2])) || ((key == 1 || key == 2) && seen[5]);
+            // Lags are per arc, for one mode per activity.
+            const bool mixed = (key == 5 && lags_started_) || (key == 4 && modes_started_);
+            if (seen[key] || both || mixed) {
                 failure_.what = kind::unexpected;
                 char_scanner::place(failure_, key_mark);
                 const char* const name = key == 1   ? "\"duration\""
                                          : key == 2 ? "\"demands\""
                                          : key == 3 ? "\"successors\""
-                                                    : "\"lags\"";
+                                         : key == 4 ? "\"lags\""
+                                                    : "\"modes\"";
                 failure_.set_found(name, std::strlen(name), false);
+                if (mixed)
+                    return fail_at(failure_, "no lags and modes in one instance", activity,
+                                   "which the instance can't hold: its lags are for one mode per activity "
+                                   "(general time lags with modes, multi-mode RCPSP/max, are not held)");
+                if (both)
+                    return fail_at(failure_, "\"modes\", or \"duration\" and \"demands\", in activity {a}",
+                                   activity, "not both");
                 return fail_at(failure_, "each key of activity {a} once", activity, "given twice");
             }
             seen[key] = true;
@@ -329,27 +401,9 @@ private:
                 if (!read_int(value, "the duration of activity {a}", activity)) return false;
                 if (!result_.durations.push_back(value)) return memory_failed();
             } else if (key == 2) {
-                in_.skip_space();
-                const char_scanner::mark demands_mark = in_.here();
-                if (!read_array(result_.demands, 0, count, "the demands' array of activity {a}, \"[\"",
-                                "demand {n} of activity {a}", activity))
-                    return false;
-                const std::int64_t wanted = capacities_known ? result_.resource_count : demand_count_;
-                if (wanted >= 0 && count != wanted) {
-                    failure_ = read_failure{};
-                    char_scanner::place(failure_, demands_mark);
-                    failure_.what = kind::unexpected;
-                    failure_.set_found("[", 1, false);
-                    failure_.expected = {{},
-                                         activity,
-                                         wanted,
-                                         capacities_known
-                                             ? "the demands of activity {a}, one for each of the {n} capacities"
-                                             : "the demands of activity {a}, as many as activity 0's {n}"};
-                    failure_.reason = "an array of another length";
-                    return false;
-                }
-                demand_count_ = count;
+                if (!read_demands(activity, capacities_known)) return false;
+            } else if (key == 5) {
+                if (!read_modes(activity, capacities_known)) return false;
             } else if (key == 4) {
                 if (!lags_started_ && !start_lags(activity)) return memory_failed();
                 in_.skip_space();
@@ -368,15 +422,95 @@ private:
             if (in_.peek() == '}') break;
             if (!expect(',', "\",\" or \"}\" in activity {a}", activity)) return false;
         }
-        if (!seen[1] || !seen[2] || !seen[3])
+        if ((!seen[5] && (!seen[1] || !seen[2])) || !seen[3])
             return fail_here(kind::unexpected,
-                             !seen[1]   ? "the key \"duration\" of activity {a}"
-                             : !seen[2] ? "the key \"demands\" of activity {a}"
-                                        : "the key \"successors\" of activity {a}",
+                             !seen[5] && !seen[1]   ? "the key \"duration\" of activity {a}"
+                             : !seen[5] && !seen[2] ? "the key \"demands\" of activity {a}"
+                                                    : "the key \"successors\" of activity {a}",
                              activity);
         if (!end_lags(activity, seen[4])) return false;
+        if (modes_started_ && !seen[5] && !result_.mode_counts.push_back(1)) return memory_failed();
         in_.advance();
         return true;
+    }
+
+    // A mode's demands, as many as the capacities (or the first activity's).
+    bool read_demands(std::int64_t activity, bool capacities_known) {
+        in_.skip_space();
+        const char_scanner::mark demands_mark = in_.here();
+        std::int64_t count = 0;
+        if (!read_array(result_.demands, 0, count, "the demands' array of activity {a}, \"[\"",
+                        "demand {n} of activity {a}", activity))
+            return false;
+        const std::int64_t wanted = capacities_known ? result_.resource_count : demand_count_;
+        if (wanted >= 0 && count != wanted) {
+            failure_ = read_failure{};
+            char_scanner::place(failure_, demands_mark);
+            failure_.what = kind::unexpected;
+            failure_.set_found("[", 1, false);
+            failure_.expected = {{},
+                                 activity,
+                                 wanted,
+                                 capacities_known ? "the demands of activity {a}, one for each of the {n} capacities"
+                                                  : "the demands of activity {a}, as many as activity 0's {n}"};
+            failure_.reason = "an array of another length";
+            return false;
+        }
+        demand_count_ = count;
+        return true;
+    }
+
+    // "modes": [{"duration": d, "demands": [...]}, ...], one mode or more.
+    bool read_modes(std::int64_t activity, bool capacities_known) {
+        if (!modes_started_) {
+            modes_started_ = true;
+            for (std::int64_t earlier = 0; earlier < activity; ++earlier)
+                if (!result_.mode_counts.push_back(1)) return memory_failed();
+        }
+        if (!expect('[', "the modes' array of activity {a}, \"[\"", activity)) return false;
+        const char* const phrase = "the key \"duration\" or \"demands\" of a mode of activity {a}";
+        std::int32_t modes = 0;
+        for (;;) {
+            if (modes == 0) {
+                in_.skip_space();
+                if (in_.peek() == ']')
+                    return fail_here(kind::unexpected, "a mode of activity {a}, \"{\"", activity, 0,
+                                     "an activity has one mode or more");
+            }
+            if (!expect('{', "a mode of activity {a}, \"{\"", activity)) return false;
+            bool duration = false, demands = false;
+            for (;;) {
+                read_failure key_place;
+                std::string key;
+                if (!read_string(key, key_place, phrase, activity)) return false;
+                const bool is_duration = key == "duration";
+                if ((!is_duration && key != "demands") || (is_duration ? duration : demands))
+                    return fail_at(key_place, phrase, activity, "which a mode does not hold, or given twice");
+                if (!expect(':', "\":\" after the key")) return false;
+                if (is_duration) {
+                    duration = true;
+                    std::int32_t value = 0;
+                    if (!read_int(value, "the duration of a mode of activity {a}", activity)) return false;
+                    if (!result_.durations.push_back(value)) return memory_failed();
+                } else {
+                    demands = true;
+                    if (!read_demands(activity, capacities_known)) return false;
+                }
+                in_.skip_space();
+                if (in_.peek() == '}' && duration && demands) break;
+                if (!expect(',', duration && demands ? "\"}\" after a mode" : "\",\" in a mode of activity {a}",
+                            activity))
+                    return false;
+            }
+            in_.advance();
+            if (modes == std::numeric_limits<std::int32_t>::max()) return memory_failed();
+            ++modes;
+            in_.skip_space();
+            if (in_.peek() == ']') break;
+            if (!expect(',', "\",\" or \"]\" after a mode of activity {a}", activity)) return false;
+        }
+        in_.advance();
+        return result_.mode_counts.push_back(modes) || memory_failed();
     }
 
     // PSPLIB's header values: {"basedata": "j30_17.bas", "seed": 28123, ...},
@@ -477,6 +611,9 @@ private:
     std::int64_t demand_count_ = -1; // the demands' length, once an activity gave it
     int_store lags_;                 // every arc's lag, once an activity gave "lags"
     bool lags_started_ = false;
+    bool modes_started_ = false; // an activity gave "modes": every one has its count in mode_counts
+    bool kinds_read_ = false;
+    read_failure place_of_kinds_;
     std::int64_t lag_count_ = 0;
     char_scanner::mark lags_mark_{};
 };

@@ -26,19 +26,49 @@ void put_instance(output_buffer& buffer, const instance& source, bool one_line) 
     const auto resources = static_cast<std::size_t>(source.resource_count);
     put_text(buffer, "\"capacities\": ");
     put_array(buffer, source.capacities.begin(), resources);
+    if (has_other_kinds(source)) {
+        put_text(buffer, ", \"kinds\": [");
+        for (std::size_t resource = 0; resource < resources; ++resource) {
+            if (resource != 0) put_text(buffer, ", ");
+            const resource_kind kind = kind_of(source, resource);
+            put_text(buffer, kind == resource_kind::renewable      ? "\"renewable\""
+                             : kind == resource_kind::nonrenewable ? "\"nonrenewable\""
+                                                                   : "\"doubly constrained\"");
+        }
+        put_text(buffer, "]");
+    }
     put_text(buffer, one_line ? ", \"activities\": [" : ", \"activities\": [\n");
+    const std::int32_t* duration = source.durations.begin();
     const std::int32_t* demand = source.demands.begin();
     const std::int32_t* successor = source.successors.begin();
     const std::int32_t* lag = has_general_lags(source) ? source.lags.begin() : nullptr;
-    const std::string_view before = one_line ? "{\"duration\": " : "  {\"duration\": ", after = ", \"demands\": ";
-    for (std::size_t activity = 0; activity < activities; ++activity) {
+    const std::string_view indent = one_line ? "" : "  ";
+    // One mode's duration and demands: "{"duration": 2, "demands": [1, 0]"
+    // without its closing brace.
+    const auto put_mode = [&buffer, &duration, &demand, resources]() {
+        constexpr std::string_view before = "{\"duration\": ", after = ", \"demands\": ";
         char* out = buffer.room(before.size() + longest_int + after.size());
         std::memcpy(out, before.data(), before.size());
-        out = put_int(out + before.size(), source.durations[activity]);
+        out = put_int(out + before.size(), *duration++);
         std::memcpy(out, after.data(), after.size());
         buffer.commit(out + after.size());
         put_array(buffer, demand, resources);
         demand += resources;
+    };
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        put_text(buffer, indent);
+        const std::int32_t modes = modes_of(source, activity);
+        if (modes == 1) {
+            put_mode();
+        } else {
+            put_text(buffer, "{\"modes\": [");
+            for (std::int32_t mode = 0; mode < modes; ++mode) {
+                if (mode != 0) put_text(buffer, ", ");
+                put_mode();
+                put_text(buffer, "}");
+            }
+            put_text(buffer, "]");
+        }
         put_text(buffer, ", \"successors\": ");
         const auto count = static_cast<std::size_t>(source.successor_counts[activity]);
         put_array(buffer, successor, count);

@@ -7,7 +7,14 @@
 //   ]}
 //
 // With general time lags (see has_general_lags), each activity also has
-// "lags" after "successors": one per successor, in the same order.
+// "lags" after "successors": one per successor, in the same order. An activity
+// with several modes has "modes" in place of "duration" and "demands":
+//     {"modes": [{"duration": 2, "demands": [0, 3]}, {"duration": 6, ...}], "successors": [6, 8]},
+// and when some resource is not renewable, "kinds" follows "capacities", one
+// per resource: "renewable", "nonrenewable" or "doubly constrained". PSPLIB's
+// header values, when held, come first under "psplib" ({"basedata": ...,
+// "seed", "horizon", "release_date", "due_date", "tardiness_cost",
+// "mpm_time"}, those held).
 // Every activity, the dummies included, one per line in the instance's order;
 // successors as 0-based indices into "activities", in the instance's order,
 // whatever their value (repeated, outside the array, negative); keys in this
