@@ -42,13 +42,27 @@ void put_label(output_buffer& buffer, const instance& source, std::size_t resour
     }
     put_text(buffer, "capacities ");
     put_list(buffer, source.capacities.begin(), resources);
+    if (has_other_kinds(source)) {
+        // Each resource's kind: R renewable, N nonrenewable, D doubly constrained.
+        put_text(buffer, "\\nkinds ");
+        for (std::size_t resource = 0; resource < resources; ++resource) {
+            char* out = buffer.room(3);
+            if (resource != 0) {
+                std::memcpy(out, ", ", 2);
+                out += 2;
+            }
+            *out++ = "RND"[static_cast<std::size_t>(kind_of(source, resource)) - 1];
+            buffer.commit(out);
+        }
+    }
     put_text(buffer, "\";\n");
 }
 
-bool is_dummy(const instance& source, std::size_t activity, std::size_t resources) {
-    if (source.durations[activity] != 0) return false;
+// A dummy: one mode (at `mode` in `durations`), of duration 0 and no demands.
+bool is_dummy(const instance& source, std::size_t activity, std::size_t mode, std::size_t resources) {
+    if (modes_of(source, activity) != 1 || source.durations[mode] != 0) return false;
     for (std::size_t resource = 0; resource < resources; ++resource)
-        if (source.demands[activity * resources + resource] != 0) return false;
+        if (source.demands[mode * resources + resource] != 0) return false;
     return true;
 }
 
@@ -65,13 +79,22 @@ void write_dot(output_buffer& buffer, const instance& source) {
         arcs += source.successor_counts[activity] > 0 ? source.successor_counts[activity] : 0;
     if (arcs > large_network_arcs) put_text(buffer, "  nslimit=2;\n  nslimit1=2;\n  mclimit=0.1;\n");
     put_text(buffer, "  node [shape=box, fontname=\"Helvetica\", fontsize=10];\n");
-    const std::int32_t* demand = source.demands.begin();
-    for (std::size_t activity = 0; activity < activities; ++activity, demand += resources) {
+    std::size_t first_mode = 0;
+    for (std::size_t activity = 0; activity < activities; ++activity) {
         const auto number = static_cast<std::int64_t>(activity + 1);
-        char* out = buffer.room(64);
+        // An activity with several modes shows their count and its shortest
+        // mode, the first among equals.
+        const std::int32_t modes = modes_of(source, activity);
+        std::size_t mode = first_mode;
+        for (std::size_t other = first_mode + 1; other < first_mode + static_cast<std::size_t>(modes); ++other)
+            if (source.durations[other] < source.durations[mode]) mode = other;
+        const std::int32_t* const demand = source.demands.begin() + mode * resources;
+        const std::size_t own_first_mode = first_mode;
+        first_mode += static_cast<std::size_t>(modes > 0 ? modes : 0);
+        char* out = buffer.room(96);
         std::memcpy(out, "  ", 2);
         out = put_wide(out + 2, number);
-        if ((activity == 0 || activity + 1 == activities) && is_dummy(source, activity, resources)) {
+        if ((activity == 0 || activity + 1 == activities) && is_dummy(source, activity, own_first_mode, resources)) {
             constexpr std::string_view point = " [shape=point, width=0.12, label=\"\"];\n";
             std::memcpy(out, point.data(), point.size());
             buffer.commit(out + point.size());
@@ -79,8 +102,15 @@ void write_dot(output_buffer& buffer, const instance& source) {
         }
         std::memcpy(out, " [label=\"", 9);
         out = put_wide(out + 9, number);
+        if (modes != 1) {
+            std::memcpy(out, "\\n", 2);
+            out = put_int(out + 2, modes);
+            constexpr std::string_view shortest = " modes, shortest:";
+            std::memcpy(out, shortest.data(), shortest.size());
+            out += shortest.size();
+        }
         std::memcpy(out, "\\nd ", 4);
-        out = put_int(out + 4, source.durations[activity]);
+        out = put_int(out + 4, source.durations[mode]);
         if (resources != 0) {
             std::memcpy(out, "\\n", 2);
             out += 2;
@@ -101,8 +131,8 @@ void write_dot(output_buffer& buffer, const instance& source) {
             out = put_wide(out + 4, std::int64_t{*successor++} + 1);
             // A lag other than the duration is labelled; a maximal lag (an
             // arc back, of a negative lag) is drawn dashed.
-            const std::int32_t lag = lag_of(source, arc, activity);
-            if (lag != source.durations[activity]) {
+            const std::int32_t lag = has_general_lags(source) ? source.lags[arc] : 0;
+            if (has_general_lags(source) && lag != source.durations[activity]) {
                 std::memcpy(out, " [label=\"", 9);
                 out = put_int(out + 9, lag);
                 constexpr std::string_view dashed = "\", style=dashed]", plain = "\"]";
