@@ -1,4 +1,5 @@
 #include "analysis/validation.h"
+#include "layouts/json_reader.h"
 #include "layouts/rcp_reader.h"
 
 #include <gtest/gtest.h>
@@ -213,6 +214,88 @@ TEST(validate, finds_values_after_the_last_activity) {
         for (const finding& item : report.findings) texts.emplace_back(item.text.view());
         EXPECT_EQ(texts, expected.findings);
     }
+}
+
+} // namespace
+} // namespace converter
+
+namespace converter {
+namespace {
+
+// A project of two resources in JSON: a dummy start, the activities given,
+// each a successor of the start and a predecessor of the dummy end.
+std::vector<std::string> multi_mode_findings(const std::string& resources, const std::vector<std::string>& middle) {
+    std::string text = "{" + resources + ", \"activities\": [{\"duration\": 0, \"demands\": [0, 0], \"successors\": [";
+    for (std::size_t activity = 1; activity <= middle.size(); ++activity)
+        text += (activity > 1 ? ", " : "") + std::to_string(activity);
+    text += "]}";
+    for (const std::string& activity : middle)
+        text += ", {" + activity + ", \"successors\": [" + std::to_string(middle.size() + 1) + "]}";
+    text += ", {\"duration\": 0, \"demands\": [0, 0], \"successors\": []}]}";
+    text_cursor cursor{text};
+    instance source;
+    const read_failure failure = read_json(text_source(&cursor), source);
+    if (failure) return {"unreadable: " + std::string(describe(failure).view())};
+    return findings_of(source);
+}
+
+std::string modes(const std::string& list) { return "\"modes\": [" + list + "]"; }
+
+TEST(validate, finds_modes_and_totals_that_no_schedule_can_keep_to) {
+    const std::string renewable_and_total = R"("capacities": [5, 10], "kinds": ["renewable", "nonrenewable"])";
+    const std::string two_totals = R"("capacities": [5, 5], "kinds": ["nonrenewable", "nonrenewable"])";
+    const std::string a = R"({"duration": 1, "demands": [6, 4]})", b = R"({"duration": 2, "demands": [3, 5]})";
+    // clang-format off
+    const struct {
+        const char* name;
+        std::string resources;
+        std::vector<std::string> middle;
+        std::vector<std::string> findings;
+    } cases[] = {
+        {"one mode above a renewable capacity", renewable_and_total, {modes(a + ", " + b), modes(b + ", " + b)},
+         {"activity 2: mode 1: demand 6 for resource 1 is above its capacity 5"}},
+        {"no mode fits", renewable_and_total, {modes(a + ", " + a)},
+         {"activity 2: mode 1: demand 6 for resource 1 is above its capacity 5",
+          "activity 2: mode 2: demand 6 for resource 1 is above its capacity 5",
+          "activity 2: no mode fits the capacities: each demands more than some resource's capacity"}},
+        {"a doubly constrained resource is held per period too",
+         R"("capacities": [5, 10], "kinds": ["doubly constrained", "renewable"])", {modes(b + ", " + a)},
+         {"activity 2: mode 2: demand 6 for resource 1 is above its capacity 5"}},
+        {"smallest demands above a nonrenewable capacity", R"("capacities": [5, 9], "kinds": ["renewable", "nonrenewable"])", {modes(b + ", " + b), modes(b + ", " + b)},
+         {"resource 2 (nonrenewable): capacity 9 is below 10, the sum of every activity's smallest demand of it, so that no schedule exists"}},
+        {"a single-mode activity above a nonrenewable capacity", R"("capacities": [5, 3], "kinds": ["renewable", "nonrenewable"])",
+         {R"("duration": 1, "demands": [1, 4])"},
+         {"activity 2: demand 4 for resource 2 is above its capacity 3"}},
+        {"modes set aside raise the sums", two_totals,
+         {R"("duration": 1, "demands": [0, 4])",
+          modes(R"({"duration": 1, "demands": [0, 2]}, {"duration": 1, "demands": [4, 0]})"),
+          modes(R"({"duration": 1, "demands": [2, 0]}, {"duration": 1, "demands": [0, 2]})")},
+         {"resource 1 (nonrenewable): capacity 5 is below 6, the sum of every activity's smallest demand of it in the modes that can keep within the capacities, so that no schedule exists"}},
+        {"every mode set aside", R"("capacities": [4, 4], "kinds": ["nonrenewable", "nonrenewable"])",
+         {modes(R"({"duration": 1, "demands": [3, 0]}, {"duration": 1, "demands": [0, 3]})"),
+          R"("duration": 1, "demands": [2, 2])"},
+         {"activity 2: no mode is left once the modes that can't keep within the capacities of the resources counted over the whole project are set aside, so that no schedule exists"}},
+        {"infeasible only for a solver: three activities, room for two", two_totals,
+         {modes(R"({"duration": 1, "demands": [4, 0]}, {"duration": 1, "demands": [0, 4]})"),
+          modes(R"({"duration": 1, "demands": [4, 0]}, {"duration": 1, "demands": [0, 4]})"),
+          modes(R"({"duration": 1, "demands": [4, 0]}, {"duration": 1, "demands": [0, 4]})")},
+         {}},
+    };
+    // clang-format on
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        EXPECT_EQ(multi_mode_findings(expected.resources, expected.middle), expected.findings);
+    }
+}
+
+TEST(validate, wants_dummies_of_one_mode) {
+    const std::string text = R"({"capacities": [5], "activities": [)"
+                             R"({"modes": [{"duration": 0, "demands": [0]}, {"duration": 0, "demands": [0]}], "successors": [1]},)"
+                             R"({"duration": 0, "demands": [0], "successors": []}]})";
+    text_cursor cursor{text};
+    instance source;
+    ASSERT_FALSE(read_json(text_source(&cursor), source));
+    EXPECT_EQ(findings_of(source), std::vector<std::string>{"activity 1: not a dummy start (one mode, duration 0, no demands)"});
 }
 
 } // namespace

@@ -141,6 +141,102 @@ std::vector<bool> reachable(const std::vector<std::size_t>& start_of, const std:
     return seen;
 }
 
+// Modes that can take part in no schedule are set aside round after round, as
+// Sprecher, Hartmann and Drexl (1997) preprocess PSPLIB's multi-mode sets: a
+// mode whose demand of a resource that counts over the whole project, added
+// to every other activity's smallest demand of it, passes its capacity can't
+// be chosen, and setting it aside can raise the smallest demands that the
+// next round sums. What is left when the sums pass a capacity, or an activity
+// keeps no mode, proves that no schedule exists; the rest needs a solver.
+void find_mode_choice_problems(const instance& source, report_builder& findings) {
+    const auto activities = static_cast<std::size_t>(source.activity_count);
+    const auto resources = static_cast<std::size_t>(source.resource_count);
+    std::vector<std::size_t> totals; // resources counted over the project
+    for (std::size_t resource = 0; resource < resources; ++resource) {
+        if (source.capacities[resource] < 0) return; // a finding of its own
+        if (kind_of(source, resource) != resource_kind::renewable) totals.push_back(resource);
+    }
+    const std::vector<std::size_t> first_mode = first_modes(source);
+    const auto demand = [&](std::size_t mode, std::size_t resource) {
+        return std::max<std::int64_t>(source.demands[mode * resources + resource], 0);
+    };
+    // A mode above some capacity is a finding already, and an activity with no
+    // other mode makes the instance infeasible on its own.
+    std::vector<char> usable(first_mode[activities], 1);
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        bool any = false;
+        for (std::size_t mode = first_mode[activity]; mode < first_mode[activity + 1]; ++mode) {
+            for (std::size_t resource = 0; resource < resources; ++resource)
+                if (demand(mode, resource) > source.capacities[resource]) usable[mode] = 0;
+            any = any || usable[mode] != 0;
+        }
+        if (!any) return;
+    }
+    // The activity's smallest demand of each resource in `totals`, over its
+    // usable modes; false when it has none.
+    std::vector<std::int64_t> least(totals.size());
+    const auto smallest = [&](std::size_t activity) {
+        bool any = false;
+        for (std::size_t mode = first_mode[activity]; mode < first_mode[activity + 1]; ++mode) {
+            if (usable[mode] == 0) continue;
+            for (std::size_t total = 0; total < totals.size(); ++total)
+                least[total] = any ? std::min(least[total], demand(mode, totals[total])) : demand(mode, totals[total]);
+            any = true;
+        }
+        return any;
+    };
+    std::vector<std::int64_t> sums(totals.size());
+    // Rounds are bounded so that a crafted file can't make the check quadratic;
+    // PSPLIB's files settle in a few.
+    constexpr int most_rounds = 32;
+    for (int round = 0; round < most_rounds; ++round) {
+        std::fill(sums.begin(), sums.end(), 0);
+        for (std::size_t activity = 0; activity < activities; ++activity) {
+            if (!smallest(activity)) {
+                if (message_text* text = findings.add(static_cast<std::int64_t>(activity)))
+                    text->append("no mode is left once the modes that can't keep within the capacities of the "
+                                 "resources counted over the whole project are set aside, so that no schedule exists");
+                return;
+            }
+            for (std::size_t total = 0; total < totals.size(); ++total) sums[total] += least[total];
+        }
+        bool over = false;
+        for (std::size_t total = 0; total < totals.size(); ++total) {
+            const std::size_t resource = totals[total];
+            if (sums[total] <= source.capacities[resource]) continue;
+            over = true;
+            if (message_text* text = findings.add(-1))
+                text->append("resource ")
+                    .append_number(static_cast<std::int64_t>(resource + 1))
+                    .append(kind_of(source, resource) == resource_kind::nonrenewable ? " (nonrenewable)"
+                                                                                   : " (doubly constrained)")
+                    .append(": capacity ")
+                    .append_number(source.capacities[resource])
+                    .append(" is below ")
+                    .append_number(sums[total])
+                    .append(round == 0 ? ", the sum of every activity's smallest demand of it"
+                                       : ", the sum of every activity's smallest demand of it in the modes that "
+                                         "can keep within the capacities")
+                    .append(", so that no schedule exists");
+        }
+        if (over) return;
+        bool set_aside = false;
+        for (std::size_t activity = 0; activity < activities; ++activity) {
+            smallest(activity);
+            for (std::size_t mode = first_mode[activity]; mode < first_mode[activity + 1]; ++mode) {
+                if (usable[mode] == 0) continue;
+                for (std::size_t total = 0; total < totals.size() && usable[mode] != 0; ++total)
+                    if (demand(mode, totals[total]) - least[total] >
+                        source.capacities[totals[total]] - sums[total]) {
+                        usable[mode] = 0;
+                        set_aside = true;
+                    }
+            }
+        }
+        if (!set_aside) return;
+    }
+}
+
 void find_problems(const instance& source, const trailing_tokens* trailing, const activity_names& names,
                    report_builder& findings) {
     if (trailing != nullptr && trailing->count != 0)
@@ -168,33 +264,54 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
                     .append(": negative capacity ")
                     .append_number(source.capacities[resource]);
 
+    if (has_other_kinds(source)) find_mode_choice_problems(source, findings);
+
     // The activity that listed each successor last, to find repeats in one list.
     std::vector<std::size_t> listed_by(activities, activities);
     std::size_t cursor = 0;
+    std::size_t first_mode = 0;
     for (std::size_t activity = 0; activity < activities; ++activity) {
         const auto number = static_cast<std::int64_t>(activity);
-        if (source.durations[activity] < 0)
-            if (message_text* text = findings.add(number))
-                text->append("negative duration ").append_number(source.durations[activity]);
-        for (std::size_t resource = 0; resource < resources; ++resource) {
-            const std::int32_t demand = source.demands[activity * resources + resource];
-            const std::int32_t capacity = source.capacities[resource];
-            if (demand < 0) {
-                if (message_text* text = findings.add(number))
-                    text->append("negative demand ")
-                        .append_number(demand)
-                        .append(" for resource ")
-                        .append_number(static_cast<std::int64_t>(resource + 1));
-            } else if (demand > capacity && capacity >= 0) {
-                if (message_text* text = findings.add(number))
-                    text->append("demand ")
-                        .append_number(demand)
-                        .append(" for resource ")
-                        .append_number(static_cast<std::int64_t>(resource + 1))
-                        .append(" is above its capacity ")
-                        .append_number(capacity);
+        const std::int32_t modes = modes_of(source, activity);
+        // With several modes each finding names its mode, from 1.
+        const auto start = [&](std::int32_t mode) -> message_text* {
+            message_text* const text = findings.add(number);
+            if (text != nullptr && modes != 1) text->append("mode ").append_number(mode + 1).append(": ");
+            return text;
+        };
+        bool some_mode_fits = false;
+        for (std::int32_t mode = 0; mode < modes; ++mode) {
+            const std::size_t place = first_mode + static_cast<std::size_t>(mode);
+            if (source.durations[place] < 0)
+                if (message_text* text = start(mode))
+                    text->append("negative duration ").append_number(source.durations[place]);
+            bool fits = true;
+            for (std::size_t resource = 0; resource < resources; ++resource) {
+                const std::int32_t demand = source.demands[place * resources + resource];
+                const std::int32_t capacity = source.capacities[resource];
+                fits = fits && demand <= capacity;
+                if (demand < 0) {
+                    if (message_text* text = start(mode))
+                        text->append("negative demand ")
+                            .append_number(demand)
+                            .append(" for resource ")
+                            .append_number(static_cast<std::int64_t>(resource + 1));
+                } else if (demand > capacity && capacity >= 0) {
+                    if (message_text* text = start(mode))
+                        text->append("demand ")
+                            .append_number(demand)
+                            .append(" for resource ")
+                            .append_number(static_cast<std::int64_t>(resource + 1))
+                            .append(" is above its capacity ")
+                            .append_number(capacity);
+                }
             }
+            some_mode_fits = some_mode_fits || fits;
         }
+        if (modes > 1 && !some_mode_fits)
+            if (message_text* text = findings.add(number))
+                text->append("no mode fits the capacities: each demands more than some resource's capacity");
+        first_mode += static_cast<std::size_t>(modes > 0 ? modes : 0);
         const std::int32_t count = source.successor_counts[activity];
         if (count < 0)
             if (message_text* text = findings.add(number))
@@ -221,17 +338,23 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
     }
     if (activity_count < 2) return;
 
-    const auto has_demands = [&source, resources](std::size_t activity) {
+    // A dummy has one mode (at `mode` in durations), of duration 0, no demands.
+    const auto is_dummy = [&source, resources](std::size_t activity, std::size_t mode) {
+        if (modes_of(source, activity) != 1 || source.durations[mode] != 0) return false;
         for (std::size_t resource = 0; resource < resources; ++resource)
-            if (source.demands[activity * resources + resource] != 0) return true;
-        return false;
+            if (source.demands[mode * resources + resource] != 0) return false;
+        return true;
     };
     const std::size_t last = activities - 1;
-    if (source.durations[0] != 0 || has_demands(0))
-        if (message_text* text = findings.add(0)) text->append("not a dummy start (duration 0, no demands)");
-    if (source.durations[last] != 0 || has_demands(last) || source.successor_counts[last] > 0)
+    const bool one_mode_each = !has_modes(source);
+    if (!is_dummy(0, 0))
+        if (message_text* text = findings.add(0))
+            text->append(one_mode_each ? "not a dummy start (duration 0, no demands)"
+                                       : "not a dummy start (one mode, duration 0, no demands)");
+    if (!is_dummy(last, first_mode - 1) || source.successor_counts[last] > 0)
         if (message_text* text = findings.add(static_cast<std::int64_t>(last)))
-            text->append("not a dummy end (duration 0, no demands, no successors)");
+            text->append(one_mode_each ? "not a dummy end (duration 0, no demands, no successors)"
+                                       : "not a dummy end (one mode, duration 0, no demands, no successors)");
 
     const precedence_graph graph = build_precedence_graph(source, true);
     // With general time lags cycles belong to the network (a maximal lag is an

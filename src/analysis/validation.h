@@ -45,11 +45,21 @@ struct validation_report {
 //     values"), as two instances in one file do;
 //   - fewer than two activities (no room for a dummy start and end);
 //   - per resource: a negative capacity;
+//   - with a nonrenewable or doubly constrained resource, and every activity
+//     with a mode within all capacities: such a resource whose capacity is
+//     below the sum of every activity's smallest demand of it, after modes that
+//     can't keep within those capacities beside every other activity's
+//     smallest demands have been set aside (up to 32 rounds), or else an
+//     activity that keeps no mode once they are; either proves that no
+//     schedule exists (finding every such instance needs a solver);
 //   - per activity: a negative duration, a negative demand, a demand above its
-//     resource's capacity, a negative successor count, a successor outside the
+//     resource's capacity (each of these per mode, "mode M: " after the
+//     activity when it has several), no mode within all capacities (with
+//     several modes), a negative successor count, a successor outside the
 //     activities, the activity as its own successor, a successor listed twice;
 //   - the first activity not a dummy start (duration 0, no demands), the last not
-//     a dummy end (duration 0, no demands, no successors);
+//     a dummy end (duration 0, no demands, no successors), "one mode, " put
+//     before "duration" when some activity has several;
 //   - one precedence cycle, at its first activity, its activities named in order
 //     (arcs outside the activities and self-arcs are left out of it, having
 //     findings of their own);
