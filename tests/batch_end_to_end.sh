@@ -143,17 +143,17 @@ current="--stats"
 cp "$data/reference_2.txt" "checked/with,comma.txt"
 for jobs in 1 3; do
     run_batch 1 --stats -j "$jobs" "$data/reference_1.txt" checked
-    [ "$stdout" == "file,activities,resources,arcs,network_complexity,resource_factor,resource_strength,critical_path,resource_bound
-$data/reference_1.txt,5,2,6,1.2000,1.0000,1.2500,4,3
-checked/broken.txt,3,0,2,0.6667,,,,
-checked/proper.txt,3,0,2,0.6667,,,1,
-\"checked/with,comma.txt\",3,0,3,1.0000,,,18," ] || fail "rows were [$stdout]"
+    [ "$stdout" == "file,activities,resources,arcs,network_complexity,resource_factor,resource_strength,critical_path,resource_bound,modes,nonrenewable,doubly_constrained,nonrenewable_factor,nonrenewable_strength
+$data/reference_1.txt,5,2,6,1.2000,1.0000,1.2500,4,3,5,0,0,,
+checked/broken.txt,3,0,2,0.6667,,,,,3,0,0,,
+checked/proper.txt,3,0,2,0.6667,,,1,,3,0,0,,
+\"checked/with,comma.txt\",3,0,3,1.0000,,,18,,3,0,0,," ] || fail "rows were [$stdout]"
     contains "$stderr" "checked/unreadable.txt: Invalid input at line 2, column 5"
     contains "$stderr" "converter-batch: 4 measured, 1 failed, "
 done
 rm "checked/with,comma.txt"
 checks=$((checks + 1))
-[ "$("${batch_command[@]}" --stats -q - < "$data/reference_2.txt" | tr -d '\r' | tail -n 1)" == "-,3,0,3,1.0000,,,18," ] ||
+[ "$("${batch_command[@]}" --stats -q - < "$data/reference_2.txt" | tr -d '\r' | tail -n 1)" == "-,3,0,3,1.0000,,,18,,3,0,0,," ] ||
     fail "no row for standard input"
 run_batch 2 --stats --check set
 checks=$((checks + 1))
