@@ -594,6 +594,39 @@ for name in j301_1 j301_2; do
         tr -d '\r' > layouts/via_json.sm
     same_bytes layouts/via_json.sm "$data/$name.sm"
 done
+# Multi-mode instances: PSPLIB's .mm back byte for byte, directly and through
+# JSON; MiniZinc's mrcpsp data as the benchmarks ship them, read back to the
+# same instance; MMLIB's successors kept in their order; every measure and
+# check alike in each layout; layouts without modes refuse and write nothing.
+mkdir -p layouts/mm
+cp "$data/j105_3.mm" "$data/mmlib_J50100_5.mm" layouts/mm/
+run_batch 0 -q --to mm,json,dzn -o layouts/mm_out layouts/mm
+tr -d '\r' < layouts/mm_out/j105_3.mm > layouts/mm_again.mm
+same_bytes layouts/mm_again.mm "$data/j105_3.mm"
+"${batch_command[@]}" -q --from json --to mm - < layouts/mm_out/j105_3.json | tr -d '\r' > layouts/mm_via_json.mm
+same_bytes layouts/mm_via_json.mm "$data/j105_3.mm"
+diff <(tr -d '\r' < layouts/mm_out/j105_3.dzn) "$data/j10_5_3.dzn" > /dev/null ||
+    fail "--to dzn of a multi-mode file differs from the benchmarks' file"
+run_batch 0 -q --to dzn,json -o layouts/mm_dzn "$data/j10_5_3.dzn"
+diff <(tr -d '\r' < layouts/mm_dzn/j10_5_3.dzn) "$data/j10_5_3.dzn" > /dev/null || fail "mrcpsp data read and written differ"
+contains "$(tr -d '\r' < layouts/mm_out/mmlib_J50100_5.json)" '"successors": [9, 7, 6]},'
+run_batch 0 -q --to mm -o layouts/mmlib_via_json layouts/mm_out/mmlib_J50100_5.json
+same_bytes layouts/mmlib_via_json/mmlib_J50100_5.mm layouts/mm_out/mmlib_J50100_5.mm
+run_batch 0 --stats layouts/mm/j105_3.mm "$data/j10_5_3.dzn" layouts/mm_out/j105_3.json
+[ "$(cut -d, -f2- <<< "$stdout" | sort -u | wc -l)" == 2 ] || fail "--stats of mm, dzn and json differ: [$stdout]"
+contains "$stdout" "layouts/mm/j105_3.mm,12,4,18,1.5000,0.5000,0.2154,13,4,32,2,0,1.0000,0.1952"
+run_batch 0 --check layouts/mm "$data/j10_5_3.dzn" layouts/mm_out
+contains "$stderr" "9 checked, 0 with findings"
+for layout in sm rcp sch; do
+    run_batch 1 --to $layout -o layouts/mm_refused layouts/mm/j105_3.mm
+    contains "$stderr" "layouts/mm/j105_3.mm: Can't write the $layout layout: activity 2 has 3 modes; the $layout layout holds one mode per activity."
+done
+[ -z "$(ls -A layouts/mm_refused 2> /dev/null)" ] || fail "a refused layout wrote $(ls layouts/mm_refused)"
+printf '{"capacities": [4], "kinds": ["doubly constrained"], "activities": [{"duration": 0, "demands": [0], "successors": [1]}, {"duration": 0, "demands": [0], "successors": []}]}' > layouts/doubly.json
+run_batch 1 --to dzn -o layouts/mm_refused layouts/doubly.json
+contains "$stderr" "layouts/doubly.json: Can't write the dzn layout: resource 1 is doubly constrained, which MiniZinc's mrcpsp model has no place for."
+run_batch 0 -q --to mm -o layouts/doubly_mm layouts/doubly.json
+contains "$(tr -d '\r' < layouts/doubly_mm/doubly.mm)" "  - doubly constrained        :  1   D"
 # A note beside the instances says how to leave it out.
 mkdir -p layouts/with_note
 cp "$data/j301_2.sm" layouts/with_note/
