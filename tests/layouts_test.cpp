@@ -782,6 +782,88 @@ TEST(json_reader, refuses_at_the_place_in_its_own_words) {
     }
 }
 
+// Modes and kinds in JSON: each way the two forms can be broken, at its place.
+TEST(json_reader, refuses_modes_and_kinds_at_the_place_in_its_own_words) {
+    const std::string two_modes = R"("modes": [{"duration": 1, "demands": [1, 2]}, {"duration": 2, "demands": [0, 1]}])";
+    const struct {
+        std::string input;
+        const char* message;
+    } cases[] = {
+        {R"({"capacities": [4, 5], "kinds": ["renewable"], "activities": []})",
+         "Invalid input at line 1, column 33: expected the kinds, one for each of the 2 capacities, found \"[\", an "
+         "array of another length."},
+        {R"({"capacities": [4, 5], "kinds": ["renewable", "other"], "activities": []})",
+         "Invalid input at line 1, column 47: expected the kind of resource 2, \"renewable\", \"nonrenewable\" or "
+         "\"doubly constrained\", found \"\\\"other\\\"\"."},
+        {R"({"capacities": [4, 5], "kinds": ["renewable", "renewable"], "kinds": [], "activities": []})",
+         "Invalid input at line 1, column 61: expected \"kinds\" once, found \"\\\"kinds\\\"\", given twice."},
+        {R"({"capacities": [4, 5], "activities": [{"modes": [], "successors": []}]})",
+         "Invalid input at line 1, column 50: expected a mode of activity 0, \"{\", found \"]\", an activity has one "
+         "mode or more."},
+        {R"({"capacities": [4, 5], "activities": [{"modes": [{"duration": 1, "demands": [1]}], "successors": []}]})",
+         "Invalid input at line 1, column 77: expected the demands of activity 0, one for each of the 2 capacities, "
+         "found \"[\", an array of another length."},
+        {R"({"capacities": [4, 5], "activities": [{"duration": 3, "modes": [{"duration": 1, "demands": [1, 2]}], "successors": []}]})",
+         "Invalid input at line 1, column 55: expected \"modes\", or \"duration\" and \"demands\", in activity 0, found "
+         "\"\\\"modes\\\"\", not both."},
+        {R"({"capacities": [4, 5], "activities": [{"modes": [{"duration": 1, "demand": [1, 2]}], "successors": []}]})",
+         "Invalid input at line 1, column 66: expected the key \"duration\" or \"demands\" of a mode of activity 0, "
+         "found \"\\\"demand\\\"\", which a mode does not hold, or given twice."},
+        {R"({"capacities": [4, 5], "activities": [{"modes": [{"duration": 1}], "successors": []}]})",
+         "Invalid input at line 1, column 64: expected the key \"demands\" of a mode of activity 0, found \"}\"."},
+        {R"({"capacities": [4, 5], "activities": [{)" + two_modes + R"(, "successors": [0], "lags": [2]}]})",
+         "Invalid input at line 1, column 142: expected no lags and modes in one instance, found \"\\\"lags\\\"\", "
+         "which the instance can't hold: its lags are for one mode per activity (general time lags with modes, "
+         "multi-mode RCPSP/max, are not held)."},
+        {R"({"activities": [{)" + two_modes + R"(, "successors": []}], "capacities": [1]})",
+         "Invalid input at line 1, column 135: expected the capacities, one for each of the 2 demands of every "
+         "activity, found \"[\", an array of another length."},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.input);
+        instance result;
+        EXPECT_EQ(read_as("json", expected.input, result), expected.message);
+    }
+}
+
+// What each layout without modes or kinds says of an instance that has them,
+// naming the first activity or resource it can't hold.
+TEST(layout_writers, refuse_modes_and_kinds_they_can_not_hold) {
+    const std::string modes_then_kinds =
+        R"({"capacities": [4, 5], "kinds": ["renewable", "nonrenewable"], "activities": [)"
+        R"({"duration": 0, "demands": [0, 0], "successors": [1]}, )"
+        R"({"modes": [{"duration": 1, "demands": [1, 2]}, {"duration": 2, "demands": [0, 1]}], "successors": [2]}, )"
+        R"({"duration": 0, "demands": [0, 0], "successors": []}]})";
+    const std::string kinds_only =
+        R"({"capacities": [4, 5], "kinds": ["renewable", "doubly constrained"], "activities": [)"
+        R"({"duration": 0, "demands": [0, 0], "successors": [1]}, {"duration": 0, "demands": [0, 0], "successors": []}]})";
+    const struct {
+        const char* format;
+        const std::string& input;
+        const char* why; // empty: held
+    } cases[] = {
+        {"sm", modes_then_kinds, "activity 2 has 2 modes; the sm layout holds one mode per activity"},
+        {"rcp", modes_then_kinds, "activity 2 has 2 modes; the rcp layout holds one mode per activity"},
+        {"sch", modes_then_kinds, "activity 2 has 2 modes; the sch layout holds one mode per activity"},
+        {"sm", kinds_only, "resource 2 is doubly constrained; the sm layout holds renewable resources only"},
+        {"rcp", kinds_only, "resource 2 is doubly constrained; the rcp layout holds renewable resources only"},
+        {"dzn", kinds_only, "resource 2 is doubly constrained, which MiniZinc's mrcpsp model has no place for"},
+        {"dzn", modes_then_kinds, ""},
+        {"mm", kinds_only, ""},
+        {"json", modes_then_kinds, ""},
+        {"dot", kinds_only, ""},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(std::string(expected.format) + ": " + expected.input);
+        instance source;
+        ASSERT_EQ(read_as("json", expected.input, source), "");
+        const layout_format* layout = find_format(expected.format);
+        message_text why;
+        EXPECT_EQ(layout->can_hold == nullptr || layout->can_hold(source, why), *expected.why == '\0');
+        EXPECT_EQ(why.view(), expected.why);
+    }
+}
+
 TEST(readers, count_lf_cr_lf_and_a_lone_cr_as_line_ends) {
     // Each failure at line 4 column 3 with LF line ends, then as CR LF and CR.
     const struct {

@@ -219,6 +219,12 @@ private:
                     if (!expect(',', "\",\" or \"}\"")) return false;
                     continue;
                 }
+                if (key == "kinds" || key == "psplib" || key == "name")
+                    return fail_at(key_place,
+                                   key == "kinds"    ? "\"kinds\" once"
+                                   : key == "psplib" ? "\"psplib\" once"
+                                                     : "\"name\" once",
+                                   0, "given twice");
                 if (key != "capacities" && key != "activities")
                     return fail_at(key_place, "the key \"capacities\" or \"activities\"", 0,
                                    "which this layout does not hold");
@@ -497,7 +503,13 @@ private:
                     if (!read_demands(activity, capacities_known)) return false;
                 }
                 in_.skip_space();
-                if (in_.peek() == '}' && duration && demands) break;
+                if (in_.peek() == '}') {
+                    if (duration && demands) break;
+                    return fail_here(kind::unexpected,
+                                     duration ? "the key \"demands\" of a mode of activity {a}"
+                                              : "the key \"duration\" of a mode of activity {a}",
+                                     activity);
+                }
                 if (!expect(',', duration && demands ? "\"}\" after a mode" : "\",\" in a mode of activity {a}",
                             activity))
                     return false;
