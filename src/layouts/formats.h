@@ -33,7 +33,8 @@ struct layout_format {
     layout_writer write;
     // How its files number their activities, for findings in their terms.
     activity_naming naming;
-    // Whether reading what it wrote gives back the very instance; false for a
+    // Whether reading what it wrote gives back the very instance (sm and mm:
+    // with its resources grouped by kind, as PSPLIB writes them); false for a
     // layout that drops something on the way (dzn: the dummies, which reading
     // adds back, and the order of successors), which then gives back the same
     // bytes when written again.
