@@ -63,6 +63,50 @@ int main(int argc, char** argv) {
             std::printf("%s %s %zu %.0f %.0f\n", argv[argument], format->name, written.size(), megabytes / read_seconds,
                         megabytes / write_seconds);
         }
+        // The same network with three modes for every activity but the
+        // dummies and half its resources nonrenewable, through each layout
+        // that holds modes: PSPLIB's and MMLIB's multi-mode sets' case.
+        {
+            instance modal;
+            modal.activity_count = source.activity_count;
+            modal.resource_count = source.resource_count;
+            const auto resources = static_cast<std::size_t>(source.resource_count);
+            for (std::size_t resource = 0; resource < resources; ++resource) {
+                modal.capacities.push_back(source.capacities[resource]);
+                modal.resource_kinds.push_back(resource % 2 == 0 ? 1 : 2);
+            }
+            const auto activities = static_cast<std::size_t>(source.activity_count);
+            for (std::size_t activity = 0; activity < activities; ++activity) {
+                const bool dummy = activity == 0 || activity + 1 == activities;
+                const std::int32_t modes = dummy ? 1 : 3;
+                modal.mode_counts.push_back(modes);
+                for (std::int32_t mode = 0; mode < modes; ++mode) {
+                    modal.durations.push_back(source.durations[activity] + 2 * mode);
+                    for (std::size_t resource = 0; resource < resources; ++resource) {
+                        const std::int32_t demand = source.demands[activity * resources + resource];
+                        modal.demands.push_back(demand > mode ? demand - mode : demand);
+                    }
+                }
+                modal.successor_counts.push_back(source.successor_counts[activity]);
+            }
+            for (const std::int32_t successor : source.successors) modal.successors.push_back(successor);
+            for (const char* name : {"mm", "json", "dzn"}) {
+                const layout_format* format = find_format(name);
+                std::string written;
+                const double write_seconds = best_seconds([&] {
+                    written.clear();
+                    write_layout(written, format->write, modal);
+                });
+                instance back;
+                const double read_seconds = best_seconds([&] {
+                    text_cursor cursor{written};
+                    if (format->read(text_source(&cursor), back, nullptr) || !has_modes(back)) std::abort();
+                });
+                const double megabytes = static_cast<double>(written.size()) / 1e6;
+                std::printf("%s %s+modes %zu %.0f %.0f\n", argv[argument], name, written.size(),
+                            megabytes / read_seconds, megabytes / write_seconds);
+            }
+        }
         // The same network with general time lags, every arc its own (a third
         // of them negative), through sch both ways: the RCPSP/max sets' case.
         std::size_t arc = 0;

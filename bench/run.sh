@@ -14,7 +14,10 @@
 #   (e) converter-batch --stats on the large instance: wall time and peak memory;
 #   (f) every layout's reader and writer on the large instance, in memory, in
 #       megabytes per second beside today's (the rcp reader, the sch writer),
-#       and on an instance a quarter of its size, to show each is linear.
+#       and on an instance a quarter of its size, to show each is linear; the
+#       same network with general time lags through sch, and with three modes
+#       an activity through mm, json and MiniZinc's mrcpsp data, beside the
+#       single-mode rates of the same layouts.
 # Every output of the converter is compared byte for byte with the baseline's.
 #
 # Usage: bench/run.sh [WORK_DIR]
@@ -174,4 +177,11 @@ while read -r file layout bytes read_rate write_rate; do
     printf 'layouts: %-8s %4d MB: read %4d MB/s (%.2f of the rcp reader), write %4d MB/s (%.2f of the sch writer); a quarter of it: read %d, write %d MB/s\n' \
         "$layout" "$((bytes / 1000000))" "$read_rate" "$(echo "$read_rate / $rcp_read" | bc -l)" \
         "$write_rate" "$(echo "$write_rate / $sch_write" | bc -l)" "$quarter_read" "$quarter_write"
+    if [[ "$layout" == *+modes ]]; then # beside the same layout's single-mode rates (mm's: sm's)
+        single=${layout%+modes}
+        [ "$single" == mm ] && single=sm
+        read -r _ _ _ single_read single_write < <(awk -v f="$work/large.txt" -v l="$single" '$1 == f && $2 == l' "$work/layouts.txt")
+        printf 'layouts: %-8s beside %s with one mode: read %.2f, write %.2f of its rates\n' "$layout" "$single" \
+            "$(echo "$read_rate / $single_read" | bc -l)" "$(echo "$write_rate / $single_write" | bc -l)"
+    fi
 done < "$work/layouts.txt"

@@ -65,16 +65,34 @@ private:
                      std::size_t limit = 64) {
         in_.skip_space();
         if (in_.peek() != '"') return fail_here(kind::unexpected, phrase, activity);
-        fail_here(kind::unexpected, phrase, activity);
-        start = failure_;
-        failure_ = read_failure{};
+        // The string as written is kept while it is decoded, for `start`: one
+        // pass over it, as every key of every activity takes.
+        const char_scanner::mark at = in_.here();
+        char written[read_failure::found_limit];
+        std::size_t written_size = 0;
+        bool cut = false;
+        const auto keep = [&](int c) {
+            if (written_size < sizeof written)
+                written[written_size++] = static_cast<char>(c);
+            else
+                cut = true;
+        };
+        keep('"');
         in_.advance();
         text.clear();
         for (;;) {
             int c = in_.peek();
             if (c == -1 || c < 0x20) return fail_here(kind::unexpected, "the end of the string");
             in_.advance();
-            if (c == '"') return true;
+            if (c == '"') {
+                // A closing quote with no room left is dropped, not a cut.
+                if (written_size < sizeof written) written[written_size++] = '"';
+                char_scanner::place(start, at);
+                start.what = kind::unexpected;
+                start.set_found(written, written_size, cut);
+                return true;
+            }
+            keep(c);
             if (c == '\\') {
                 c = in_.peek();
                 const char* escapes = "\"\\/bfnrt";
@@ -82,6 +100,7 @@ private:
                 const char* found = c == -1 ? nullptr : std::strchr(escapes, c);
                 if (c != 'u' && (found == nullptr || c == 0)) return fail_here(kind::unexpected, "an escape of JSON's");
                 in_.advance();
+                keep(c);
                 if (c == 'u') {
                     unsigned code = 0;
                     for (int digit = 0; digit < 4; ++digit) {
@@ -93,6 +112,7 @@ private:
                         if (value < 0) return fail_here(kind::unexpected, "four hexadecimal digits after \\u");
                         code = code * 16 + static_cast<unsigned>(value);
                         in_.advance();
+                        keep(h);
                     }
                     // Keys are ASCII; anything else only needs to differ from them.
                     text += code < 0x80 ? static_cast<char>(code) : '\x80';
