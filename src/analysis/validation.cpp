@@ -148,6 +148,109 @@ std::vector<bool> reachable(const std::vector<std::size_t>& start_of, const std:
 // be chosen, and setting it aside can raise the smallest demands that the
 // next round sums. What is left when the sums pass a capacity, or an activity
 // keeps no mode, proves that no schedule exists; the rest needs a solver.
+// Whether some choice of one usable mode per activity keeps within every
+// capacity in `totals` at once. Without a deadline that decides whether any
+// schedule exists: modes within the per-period capacities can always be run
+// one after another. Taken as a walk over the activities that keeps the
+// Pareto-minimal sums of the choices so far (an activity with a mode no worse
+// than its others in every resource only adds that mode's demands), given up
+// past a fixed amount of work, as a crafted file could make it exponential;
+// PSPLIB's sets take a few thousand steps.
+void find_no_mode_choice(const instance& source, const std::vector<std::size_t>& first_mode,
+                         const std::vector<char>& usable, const std::vector<std::size_t>& totals,
+                         report_builder& findings) {
+    const auto activities = static_cast<std::size_t>(source.activity_count);
+    const auto resources = static_cast<std::size_t>(source.resource_count);
+    const std::size_t width = totals.size();
+    std::vector<std::int64_t> room(width);
+    for (std::size_t total = 0; total < width; ++total) room[total] = source.capacities[totals[total]];
+    const auto demand = [&](std::size_t mode, std::size_t total) {
+        return std::max<std::int64_t>(source.demands[mode * resources + totals[total]], 0);
+    };
+    const auto no_worse = [&](std::size_t mode, std::size_t other) {
+        for (std::size_t total = 0; total < width; ++total)
+            if (demand(mode, total) > demand(other, total)) return false;
+        return true;
+    };
+    // Each activity's modes worth choosing; one alone is taken off the room.
+    std::vector<std::size_t> choices, choice_start{0};
+    for (std::size_t activity = 0; activity < activities; ++activity) {
+        const std::size_t begin = choices.size();
+        for (std::size_t mode = first_mode[activity]; mode < first_mode[activity + 1]; ++mode) {
+            if (usable[mode] == 0) continue;
+            bool dominated = false;
+            for (std::size_t other = first_mode[activity]; other < first_mode[activity + 1] && !dominated; ++other)
+                dominated = other != mode && usable[other] != 0 && no_worse(other, mode) &&
+                            (!no_worse(mode, other) || other < mode);
+            if (!dominated) choices.push_back(mode);
+        }
+        if (choices.size() - begin == 1) {
+            for (std::size_t total = 0; total < width; ++total) room[total] -= demand(choices[begin], total);
+            choices.pop_back();
+        } else {
+            choice_start.push_back(choices.size());
+        }
+    }
+    for (const std::int64_t left : room)
+        if (left < 0) return; // the sums of the smallest demands say so already
+    constexpr std::uint64_t most_steps = 50000000;
+    std::uint64_t steps = 0;
+    std::vector<std::int64_t> front(width, 0), next;
+    std::vector<std::size_t> order;
+    for (std::size_t choice = 0; choice + 1 < choice_start.size(); ++choice) {
+        next.clear();
+        const std::size_t sums = front.size() / width;
+        for (std::size_t sum = 0; sum < sums; ++sum)
+            for (std::size_t index = choice_start[choice]; index < choice_start[choice + 1]; ++index) {
+                const std::size_t at = next.size();
+                bool fits = true;
+                for (std::size_t total = 0; total < width && fits; ++total) {
+                    const std::int64_t value = front[sum * width + total] + demand(choices[index], total);
+                    fits = value <= room[total];
+                    next.push_back(value);
+                }
+                if (!fits) next.resize(at);
+            }
+        // Keeps the sums no other is below in every resource: in
+        // lexicographic order a sum can only be dominated by one before it.
+        const std::size_t candidates = next.size() / width;
+        order.resize(candidates);
+        for (std::size_t candidate = 0; candidate < candidates; ++candidate) order[candidate] = candidate;
+        std::sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
+            return std::lexicographical_compare(next.begin() + static_cast<std::ptrdiff_t>(left * width),
+                                                next.begin() + static_cast<std::ptrdiff_t>((left + 1) * width),
+                                                next.begin() + static_cast<std::ptrdiff_t>(right * width),
+                                                next.begin() + static_cast<std::ptrdiff_t>((right + 1) * width));
+        });
+        front.clear();
+        for (const std::size_t candidate : order) {
+            const std::int64_t* const values = next.data() + candidate * width;
+            bool dominated = false;
+            const std::size_t kept = front.size() / width;
+            for (std::size_t sum = 0; sum < kept && !dominated; ++sum) {
+                dominated = true;
+                for (std::size_t total = 0; total < width && dominated; ++total)
+                    dominated = front[sum * width + total] <= values[total];
+            }
+            steps += kept + 1;
+            if (!dominated) front.insert(front.end(), values, values + width);
+        }
+        steps += candidates * width;
+        if (front.empty()) {
+            if (message_text* text = findings.add(-1)) {
+                text->append("resources ");
+                for (std::size_t total = 0; total < width; ++total)
+                    text->append(total == 0 ? "" : total + 1 == width ? " and " : ", ")
+                        .append_number(static_cast<std::int64_t>(totals[total] + 1));
+                text->append(", counted over the whole project: no choice of one mode per activity keeps within "
+                             "all their capacities, so that no schedule exists");
+            }
+            return;
+        }
+        if (steps > most_steps) return;
+    }
+}
+
 void find_mode_choice_problems(const instance& source, report_builder& findings) {
     const auto activities = static_cast<std::size_t>(source.activity_count);
     const auto resources = static_cast<std::size_t>(source.resource_count);
@@ -233,8 +336,9 @@ void find_mode_choice_problems(const instance& source, report_builder& findings)
                     }
             }
         }
-        if (!set_aside) return;
+        if (!set_aside) break;
     }
+    if (totals.size() >= 2) find_no_mode_choice(source, first_mode, usable, totals, findings);
 }
 
 void find_problems(const instance& source, const trailing_tokens* trailing, const activity_names& names,

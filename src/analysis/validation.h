@@ -50,8 +50,12 @@ struct validation_report {
 //     below the sum of every activity's smallest demand of it, after modes that
 //     can't keep within those capacities beside every other activity's
 //     smallest demands have been set aside (up to 32 rounds), or else an
-//     activity that keeps no mode once they are; either proves that no
-//     schedule exists (finding every such instance needs a solver);
+//     activity that keeps no mode once they are; else, with two such
+//     resources or more, that no choice of one mode per activity keeps within
+//     all their capacities at once (decided within a fixed amount of work,
+//     past which nothing is said). Each proves that no schedule exists, and
+//     without a deadline the last one decides it: modes within the per-period
+//     capacities can always be run one after another;
 //   - per activity: a negative duration, a negative demand, a demand above its
 //     resource's capacity (each of these per mode, "mode M: " after the
 //     activity when it has several), no mode within all capacities (with
