@@ -107,8 +107,12 @@ std::optional<double> resource_strength(const instance& source, const activity_v
 // with a positive demand, each activity's modes averaged.
 std::optional<double> resource_factor(const instance& source, std::size_t activities, std::size_t resources,
                                       bool (*counts)(const instance&, std::size_t)) {
+    std::vector<char> counted_resource(resources);
     std::size_t counted = 0;
-    for (std::size_t resource = 0; resource < resources; ++resource) counted += counts(source, resource);
+    for (std::size_t resource = 0; resource < resources; ++resource) {
+        counted_resource[resource] = counts(source, resource) ? 1 : 0;
+        counted += counted_resource[resource] != 0;
+    }
     if (activities <= 2 || counted == 0) return std::nullopt;
     // Whole counts while every activity has one mode, so that the ratio is the
     // one division of single-mode sets.
@@ -120,7 +124,7 @@ std::optional<double> resource_factor(const instance& source, std::size_t activi
         for (std::int32_t mode = 0; mode < modes; ++mode, demand += resources)
             if (activity != 0 && activity + 1 != activities)
                 for (std::size_t resource = 0; resource < resources; ++resource)
-                    positive += counts(source, resource) && demand[resource] > 0;
+                    positive += counted_resource[resource] != 0 && demand[resource] > 0;
         used += modes == 1 ? static_cast<double>(positive)
                            : static_cast<double>(positive) / static_cast<double>(modes);
     }

@@ -233,6 +233,7 @@ void find_no_mode_choice(const instance& source, const std::vector<std::size_t>&
                     dominated = front[sum * width + total] <= values[total];
             }
             steps += kept + 1;
+            if (steps > most_steps) return;
             if (!dominated) front.insert(front.end(), values, values + width);
         }
         steps += candidates * width;
