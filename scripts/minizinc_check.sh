@@ -7,6 +7,7 @@
 # counts), and examples/reference.txt solves to its makespan, 4.
 # The model includes only cumulative.mzn, so Debian's Gecode 6.2.0 solves it
 # without the library fix that the standard model (globals.mzn) needs there.
+# Multi-mode data are solved over tests/data/mrcpsp_check.mzn likewise.
 # Needs minizinc (Debian package, with Gecode).
 # Usage: scripts/minizinc_check.sh [CONVERTER_BATCH]
 set -euo pipefail
@@ -34,4 +35,15 @@ grep -qx 'makespan = 4;' <<< "$out" && grep -qx '==========' <<< "$out" ||
 solver=$(sh "$root/scripts/gecode_fixed_library.sh" "$work/gecode")
 out=$(timeout 60 minizinc --solver "$solver" "$root/tests/data/rcpsp_globals_check.mzn" "$work/written/reference.dzn" 2> /dev/null)
 grep -qx 'makespan = 4;' <<< "$out" || fail "with globals.mzn and the fixed Gecode library: $out"
-echo "minizinc: $count dzn files accepted; examples/reference.txt solves to makespan 4, with globals.mzn too"
+# Multi-mode data for the mrcpsp model, over a plain model of our own that
+# declares its nine names: PSPLIB's j105_3.mm solves to an optimum, and
+# j301_10.mm, which --check finds has no choice of modes within its
+# nonrenewable capacities, has no solution.
+"$batch" -q --to dzn -o "$work/modes" "$root/tests/data/j105_3.mm" "$root/tests/data/j301_10.mm"
+modes_model=$root/tests/data/mrcpsp_check.mzn
+out=$(timeout 120 minizinc --solver gecode --time-limit 60000 "$modes_model" "$work/modes/j105_3.dzn" 2> /dev/null)
+grep -q '^makespan = ' <<< "$out" && grep -qx '==========' <<< "$out" || fail "j105_3.mm's mrcpsp data did not solve: $out"
+out=$(timeout 120 minizinc --solver gecode --time-limit 60000 "$modes_model" "$work/modes/j301_10.dzn" 2> /dev/null)
+grep -qx '=====UNSATISFIABLE=====' <<< "$out" || fail "j301_10.mm's mrcpsp data were not found unsatisfiable: $out"
+echo "minizinc: $count dzn files accepted; examples/reference.txt solves to makespan 4, with globals.mzn too;" \
+    "mrcpsp data of j105_3.mm solved, of j301_10.mm unsatisfiable"

@@ -612,11 +612,24 @@ diff <(tr -d '\r' < layouts/mm_dzn/j10_5_3.dzn) "$data/j10_5_3.dzn" > /dev/null 
 contains "$(tr -d '\r' < layouts/mm_out/mmlib_J50100_5.json)" '"successors": [9, 7, 6]},'
 run_batch 0 -q --to mm -o layouts/mmlib_via_json layouts/mm_out/mmlib_J50100_5.json
 same_bytes layouts/mmlib_via_json/mmlib_J50100_5.mm layouts/mm_out/mmlib_J50100_5.mm
+if /usr/bin/python3 -c "import jsonschema" 2> /dev/null; then
+    checks=$((checks + 1))
+    /usr/bin/python3 "$(dirname "$data")/validate_json.py" "$schema" layouts/mm_out/*.json > schema.out 2>&1 ||
+        fail "multi-mode outputs that the schema refuses: $(cat schema.out)"
+fi
 run_batch 0 --stats layouts/mm/j105_3.mm "$data/j10_5_3.dzn" layouts/mm_out/j105_3.json
 [ "$(cut -d, -f2- <<< "$stdout" | sort -u | wc -l)" == 2 ] || fail "--stats of mm, dzn and json differ: [$stdout]"
 contains "$stdout" "layouts/mm/j105_3.mm,12,4,18,1.5000,0.5000,0.2154,13,4,32,2,0,1.0000,0.1952"
 run_batch 0 --check layouts/mm "$data/j10_5_3.dzn" layouts/mm_out
 contains "$stderr" "9 checked, 0 with findings"
+# PSPLIB's j301_10.mm has no choice of modes within its nonrenewable
+# capacities, which no sum of smallest demands alone shows; alike from dzn.
+run_batch 0 -q --to dzn,json -o layouts/infeasible "$data/j301_10.mm"
+for input in "$data/j301_10.mm" layouts/infeasible/j301_10.dzn layouts/infeasible/j301_10.json; do
+    run_batch 1 --check "$input"
+    [ "$stdout" == "$input: resources 3 and 4, counted over the whole project: no choice of one mode per activity keeps within all their capacities, so that no schedule exists" ] ||
+        fail "--check of j301_10 gave [$stdout]"
+done
 for layout in sm rcp sch; do
     run_batch 1 --to $layout -o layouts/mm_refused layouts/mm/j105_3.mm
     contains "$stderr" "layouts/mm/j105_3.mm: Can't write the $layout layout: activity 2 has 3 modes; the $layout layout holds one mode per activity."
