@@ -506,11 +506,27 @@ private:
             if (!expect('{', "a mode of activity {a}, \"{\"", activity)) return false;
             bool duration = false, demands = false;
             for (;;) {
+                // The keys as written most often, matched in place; any
+                // other spelling decoded.
+                in_.skip_space();
+                const char_scanner::mark key_mark = in_.here();
+                int key = in_.peek() != '"'            ? 0
+                          : in_.next_is("\"duration\"") ? 1
+                          : in_.next_is("\"demands\"")  ? 2
+                                                       : 0;
                 read_failure key_place;
-                std::string key;
-                if (!read_string(key, key_place, phrase, activity)) return false;
-                const bool is_duration = key == "duration";
-                if ((!is_duration && key != "demands") || (is_duration ? duration : demands))
+                if (key == 0) {
+                    std::string text;
+                    if (!read_string(text, key_place, phrase, activity)) return false;
+                    key = text == "duration" ? 1 : text == "demands" ? 2 : 0;
+                } else {
+                    key_place.what = kind::unexpected;
+                    char_scanner::place(key_place, key_mark);
+                    const char* const name = key == 1 ? "\"duration\"" : "\"demands\"";
+                    key_place.set_found(name, std::strlen(name), false);
+                }
+                const bool is_duration = key == 1;
+                if (key == 0 || (is_duration ? duration : demands))
                     return fail_at(key_place, phrase, activity, "which a mode does not hold, or given twice");
                 if (!expect(':', "\":\" after the key")) return false;
                 if (is_duration) {
