@@ -270,10 +270,12 @@ void build_instance(std::string_view input, converter::instance& result) {
     const bool with_modes = (static_cast<unsigned char>(input[1]) & 0xc0u) == 0x40u;
     if (with_modes)
         for (std::int32_t resource = 0; resource < result.resource_count; ++resource)
-            result.resource_kinds.push_back(1 + static_cast<std::int32_t>(static_cast<std::uint32_t>(next_value()) % 3));
+            result.resource_kinds.push_back(1 +
+                                            static_cast<std::int32_t>(static_cast<std::uint32_t>(next_value()) % 3));
     std::int64_t total = 0;
     for (std::int32_t activity = 0; activity < result.activity_count; ++activity) {
-        const std::int32_t modes = with_modes ? 1 + static_cast<std::int32_t>(static_cast<std::uint32_t>(next_value()) % 3) : 1;
+        const std::int32_t modes =
+            with_modes ? 1 + static_cast<std::int32_t>(static_cast<std::uint32_t>(next_value()) % 3) : 1;
         if (with_modes) result.mode_counts.push_back(modes);
         for (std::int32_t mode = 0; mode < modes; ++mode) {
             result.durations.push_back(next_value());

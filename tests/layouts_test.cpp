@@ -784,7 +784,8 @@ TEST(json_reader, refuses_at_the_place_in_its_own_words) {
 
 // Modes and kinds in JSON: each way the two forms can be broken, at its place.
 TEST(json_reader, refuses_modes_and_kinds_at_the_place_in_its_own_words) {
-    const std::string two_modes = R"("modes": [{"duration": 1, "demands": [1, 2]}, {"duration": 2, "demands": [0, 1]}])";
+    const std::string two_modes =
+        R"("modes": [{"duration": 1, "demands": [1, 2]}, {"duration": 2, "demands": [0, 1]}])";
     const struct {
         std::string input;
         const char* message;
@@ -804,7 +805,8 @@ TEST(json_reader, refuses_modes_and_kinds_at_the_place_in_its_own_words) {
          "Invalid input at line 1, column 77: expected the demands of activity 0, one for each of the 2 capacities, "
          "found \"[\", an array of another length."},
         {R"({"capacities": [4, 5], "activities": [{"duration": 3, "modes": [{"duration": 1, "demands": [1, 2]}], "successors": []}]})",
-         "Invalid input at line 1, column 55: expected \"modes\", or \"duration\" and \"demands\", in activity 0, found "
+         "Invalid input at line 1, column 55: expected \"modes\", or \"duration\" and \"demands\", in activity 0, "
+         "found "
          "\"\\\"modes\\\"\", not both."},
         {R"({"capacities": [4, 5], "activities": [{"modes": [{"duration": 1, "demand": [1, 2]}], "successors": []}]})",
          "Invalid input at line 1, column 66: expected the key \"duration\" or \"demands\" of a mode of activity 0, "

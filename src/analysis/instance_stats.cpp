@@ -125,8 +125,7 @@ std::optional<double> resource_factor(const instance& source, std::size_t activi
             if (activity != 0 && activity + 1 != activities)
                 for (std::size_t resource = 0; resource < resources; ++resource)
                     positive += counted_resource[resource] != 0 && demand[resource] > 0;
-        used += modes == 1 ? static_cast<double>(positive)
-                           : static_cast<double>(positive) / static_cast<double>(modes);
+        used += modes == 1 ? static_cast<double>(positive) : static_cast<double>(positive) / static_cast<double>(modes);
     }
     return used / (static_cast<double>(activities - 2) * static_cast<double>(counted));
 }
@@ -145,9 +144,9 @@ std::optional<double> nonrenewable_strength(const instance& source, const activi
             least += values.smallest[activity * resources + resource];
             most += values.largest[activity * resources + resource];
         }
-        total += most == least ? 1.0
-                               : static_cast<double>(source.capacities[resource] - least) /
-                                     static_cast<double>(most - least);
+        total += most == least
+                     ? 1.0
+                     : static_cast<double>(source.capacities[resource] - least) / static_cast<double>(most - least);
     }
     if (counted == 0) return std::nullopt;
     return total / static_cast<double>(counted);
@@ -167,7 +166,8 @@ std::optional<wide_integer> resource_bound(const instance& source, std::size_t a
             const std::int32_t modes = modes_of(source, activity);
             std::int64_t least = 0;
             for (std::int32_t mode = 0; mode < modes; ++mode, ++duration, demand += resources)
-                least = mode == 0 ? std::int64_t{*duration} * *demand : std::min(least, std::int64_t{*duration} * *demand);
+                least =
+                    mode == 0 ? std::int64_t{*duration} * *demand : std::min(least, std::int64_t{*duration} * *demand);
             work += static_cast<wide_integer>(least);
         }
 #if defined(__SIZEOF_INT128__)

@@ -241,7 +241,9 @@ void find_no_mode_choice(const instance& source, const std::vector<std::size_t>&
             if (message_text* text = findings.add(-1)) {
                 text->append("resources ");
                 for (std::size_t total = 0; total < width; ++total)
-                    text->append(total == 0 ? "" : total + 1 == width ? " and " : ", ")
+                    text->append(total == 0           ? ""
+                                 : total + 1 == width ? " and "
+                                                      : ", ")
                         .append_number(static_cast<std::int64_t>(totals[total] + 1));
                 text->append(", counted over the whole project: no choice of one mode per activity keeps within "
                              "all their capacities, so that no schedule exists");
@@ -313,7 +315,7 @@ void find_mode_choice_problems(const instance& source, report_builder& findings)
                 text->append("resource ")
                     .append_number(static_cast<std::int64_t>(resource + 1))
                     .append(kind_of(source, resource) == resource_kind::nonrenewable ? " (nonrenewable)"
-                                                                                   : " (doubly constrained)")
+                                                                                     : " (doubly constrained)")
                     .append(": capacity ")
                     .append_number(source.capacities[resource])
                     .append(" is below ")
@@ -330,8 +332,7 @@ void find_mode_choice_problems(const instance& source, report_builder& findings)
             for (std::size_t mode = first_mode[activity]; mode < first_mode[activity + 1]; ++mode) {
                 if (usable[mode] == 0) continue;
                 for (std::size_t total = 0; total < totals.size() && usable[mode] != 0; ++total)
-                    if (demand(mode, totals[total]) - least[total] >
-                        source.capacities[totals[total]] - sums[total]) {
+                    if (demand(mode, totals[total]) - least[total] > source.capacities[totals[total]] - sums[total]) {
                         usable[mode] = 0;
                         set_aside = true;
                     }

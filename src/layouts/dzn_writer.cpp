@@ -20,14 +20,15 @@ void put_more(output_buffer& buffer, const std::int32_t* values, std::size_t cou
     });
 }
 
-// "[ a, b, c ]", "[  ]" when empty.
-void put_list(output_buffer& buffer, const std::int32_t* values, std::size_t count) {
-    put_text(buffer, "[ ");
+// "[ a, b, c ]", "[  ]" when empty; with `tight`, "[a, b, c]" and "[]", as
+// the multi-mode benchmarks write their lists.
+void put_list(output_buffer& buffer, const std::int32_t* values, std::size_t count, bool tight = false) {
+    put_text(buffer, tight ? "[" : "[ ");
     if (count != 0) {
         put_number(buffer, values[0]);
         put_more(buffer, values, count - 1, 1);
     }
-    put_text(buffer, " ]");
+    put_text(buffer, tight ? "]" : " ]");
 }
 
 // Whether mode `mode` (its place in `durations`) has a demand above 0.
@@ -215,16 +216,6 @@ void write_dzn_max(output_buffer& buffer, const instance& source, const task_ran
     put_text(buffer, ";\n");
 }
 
-// "[a, b, c]", "[]" when empty.
-void put_tight_list(output_buffer& buffer, const std::int32_t* values, std::size_t count) {
-    put_text(buffer, "[");
-    if (count != 0) {
-        put_number(buffer, values[0]);
-        put_more(buffer, values, count - 1, 1);
-    }
-    put_text(buffer, "]");
-}
-
 // The tasks' successor sets, each ascending, the sink left out, numbered as
 // tasks: `open` before the first set, `between` between sets, `empty` for a
 // set without members, `close` after the last; `open` and `close` also when
@@ -267,12 +258,12 @@ void write_dzn_modes(output_buffer& buffer, const instance& source, const task_r
     put_text(buffer, "n_res = ");
     put_number(buffer, source.resource_count);
     put_text(buffer, ";\nrcap = ");
-    put_tight_list(buffer, source.capacities.begin(), resources);
+    put_list(buffer, source.capacities.begin(), resources, true);
     put_text(buffer, ";\nrtype = ");
     std::vector<std::int32_t> kinds(resources);
     for (std::size_t resource = 0; resource < resources; ++resource)
         kinds[resource] = static_cast<std::int32_t>(kind_of(source, resource));
-    put_tight_list(buffer, kinds.data(), resources);
+    put_list(buffer, kinds.data(), resources, true);
     put_text(buffer, ";\nn_tasks = ");
     put_number(buffer, static_cast<std::int64_t>(tasks.count));
     // The tasks' modes: [first_mode, end_mode) in durations.
@@ -298,7 +289,7 @@ void write_dzn_modes(output_buffer& buffer, const instance& source, const task_r
     put_text(buffer, "n_opt = ");
     put_number(buffer, static_cast<std::int64_t>(options));
     put_text(buffer, ";\ndur = ");
-    put_tight_list(buffer, source.durations.begin() + first_mode, options);
+    put_list(buffer, source.durations.begin() + first_mode, options, true);
     put_text(buffer, ";\nrreq = ");
     if (resources == 0 || options == 0) {
         put_text(buffer, "array2d(1..");

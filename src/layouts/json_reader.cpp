@@ -415,8 +415,8 @@ private:
                                    "which the instance can't hold: its lags are for one mode per activity "
                                    "(general time lags with modes, multi-mode RCPSP/max, are not held)");
                 if (both)
-                    return fail_at(failure_, "\"modes\", or \"duration\" and \"demands\", in activity {a}",
-                                   activity, "not both");
+                    return fail_at(failure_, "\"modes\", or \"duration\" and \"demands\", in activity {a}", activity,
+                                   "not both");
                 return fail_at(failure_, "each key of activity {a} once", activity, "given twice");
             }
             seen[key] = true;
@@ -510,10 +510,7 @@ private:
                 // other spelling decoded.
                 in_.skip_space();
                 const char_scanner::mark key_mark = in_.here();
-                int key = in_.peek() != '"'            ? 0
-                          : in_.next_is("\"duration\"") ? 1
-                          : in_.next_is("\"demands\"")  ? 2
-                                                       : 0;
+                int key = in_.peek() != '"' ? 0 : in_.next_is("\"duration\"") ? 1 : in_.next_is("\"demands\"") ? 2 : 0;
                 read_failure key_place;
                 if (key == 0) {
                     std::string text;
