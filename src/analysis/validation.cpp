@@ -141,13 +141,6 @@ std::vector<bool> reachable(const std::vector<std::size_t>& start_of, const std:
     return seen;
 }
 
-// Modes that can take part in no schedule are set aside round after round, as
-// Sprecher, Hartmann and Drexl (1997) preprocess PSPLIB's multi-mode sets: a
-// mode whose demand of a resource that counts over the whole project, added
-// to every other activity's smallest demand of it, passes its capacity can't
-// be chosen, and setting it aside can raise the smallest demands that the
-// next round sums. What is left when the sums pass a capacity, or an activity
-// keeps no mode, proves that no schedule exists; the rest needs a solver.
 // Whether some choice of one usable mode per activity keeps within every
 // capacity in `totals` at once. Without a deadline that decides whether any
 // schedule exists: modes within the per-period capacities can always be run
@@ -155,7 +148,8 @@ std::vector<bool> reachable(const std::vector<std::size_t>& start_of, const std:
 // Pareto-minimal sums of the choices so far (an activity with a mode no worse
 // than its others in every resource only adds that mode's demands), given up
 // past a fixed amount of work, as a crafted file could make it exponential;
-// PSPLIB's sets take a few thousand steps.
+// PSPLIB's files take up to some thousands of steps, MMLIB's 100-activity
+// ones some million.
 void find_no_mode_choice(const instance& source, const std::vector<std::size_t>& first_mode,
                          const std::vector<char>& usable, const std::vector<std::size_t>& totals,
                          report_builder& findings) {
@@ -254,6 +248,14 @@ void find_no_mode_choice(const instance& source, const std::vector<std::size_t>&
     }
 }
 
+// Modes that can take part in no schedule are set aside round after round, as
+// Sprecher, Hartmann and Drexl (1997) preprocess PSPLIB's multi-mode sets: a
+// mode whose demand of a resource that counts over the whole project, added
+// to every other activity's smallest demand of it, passes its capacity can't
+// be chosen, and setting it aside can raise the smallest demands that the
+// next round sums. The sums passing a capacity, or an activity left with no
+// mode, prove that no schedule exists; with two such resources or more,
+// find_no_mode_choice then decides on the modes left.
 void find_mode_choice_problems(const instance& source, report_builder& findings) {
     const auto activities = static_cast<std::size_t>(source.activity_count);
     const auto resources = static_cast<std::size_t>(source.resource_count);
