@@ -559,6 +559,47 @@ run_batch 0 -q --bundle - layouts/psplib/J301_1.rcp
 contains "$stdout" "{\"name\": \"layouts/psplib/J301_1.rcp\""
 run_batch 1 --bundle layouts/no/such/dir.jsonl layouts/psplib/J301_1.rcp
 contains "$stderr" "layouts/no/such/dir.jsonl: Can't create the output file:"
+# A bundle is never written over one of its inputs, by whatever name.
+cp "$data/j301_2.sm" layouts/bundled/over.sm
+cp layouts/bundled/over.sm layouts/over_before.sm
+cp layouts/set.jsonl layouts/set_before.jsonl
+for arguments in "layouts/bundled/over.sm layouts/bundled/over.sm" "layouts/bundled/over.sm layouts/bundled" \
+    "layouts/set.jsonl layouts/set.jsonl" "layouts/./set.jsonl layouts/set.jsonl"; do
+    run_batch 2 --bundle $arguments
+    contains "$stderr" "converter-batch: the bundle would be written to ${arguments%% *}, which is the input"
+    contains "$stderr" "nothing was written; give --bundle another file."
+done
+same_bytes layouts/bundled/over.sm layouts/over_before.sm
+same_bytes layouts/set.jsonl layouts/set_before.jsonl
+rm layouts/bundled/over.sm
+# A name that can't be a file's (a NUL, a line end, a hidden or empty last
+# part) gives the unnamed form, with a warning; names that collide are named
+# by their lines.
+held=$(head -n 1 layouts/set.jsonl | tr -d '\r')
+held=${held#*\", }
+mkdir -p layouts/hostile
+echo keep > layouts/hostile/keep.txt
+for name in 'x\u0000first' 'x\u0000second' 'keep.txt\u0000' 'a\nb' '.' 'a/..' '..\\x5' '.hidden'; do
+    printf '{"name": "%s", %s\n' "$name" "$held"
+done > layouts/hostile.jsonl
+run_batch 0 --to json -o layouts/hostile layouts/hostile.jsonl
+contains "$stderr" "layouts/hostile.jsonl:1: the name it holds is no file name"
+contains "$stderr" "layouts/hostile.jsonl:8: the name it holds is no file name"
+contains "$stderr" "written as hostile_3.json instead."
+contains "$stderr" "8 converted, 0 failed"
+[ "$(cat layouts/hostile/keep.txt)" == keep ] || fail "a name with a NUL replaced keep.txt"
+[ "$(ls -A layouts/hostile | tr '\n' ' ')" == "hostile_1.json hostile_2.json hostile_3.json hostile_4.json hostile_5.json hostile_6.json hostile_7.json hostile_8.json keep.txt " ] ||
+    fail "hostile names gave $(ls -A layouts/hostile | tr '\n' ' ')"
+printf '{"name": "twice", %s\n{"name": "twice", %s\n' "$held" "$held" > layouts/twice.jsonl
+run_batch 2 --to json -o layouts/twice layouts/twice.jsonl
+[ "$stderr" == "converter-batch: layouts/twice.jsonl:1 and layouts/twice.jsonl:2 hold names that collide: both would be written to layouts/twice/twice.json
+converter-batch: nothing was written; give the instances of the lines distinct names." ] || fail "colliding names gave [$stderr]"
+# A file name that is no UTF-8 is written as JSON can hold it.
+if [ "$windows" = 0 ]; then
+    cp "$data/j301_2.sm" "layouts/lat$(printf '\351').sm"
+    run_batch 0 -q --bundle - "layouts/lat$(printf '\351').sm"
+    [[ "$stdout" == *"{\"name\": \"layouts/lat"$'\xef\xbf\xbd'".sm\""* ]] || fail "a Latin-1 name gave ${stdout:0:40}"
+fi
 # RCPSP/max: general time lags carried through sch, dzn (MiniZinc's rcpsp_max
 # data, as the benchmarks write them) and json; refused where a layout holds none.
 mkdir -p layouts/max

@@ -691,6 +691,12 @@ TEST(json_writer, writes_a_line_of_json_lines_named_and_read_back) {
         {"say \"hi\"\\x", "\"say \\\"hi\\\"\\\\x\""},
         {"tab\there\n", "\"tab\\u0009here\\u000a\""},
         {"\xc3\xa9t\xc3\xa9.sm", "\"\xc3\xa9t\xc3\xa9.sm\""},
+        // Bytes that are no UTF-8 (a Latin-1 file name, a cut or overlong
+        // sequence, a surrogate) each become U+FFFD: JSON text is UTF-8.
+        {"lat\xe9.sm", "\"lat\xef\xbf\xbd.sm\""},
+        {"\xc3", "\"\xef\xbf\xbd\""},
+        {"\xc0\xafx\xed\xa0\x80", "\"\xef\xbf\xbd\xef\xbf\xbdx\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
+        {"\xf0\x9f\x98\x80", "\"\xf0\x9f\x98\x80\""},
     };
     for (const auto& expected : names) {
         SCOPED_TRACE(expected.name);
@@ -771,6 +777,23 @@ TEST(json_reader, refuses_at_the_place_in_its_own_words) {
          "Invalid input at line 1, column 38: expected the end of the file after the instance's object, found \"[\"."},
         {"{\"capacities\": [", "Invalid input at line 1, column 17: expected capacity 1, found the end of the file."},
         {"[]", "Invalid input at line 1, column 1: expected the instance's object, \"{\", found \"[\"."},
+        // A \\u escape stands for a character: a surrogate only in a pair.
+        {"{\"name\": \"x\\ud800y\", \"capacities\": [], \"activities\": []}",
+         "Invalid input at line 1, column 12: expected a character, found \"\\\\ud800\", a high surrogate without a "
+         "low one after it."},
+        {"{\"name\": \"\\ud800\\u0041\", \"capacities\": [], \"activities\": []}",
+         "Invalid input at line 1, column 11: expected a character, found \"\\\\ud800\", a high surrogate without a "
+         "low one after it."},
+        {"{\"name\": \"\\uDC00\", \"capacities\": [], \"activities\": []}",
+         "Invalid input at line 1, column 11: expected a character, found \"\\\\udc00\", a low surrogate without "
+         "its high one."},
+        // PSPLIB's basedata name is a header line of its own.
+        {"{\"psplib\": {\"basedata\": \"j30\\n.bas\"}, \"capacities\": [], \"activities\": []}",
+         "Invalid input at line 1, column 25: expected the basedata name, a string, found \"\\\"j30\\\\n.bas\\\"\", "
+         "which holds a control character (a line end, a tab, a NUL)."},
+        {"{\"psplib\": {\"basedata\": \"\\u0000\"}, \"capacities\": [], \"activities\": []}",
+         "Invalid input at line 1, column 25: expected the basedata name, a string, found \"\\\"\\\\u0000\\\"\", "
+         "which holds a control character (a line end, a tab, a NUL)."},
         {"{\"capacities\\\\\": [1]}",
          "Invalid input at line 1, column 2: expected the key \"capacities\" or \"activities\", found "
          "\"\\\"capacities\\\\\\\\\\\"\", which this layout does not hold."},
@@ -1155,6 +1178,13 @@ TEST(sm_reader, keeps_psplib_header_values_for_the_writer) {
     EXPECT_EQ(written_as("sm", again), file);
     EXPECT_NE(
         read_as("json", "{\"psplib\": {\"seed\": 1, \"seed\": 2}, \"capacities\": [], \"activities\": []}", again), "");
+    // Escapes of characters beyond ASCII are the characters, in UTF-8.
+    ASSERT_EQ(
+        read_as("json",
+                "{\"psplib\": {\"basedata\": \"caf\\u00e9 \\ud83d\\ude00\"}, \"capacities\": [], \"activities\": []}",
+                again),
+        "");
+    EXPECT_EQ(again.header.basedata, std::optional<std::string>("caf\xc3\xa9 \xf0\x9f\x98\x80"));
 }
 
 } // namespace

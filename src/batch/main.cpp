@@ -14,6 +14,7 @@
 #include "batch/text_output.h"
 #include "files/compressed_input.h"
 #include "files/file_conversion.h"
+#include "files/file_identity.h"
 #include "files/input_list.h"
 #include "files/json_lines.h"
 #include "files/output_plan.h"
@@ -119,9 +120,13 @@ int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) 
     for (const plan_conflict& conflict : plan.conflicts) {
         if (shown++ == refusal_limit) break;
         const std::string output = batch::displayed(conflict.output);
-        const std::string first = batch::displayed(inputs[conflict.first].path);
-        const std::string second = batch::displayed(inputs[conflict.second].path);
-        if (conflict.what == plan_conflict::kind::same_output)
+        const std::string first = batch::displayed(shown_path(inputs[conflict.first]));
+        const std::string second = batch::displayed(shown_path(inputs[conflict.second]));
+        const bool held_names = inputs[conflict.first].line != 0 && inputs[conflict.second].line != 0;
+        if (conflict.what == plan_conflict::kind::same_output && held_names)
+            batch::write_text(stderr, "converter-batch: " + first + " and " + second +
+                                          " hold names that collide: both would be written to " + output + "\n");
+        else if (conflict.what == plan_conflict::kind::same_output)
             batch::write_text(stderr, "converter-batch: " + first + " and " + second + " would both be written to " +
                                           output + "\n");
         else
@@ -139,8 +144,12 @@ int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) 
     const fs::path& other = inputs[first.second].path;
     std::string way_out = "give -o DIR or another -s SUFFIX";
     compression kind;
-    if (first.what == plan_conflict::kind::same_output && compression_of(one, kind) != compression_of(other, kind) &&
-        without_compression(one) == without_compression(other))
+    if (first.what == plan_conflict::kind::same_output && inputs[first.first].line != 0 &&
+        inputs[first.second].line != 0)
+        way_out = "give the instances of the lines distinct names";
+    else if (first.what == plan_conflict::kind::same_output &&
+             compression_of(one, kind) != compression_of(other, kind) &&
+             without_compression(one) == without_compression(other))
         way_out = "take the compressed files or the others, as with -i '*" +
                   batch::displayed((compression_of(one, kind) ? one : other).extension()) + "'";
     else if (first.what == plan_conflict::kind::same_output && one.stem() == other.stem() &&
@@ -148,6 +157,35 @@ int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) 
         way_out = "take one layout at a time, as with -i '*" + batch::displayed(one.extension()) + "'";
     batch::write_text(stderr, "converter-batch: nothing was written; " + way_out + ".\n");
     return usage_status;
+}
+
+// A line whose name can't be a file's is written under the name of a line
+// without one; each such line is named, once.
+void warn_unusable_names(const std::vector<input_file>& inputs) {
+    for (const input_file& input : inputs)
+        if (input.line_name_unusable)
+            batch::write_text(stderr, "converter-batch: " + batch::displayed(shown_path(input)) +
+                                          ": the name it holds is no file name (a control character, a byte that "
+                                          "is not UTF-8, or a hidden or empty last part); written as " +
+                                          batch::displayed(input.relative) + " instead.\n");
+}
+
+// A bundle that is, as a file, one of the inputs would replace it: refused
+// before anything is read or written.
+int refuse_bundle_over_input(const batch::options& request, const std::vector<input_file>& inputs) {
+    if (!request.bundle || *request.bundle == "-") return 0;
+    file_key bundle;
+    if (!identify(*request.bundle, bundle)) return 0;
+    for (const input_file& input : inputs) {
+        file_key key;
+        if (input.error || !identify(input.path, key) || !(key == bundle)) continue;
+        batch::write_text(stderr, "converter-batch: the bundle would be written to " +
+                                      batch::displayed(*request.bundle) + ", which is the input " +
+                                      batch::displayed(input.path) + "\n");
+        batch::write_text(stderr, "converter-batch: nothing was written; give --bundle another file.\n");
+        return usage_status;
+    }
+    return 0;
 }
 
 // "no input files in instances/ (3 subdirectories not searched: use -r)."
@@ -196,7 +234,9 @@ int run(int argc, const char* const* argv) {
     std::vector<input_file> inputs = list_inputs(request.inputs, request.listing, &passed_over);
     if (inputs.empty()) return refuse_empty_list(request, passed_over);
     if (request.inputs.size() > 1) drop_repeated_files(inputs);
+    if (const int refused = refuse_bundle_over_input(request, inputs)) return refused;
     expand_json_lines(inputs);
+    if (request.converts() && !request.quiet) warn_unusable_names(inputs);
     if (request.converts()) drop_own_outputs(inputs, request.plan);
     const output_plan plan = request.converts() ? plan_outputs(inputs, request.plan) : output_plan{};
     if (!plan.conflicts.empty()) return refuse_plan(inputs, plan);

@@ -295,14 +295,6 @@ input_part part_of(const input_file& input) {
     return {input.line, input.line_offset, input.line_length, input.relative};
 }
 
-// How reports name an input: a line of a JSON Lines file as "set.jsonl:5".
-fs::path shown_path(const input_file& input) {
-    if (input.line == 0) return input.path;
-    fs::path shown = input.path;
-    shown += ":" + std::to_string(input.line);
-    return shown;
-}
-
 bool every_output_is_current(const fs::path& input, const fs::path* outputs, const layout_choice& layouts) {
     for (std::size_t index = 0; index < layouts.written_count(); ++index)
         if (!output_is_current(input, outputs[index], layouts.written(index))) return false;

@@ -25,10 +25,9 @@ bool is_hidden(const fs::path& name) {
 // Files that sets of instances are shipped with and that hold none: notes,
 // models, scripts, drawings. Compared without case.
 bool is_known_other_file(const fs::path& name) {
-    static const char* const extensions[] = {".md",  ".mzn",  ".metadata", ".sh",  ".py",  ".msc",
-                                             ".pdf", ".html", ".csv",      ".log", ".svg", ".png",
-                                             ".fzn", ".ozn",  ".dot",      ".zip", ".tar", ".tgz",
-                                             ".jsonl"};
+    static const char* const extensions[] = {".md",   ".mzn", ".metadata", ".sh",  ".py",   ".msc", ".pdf",
+                                             ".html", ".csv", ".log",      ".svg", ".png",  ".fzn", ".ozn",
+                                             ".dot",  ".zip", ".tar",      ".tgz", ".jsonl"};
     for (const char* other : extensions)
         if (has_extension(name, other)) return true;
     return false;
@@ -198,6 +197,13 @@ std::vector<input_file> list_inputs(const std::vector<fs::path>& inputs, const l
     walker.keep_directory_names = directories > 1;
     for (const fs::path& input : inputs) walker.list_input(input);
     return files;
+}
+
+fs::path shown_path(const input_file& input) {
+    if (input.line == 0) return input.path;
+    fs::path shown = input.path;
+    shown += ":" + std::to_string(input.line);
+    return shown;
 }
 
 void drop_repeated_files(std::vector<input_file>& files) {

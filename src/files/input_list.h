@@ -30,7 +30,14 @@ struct input_file {
     std::uint64_t line_offset = 0;
     std::uint64_t line_length = 0;
     std::string line_name = {}; // the "name" the line gives, decoded; empty when it gives none
+    // The line gives a name that can't be a file's (see json_lines.h): its
+    // output is named as a line without a name is.
+    bool line_name_unusable = false;
 };
+
+// How messages name an entry: its path, and for a line of a JSON Lines file
+// the path and the line, as "set.jsonl:5".
+std::filesystem::path shown_path(const input_file& input);
 
 struct listing_options {
     bool recursive = false;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "files/system_path.h"
+#include "instance/utf8.h"
 #include "layouts/formats.h"
 
 namespace converter {
@@ -12,24 +13,6 @@ namespace fs = std::filesystem;
 namespace {
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-void put_utf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xc0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3f));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xe0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (code & 0x3f));
-    } else {
-        out += static_cast<char>(0xf0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (code & 0x3f));
-    }
-}
 
 bool read_hex4(const std::string& line, std::size_t& at, unsigned& code) {
     if (line.size() - at < 4) return false;
@@ -92,21 +75,39 @@ bool leading_name(const std::string& line, std::string& name) {
         } else if (code >= 0xdc00 && code < 0xe000) {
             return false;
         }
-        put_utf8(name, code);
+        append_utf8(name, code);
     }
     return false;
 }
 
-// Where a line's output goes under an output directory.
-fs::path relative_for(const fs::path& bundle, std::uint64_t line, const std::string& name) {
-    if (!name.empty()) {
-        const fs::path named = fs::u8path(name).lexically_normal();
-        bool goes_up = false;
-        for (const fs::path& part : named) goes_up = goes_up || part == "..";
-        if (!named.has_root_name() && !named.has_root_directory() && !goes_up && named.has_filename()) return named;
-        const fs::path last = named.filename();
-        if (!last.empty() && last != ".." && last != ".") return last;
+// Whether `name` is well-formed UTF-8 with no control character: a name that
+// can be a file's on every system (a NUL would cut it short there, a line end
+// would split a listing's line).
+bool is_file_name_text(std::string_view name) {
+    for (std::size_t at = 0; at < name.size();) {
+        const auto byte = static_cast<unsigned char>(name[at]);
+        if (byte < 0x20 || byte == 0x7f) return false;
+        const std::size_t length = utf8_sequence_length(name.data() + at, name.size() - at);
+        if (length == 0) return false;
+        at += length;
     }
+    return true;
+}
+
+// Where a line's output goes under an output directory; empty when the name
+// gives no file name that is not hidden.
+fs::path relative_for_name(const std::string& name) {
+    const fs::path named = fs::u8path(name).lexically_normal();
+    bool goes_up = false;
+    for (const fs::path& part : named) goes_up = goes_up || part == "..";
+    const fs::path last = named.filename();
+    // ".", "a/..", "..\\x": no name, or one that listings hide.
+    if (last.empty() || last.native()[0] == '.') return {};
+    if (!named.has_root_name() && !named.has_root_directory() && !goes_up) return named;
+    return last;
+}
+
+fs::path unnamed_relative(const fs::path& bundle, std::uint64_t line) {
     fs::path fallback = bundle.stem();
     fallback += "_" + std::to_string(line) + ".json";
     return fallback;
@@ -140,7 +141,11 @@ bool list_lines(const input_file& bundle, std::vector<input_file>& into) {
             part.line_offset = offset;
             part.line_length = text.size();
             if (!leading_name(text, part.line_name)) part.line_name.clear();
-            part.relative = relative_for(bundle.path, line, part.line_name);
+            part.relative.clear();
+            if (!part.line_name.empty() && is_file_name_text(part.line_name))
+                part.relative = relative_for_name(part.line_name);
+            part.line_name_unusable = !part.line_name.empty() && part.relative.empty();
+            if (part.relative.empty()) part.relative = unnamed_relative(bundle.path, line);
             into.push_back(std::move(part));
         }
         offset += text.size() + (c == '\n' ? 1 : 0);

@@ -8,6 +8,7 @@
 
 #include "instance/char_scanner.h"
 #include "instance/number_text.h"
+#include "instance/utf8.h"
 
 namespace converter {
 namespace {
@@ -92,8 +93,10 @@ private:
                 start.set_found(written, written_size, cut);
                 return true;
             }
-            keep(c);
             if (c == '\\') {
+                char_scanner::mark at_escape = in_.here();
+                --at_escape.offset;
+                keep(c);
                 c = in_.peek();
                 const char* escapes = "\"\\/bfnrt";
                 const char* decoded = "\"\\/\b\f\n\r\t";
@@ -103,26 +106,67 @@ private:
                 keep(c);
                 if (c == 'u') {
                     unsigned code = 0;
-                    for (int digit = 0; digit < 4; ++digit) {
-                        const int h = in_.peek();
-                        const int value = h >= '0' && h <= '9'   ? h - '0'
-                                          : h >= 'a' && h <= 'f' ? h - 'a' + 10
-                                          : h >= 'A' && h <= 'F' ? h - 'A' + 10
-                                                                 : -1;
-                        if (value < 0) return fail_here(kind::unexpected, "four hexadecimal digits after \\u");
-                        code = code * 16 + static_cast<unsigned>(value);
+                    if (!read_hex4(code, keep)) return false;
+                    // A surrogate stands for a character only in a pair, high then
+                    // low; either alone is no text, and writing it would give
+                    // outputs that are not UTF-8.
+                    if (code >= 0xdc00 && code < 0xe000)
+                        return fail_at_escape(at_escape, code, "a character", "a low surrogate without its high one");
+                    if (code >= 0xd800 && code < 0xdc00) {
+                        unsigned low = 0;
+                        if (in_.peek() != '\\' || in_.peek(1) != 'u')
+                            return fail_at_escape(at_escape, code, "a character",
+                                                  "a high surrogate without a low one after it");
                         in_.advance();
-                        keep(h);
+                        keep('\\');
+                        in_.advance();
+                        keep('u');
+                        if (!read_hex4(low, keep)) return false;
+                        if (low < 0xdc00 || low >= 0xe000)
+                            return fail_at_escape(at_escape, code, "a character",
+                                                  "a high surrogate without a low one after it");
+                        code = 0x10000 + ((code - 0xd800) << 10) + (low - 0xdc00);
                     }
-                    // Keys are ASCII; anything else only needs to differ from them.
-                    text += code < 0x80 ? static_cast<char>(code) : '\x80';
+                    append_utf8(text, code);
                 } else {
                     text += decoded[found - escapes];
                 }
-            } else if (text.size() < limit) {
-                text += static_cast<char>(c);
+            } else {
+                keep(c);
+                if (text.size() < limit) text += static_cast<char>(c);
             }
         }
+    }
+
+    // A \\u escape at `at` that stands for no character, quoted as \\uXXXX.
+    bool fail_at_escape(const char_scanner::mark& at, unsigned code, const char* phrase, const char* reason) {
+        failure_ = read_failure();
+        char_scanner::place(failure_, at);
+        failure_.what = kind::unexpected;
+        failure_.expected = {{}, 0, 0, phrase};
+        failure_.reason = reason;
+        char written[6] = {'\\', 'u'};
+        for (int digit = 0; digit < 4; ++digit)
+            written[2 + digit] = "0123456789abcdef"[(code >> (12 - 4 * digit)) & 15];
+        failure_.set_found(written, sizeof written, false);
+        return false;
+    }
+
+    // Four hexadecimal digits after \\u, each handed to `keep` as written.
+    template <typename keeper> bool read_hex4(unsigned& code, keeper& keep) {
+        code = 0;
+        for (int digit = 0; digit < 4; ++digit) {
+            const int h = in_.peek();
+            const int value = h >= '0' && h <= '9'   ? h - '0'
+                              : h >= 'a' && h <= 'f' ? h - 'a' + 10
+                              : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                                                     : -1;
+            if (value < 0) return fail_here(kind::unexpected, "four hexadecimal digits after \\u");
+            code = code * 16 + static_cast<unsigned>(value);
+            in_.advance();
+            keep(h);
+        }
+        return true;
     }
 
     // An integer within 32 bits, as JSON writes one: an optional minus and
@@ -582,6 +626,12 @@ private:
                 std::string name;
                 read_failure value_place;
                 if (!read_string(name, value_place, "the basedata name, a string", 0, std::string::npos)) return false;
+                // The name is a line of PSPLIB's header: a line end in it would
+                // end that line.
+                for (const char c : name)
+                    if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f')
+                        return fail_at(value_place, "the basedata name, a string", 0,
+                                       "which holds a control character (a line end, a tab, a NUL)");
                 header.basedata = std::move(name);
             } else {
                 std::size_t which = 0;

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <utility>
 
+#include "instance/utf8.h"
+
 namespace converter {
 namespace {
 
@@ -85,13 +87,26 @@ void put_instance(output_buffer& buffer, const instance& source, bool one_line) 
 }
 
 // `text` as a JSON string: quotes, backslashes and control characters escaped,
-// every other byte (UTF-8 included) as it is.
+// well-formed UTF-8 as it is, and each byte that is none (a file name in
+// Latin-1, say) as U+FFFD, since JSON text is UTF-8 and its readers refuse
+// anything else.
 void put_string(output_buffer& buffer, std::string_view text) {
     put_text(buffer, "\"");
-    for (const char c : text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
         const auto byte = static_cast<unsigned char>(c);
         char* out = buffer.room(6);
-        if (c == '"' || c == '\\') {
+        if (byte >= 0x80) {
+            const std::size_t length = utf8_sequence_length(text.data() + at, text.size() - at);
+            if (length == 0) {
+                std::memcpy(out, "\xEF\xBF\xBD", 3);
+                out += 3;
+            } else {
+                std::memcpy(out, text.data() + at, length);
+                out += length;
+                at += length - 1;
+            }
+        } else if (c == '"' || c == '\\') {
             out[0] = '\\';
             out[1] = c;
             out += 2;
