@@ -6,6 +6,8 @@
 
 #include "analysis/time_lags.h"
 #include "analysis/validation.h"
+#include "layouts/formats.h"
+#include "layouts/output_buffer.h"
 
 namespace converter {
 namespace {
@@ -94,6 +96,102 @@ TEST(earliest_starts_with_lags, agree_with_plain_longest_paths) {
         }
     }
     EXPECT_GT(infeasible, 100u); // both kinds were tried
+}
+
+// An RCPSP/max instance as MiniZinc's rcpsp_max model sees it: tasks 1..n
+// between a dummy start with an arc of lag 0 to each and a dummy end with an
+// arc from each, its lag the task's duration.
+instance with_every_bound(const std::vector<std::int32_t>& durations, const std::vector<arc>& task_arcs) {
+    const auto tasks = static_cast<std::int32_t>(durations.size());
+    std::vector<arc> arcs;
+    for (std::int32_t task = 1; task <= tasks; ++task) arcs.push_back({0, task, 0});
+    for (const arc& each : task_arcs) arcs.push_back(each);
+    for (std::int32_t task = 1; task <= tasks; ++task)
+        arcs.push_back({task, tasks + 1, durations[static_cast<std::size_t>(task - 1)]});
+    instance result = with_arcs(tasks + 2, arcs);
+    result.durations.data()[0] = 0;
+    for (std::int32_t task = 1; task <= tasks; ++task)
+        result.durations.data()[task] = durations[static_cast<std::size_t>(task - 1)];
+    result.durations.data()[tasks + 1] = 0;
+    return result;
+}
+
+// The longest path from each activity to `target` (a large negative number
+// where none leads), by n rounds over every arc.
+std::vector<std::int64_t> longest_to(const instance& source, std::int32_t target) {
+    const auto count = static_cast<std::size_t>(source.activity_count);
+    constexpr std::int64_t none = -(std::int64_t{1} << 40);
+    std::vector<std::int64_t> distance(count, none);
+    distance[static_cast<std::size_t>(target)] = 0;
+    for (std::size_t round = 0; round <= count; ++round)
+        for (std::size_t from = 0, place = 0; from < count; ++from)
+            for (std::int32_t index = 0; index < source.successor_counts[from]; ++index, ++place) {
+                const auto to = static_cast<std::size_t>(source.successors[place]);
+                if (distance[to] != none && distance[to] + source.lags[place] > distance[from])
+                    distance[from] = distance[to] + source.lags[place];
+            }
+    return distance;
+}
+
+// MiniZinc's rcpsp_max data hold no dummies; read back, the dummies' arcs
+// must bound every task as the model does: from 0 on (the same earliest
+// starts) and ending by the makespan (a path to the end at least its
+// duration long), also where a task's only arc of a lag of 0 or more runs back
+// into its own cycle.
+TEST(rcpsp_max_data, keep_every_task_between_the_start_and_the_end) {
+    const struct {
+        const char* name;
+        std::vector<std::int32_t> durations;
+        std::vector<arc> arcs;
+    } cases[] = {
+        // Task 4 leads only to task 3, which ends 8 before it may.
+        {"an end within a cycle", {2, 3, 1, 9}, {{1, 2, 2}, {2, 3, 3}, {4, 3, 0}, {3, 4, -2}}},
+        // Tasks 1 and 2 lead to each other only: no task is free of predecessors.
+        {"a start within a cycle", {4, 3}, {{1, 2, 1}, {2, 1, 0}}},
+        {"a plain chain", {3, 2, 5}, {{1, 2, 3}, {2, 3, 2}}},
+    };
+    const auto check = [](const instance& source) {
+        // Lags that are all the durations make data for the standard model.
+        bool lagged = false;
+        for (std::size_t from = 0, place = 0; from < source.durations.size(); ++from)
+            for (std::int32_t index = 0; index < source.successor_counts[from]; ++index, ++place)
+                lagged = lagged || source.lags[place] != source.durations[from];
+        if (!lagged) return;
+        std::string data;
+        write_layout(data, find_format("dzn")->write, source);
+        instance again;
+        text_cursor cursor{data};
+        ASSERT_FALSE(find_format("dzn")->read(text_source(&cursor), again, nullptr)) << data;
+        ASSERT_EQ(again.activity_count, source.activity_count);
+        const lag_schedule before = earliest_starts_with_lags(source), after = earliest_starts_with_lags(again);
+        EXPECT_EQ(after.earliest, before.earliest) << data;
+        if (again.lags.empty()) return;
+        const std::vector<std::int64_t> to_end = longest_to(again, again.activity_count - 1);
+        for (std::int32_t task = 1; task + 1 < again.activity_count; ++task)
+            EXPECT_GE(to_end[static_cast<std::size_t>(task)], again.durations[static_cast<std::size_t>(task)])
+                << "task " << task << " in " << data;
+    };
+    for (const auto& example : cases) {
+        SCOPED_TRACE(example.name);
+        check(with_every_bound(example.durations, example.arcs));
+    }
+    std::mt19937 random(20261210);
+    for (int trial = 0; trial < 2000; ++trial) {
+        SCOPED_TRACE(trial);
+        const std::int32_t tasks = std::uniform_int_distribution<std::int32_t>(1, 8)(random);
+        std::vector<std::int32_t> durations;
+        for (std::int32_t task = 0; task < tasks; ++task)
+            durations.push_back(std::uniform_int_distribution<std::int32_t>(0, 9)(random));
+        std::vector<arc> arcs;
+        const int arc_count = std::uniform_int_distribution<int>(0, 2 * tasks)(random);
+        for (int index = 0; index < arc_count; ++index) {
+            const std::int32_t from = std::uniform_int_distribution<std::int32_t>(1, tasks)(random);
+            const std::int32_t to = std::uniform_int_distribution<std::int32_t>(1, tasks)(random);
+            if (to == from) continue;
+            arcs.push_back({from, to, std::uniform_int_distribution<std::int32_t>(-12, 9)(random)});
+        }
+        check(with_every_bound(durations, arcs));
+    }
 }
 
 TEST(validate, finds_a_cycle_only_when_its_time_lags_add_up_to_more_than_zero) {

@@ -344,7 +344,10 @@ private:
         } else {
             std::int32_t low = 0, high = 0;
             const char_scanner::mark at = in_.here();
-            if (!read_int(low, sets_ == &suc_ ? "the set of task {a}'s successors, { } or a range" : "the set of task {a}'s modes, { } or a range", task) ||
+            if (!read_int(low,
+                          sets_ == &suc_ ? "the set of task {a}'s successors, { } or a range"
+                                         : "the set of task {a}'s modes, { } or a range",
+                          task) ||
                 !read_range_end(high, "the range's last number"))
                 return false;
             if (bounded() && low <= high && (low < 1 || high > tasks_)) return fail_range(at, low, high);
@@ -456,8 +459,8 @@ private:
             // The standard model's names, then the rcpsp_max model's (rcap and
             // dur stand for rc and d, dcons and n_dc for suc), then the mrcpsp
             // model's (rcap, dur, succ and rreq for rc, d, suc and rr).
-            const char* const ours[] = {"n_res", "rc",    "n_tasks", "d",    "rr",    "suc",  "rcap", "dur",
-                                        "dcons", "n_dc",  "rtype",   "modes", "succ", "n_opt", "rreq"};
+            const char* const ours[] = {"n_res", "rc",   "n_tasks", "d",     "rr",   "suc",   "rcap", "dur",
+                                        "dcons", "n_dc", "rtype",   "modes", "succ", "n_opt", "rreq"};
             constexpr int names = 15;
             int which = -1;
             for (int index = 0; index < names; ++index)
@@ -532,9 +535,10 @@ private:
             if (!read || !expect(';', "\";\" after the value")) return false;
         }
         const char* const missing[] = {
-            "the assignment of n_res", "the assignment of rc",    "the assignment of n_tasks", "the assignment of d",
-            "the assignment of rr",    "the assignment of suc",   "the assignment of rcap",    "the assignment of dur",
-            "the assignment of dcons", "the assignment of n_dc",  "the assignment of rtype",   "the assignment of modes",
+            "the assignment of n_res", "the assignment of rc",    "the assignment of n_tasks",
+            "the assignment of d",     "the assignment of rr",    "the assignment of suc",
+            "the assignment of rcap",  "the assignment of dur",   "the assignment of dcons",
+            "the assignment of n_dc",  "the assignment of rtype", "the assignment of modes",
             "the assignment of succ",  "the assignment of n_opt", "the assignment of rreq"};
         if (max_model_ && modes_model_)
             return fail_at(modes_model_at_, modes_name_.c_str(), "the names of one model", 0,
@@ -582,7 +586,8 @@ private:
         const std::int64_t per_task = modes_model_ ? options : tasks;
         if (static_cast<std::int64_t>(d_.values.size()) != per_task) {
             fail_at(d_.at, "[",
-                    modes_model_ ? "dur with {n} durations, one per mode (n_opt)" : "d with {n} durations, one per task",
+                    modes_model_ ? "dur with {n} durations, one per mode (n_opt)"
+                                 : "d with {n} durations, one per task",
                     per_task, "an array of another size");
             return;
         }
@@ -793,9 +798,9 @@ private:
                     task_modes_.push_back(static_cast<std::size_t>(*mode - 1));
                 }
                 std::sort(task_modes_.begin() + static_cast<std::ptrdiff_t>(begin), task_modes_.end());
-                task_modes_.erase(std::unique(task_modes_.begin() + static_cast<std::ptrdiff_t>(begin),
-                                              task_modes_.end()),
-                                  task_modes_.end());
+                task_modes_.erase(
+                    std::unique(task_modes_.begin() + static_cast<std::ptrdiff_t>(begin), task_modes_.end()),
+                    task_modes_.end());
             }
             if (task_modes_.size() == begin)
                 return fail_at(modes_.at, "[", "a mode or more for each task, task {n} too",
@@ -806,10 +811,15 @@ private:
     }
 
     // rcpsp_max data: each row i, lag, j of dcons an arc of task i, in row
-    // order. The model holds no dummies: a dummy start is added with an arc of
-    // lag 0 to each task that no row of a lag of 0 or more leads to, and a dummy
-    // end with an arc from each task that no such row leads from, its lag the
-    // task's duration (rows of negative lags, maximal time lags, are arcs back).
+    // order. The model holds no dummies: it asks S_i >= 0 and S_i + d_i <= the
+    // makespan of every task, which the dummies' arcs must keep. The dummy start
+    // gets an arc of lag 0 to each task that no row of a lag of 0 or more leads
+    // to, and the dummy end an arc from each task that no such row leads from,
+    // its lag the task's duration (rows of negative lags, maximal time lags, are
+    // arcs back): the benchmarks' own arcs. Within cycles these may leave a
+    // task unbounded (its only such row runs back into its cycle), so further
+    // arcs are added, in task order, to each task that those arcs do not bound
+    // yet: see bound_by_start and bound_by_end.
     void build_max() {
         const auto count = static_cast<std::size_t>(tasks_ > 0 ? tasks_ : 0);
         const auto columns = static_cast<std::size_t>(resources_ > 0 ? resources_ : 0);
@@ -841,6 +851,12 @@ private:
         std::vector<std::size_t> next(first_row);
         for (std::size_t row = 0; row < rows; ++row)
             by_task[next[static_cast<std::size_t>(dcons_.values[row * 3])]++] = row;
+        std::vector<char>& from_start = has_predecessor;
+        for (char& flag : from_start) flag = static_cast<char>(!flag);
+        bound_by_start(from_start, first_row, by_task);
+        std::vector<char>& to_end = has_successor;
+        for (char& flag : to_end) flag = static_cast<char>(!flag);
+        bound_by_end(to_end);
         const std::size_t activities = count + 2;
         result_.activity_count = static_cast<std::int32_t>(activities);
         result_.resource_count = static_cast<std::int32_t>(columns);
@@ -850,7 +866,7 @@ private:
         for (std::size_t resource = 0; resource < columns; ++resource) push(result_.demands, 0);
         std::int32_t starts = 0;
         for (std::size_t task = 0; task < count; ++task)
-            if (!has_predecessor[task]) {
+            if (from_start[task] == 1) {
                 push(result_.successors, static_cast<std::int32_t>(task + 1));
                 push(result_.lags, 0);
                 ++starts;
@@ -866,17 +882,91 @@ private:
                 push(result_.successors, dcons_.values[by_task[place] * 3 + 2]);
                 push(result_.lags, dcons_.values[by_task[place] * 3 + 1]);
             }
-            const bool to_end = !has_successor[task];
-            if (to_end) {
+            const bool ends = to_end[task] == 1;
+            if (ends) {
                 push(result_.successors, static_cast<std::int32_t>(activities - 1));
                 push(result_.lags, duration);
             }
-            push(result_.successor_counts, static_cast<std::int32_t>(arcs + (to_end ? 1 : 0)));
+            push(result_.successor_counts, static_cast<std::int32_t>(arcs + (ends ? 1 : 0)));
         }
         push(result_.durations, 0); // the dummy end
         for (std::size_t resource = 0; resource < columns; ++resource) push(result_.demands, 0);
         push(result_.successor_counts, 0);
         drop_lags_equal_to_durations(result_);
+    }
+
+    // `start_arc` holds 1 for each task the dummy start has an arc to; on
+    // return also for each task that S >= 0 needs it for. A task is bounded
+    // below by 0 when a path of rows of lags of 0 or more leads to it from one
+    // with an arc; the tasks that none leads to get one each, in task order.
+    void bound_by_start(std::vector<char>& start_arc, const std::vector<std::size_t>& first_row,
+                        const std::vector<std::size_t>& by_task) {
+        const std::size_t count = start_arc.size();
+        std::vector<char> bounded(start_arc);
+        std::vector<std::size_t> waiting;
+        const auto spread = [&](std::size_t from) {
+            waiting.push_back(from);
+            while (!waiting.empty()) {
+                const std::size_t task = waiting.back();
+                waiting.pop_back();
+                for (std::size_t place = first_row[task + 1]; place < first_row[task + 2]; ++place) {
+                    const std::size_t row = by_task[place];
+                    const auto to = static_cast<std::size_t>(dcons_.values[row * 3 + 2] - 1);
+                    if (dcons_.values[row * 3 + 1] < 0 || bounded[to] != 0) continue;
+                    bounded[to] = 1;
+                    waiting.push_back(to);
+                }
+            }
+        };
+        for (std::size_t task = 0; task < count; ++task)
+            if (start_arc[task] != 0) spread(task);
+        for (std::size_t task = 0; task < count; ++task) {
+            if (bounded[task] != 0) continue;
+            start_arc[task] = bounded[task] = 1;
+            spread(task);
+        }
+    }
+
+    // `end_arc` holds 1 for each task with an arc to the dummy end (of its
+    // duration); on return also for each task that S + d <= the makespan
+    // needs it for. Task i is bounded so when a row i, lag, k leads to a
+    // bounded task k with lag + d_k >= d_i (S_i + d_i <= S_k - lag + d_i <=
+    // S_k + d_k); the tasks left unbounded get one each, in task order.
+    void bound_by_end(std::vector<char>& end_arc) {
+        const std::size_t count = end_arc.size();
+        const std::size_t rows = dcons_.values.size() / 3;
+        // Rows grouped by the task they lead to.
+        std::vector<std::size_t> first_in(count + 1, 0), into(rows);
+        for (std::size_t row = 0; row < rows; ++row) ++first_in[static_cast<std::size_t>(dcons_.values[row * 3 + 2])];
+        for (std::size_t task = 1; task <= count; ++task) first_in[task] += first_in[task - 1];
+        std::vector<std::size_t> next(first_in.begin(), first_in.end() - 1);
+        for (std::size_t row = 0; row < rows; ++row)
+            into[next[static_cast<std::size_t>(dcons_.values[row * 3 + 2] - 1)]++] = row;
+        std::vector<char> bounded(end_arc);
+        std::vector<std::size_t> waiting;
+        const auto spread = [&](std::size_t from) {
+            waiting.push_back(from);
+            while (!waiting.empty()) {
+                const std::size_t task = waiting.back();
+                waiting.pop_back();
+                for (std::size_t place = first_in[task]; place < first_in[task + 1]; ++place) {
+                    const std::size_t row = into[place];
+                    const auto before = static_cast<std::size_t>(dcons_.values[row * 3] - 1);
+                    if (bounded[before] != 0 ||
+                        std::int64_t{dcons_.values[row * 3 + 1]} + d_.values[task] < std::int64_t{d_.values[before]})
+                        continue;
+                    bounded[before] = 1;
+                    waiting.push_back(before);
+                }
+            }
+        };
+        for (std::size_t task = 0; task < count; ++task)
+            if (end_arc[task] != 0) spread(task);
+        for (std::size_t task = 0; task < count; ++task) {
+            if (bounded[task] != 0) continue;
+            end_arc[task] = bounded[task] = 1;
+            spread(task);
+        }
     }
 
     void push(int_store& store, std::int32_t value) {
@@ -908,12 +998,12 @@ private:
     int_list rc_, d_, rr_;
     std::int64_t rr_rows_ = 0, rr_columns_ = 0;
     set_list suc_;
-    set_list modes_;            // mrcpsp's modes: each task's set of mode numbers
-    set_list* sets_ = &suc_;    // the sets being read
+    set_list modes_;         // mrcpsp's modes: each task's set of mode numbers
+    set_list* sets_ = &suc_; // the sets being read
     std::vector<std::size_t> task_mode_start_, task_modes_;
     int_list rtype_;
-    std::int32_t options_ = 0;  // n_opt
-    bool modes_model_ = false;  // a name only the mrcpsp model has was given
+    std::int32_t options_ = 0; // n_opt
+    bool modes_model_ = false; // a name only the mrcpsp model has was given
     char_scanner::mark modes_model_at_{};
     std::string modes_name_;
 };
