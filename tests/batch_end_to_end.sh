@@ -418,6 +418,19 @@ contains "$stderr" "converter-batch: no input files in layouts/notes (1 file is 
 run_batch 1 --check layouts/mixed/dzn_inside.sm
 contains "$stderr" "found \"n_res\". Read as sm, as its extension says; its content looks like dzn: use --from dzn."
 rm layouts/mixed/dzn_inside.sm
+# The hint names another layout only when that layout's reader reads the file:
+# not sm for a cut .mm (one reader), nor anything for a broken JSON text.
+head -c 1500 "$data/j301_10.mm" > layouts/cut.mm
+printf '[[[[' > layouts/brackets.json
+cp "$data/j301_2.sm" layouts/sm_inside.json
+head -c 1500 "$data/j301_2.sm" > layouts/cut_sm_inside.json
+for case in "layouts/cut.mm|" "layouts/brackets.json|" "layouts/sm_inside.json|its content looks like sm: use --from sm." \
+    "layouts/cut_sm_inside.json|"; do
+    run_batch 1 --check "${case%%|*}"
+    if [ -n "${case#*|}" ]; then contains "$stderr" "${case#*|}"; else
+        [[ "$stderr" != *"looks like"* ]] || fail "a hint that can't help: $stderr"
+    fi
+done
 # Layout names without case, as extensions are.
 run_batch 0 -q --to JSON --from Rcp -o layouts/upper layouts/psplib/J301_1.rcp
 [ -f layouts/upper/J301_1.json ] || fail "--to JSON wrote [$(ls layouts/upper)]"

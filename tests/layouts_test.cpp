@@ -341,7 +341,7 @@ TEST(sm_reader, refuses_at_the_place_in_its_own_words) {
         {"fewer successors than counted", small_sm("          1           2\n", "          2           2\n"),
          "Invalid input at line 6, column 37: expected successor 2 of job 1, found the end of the line."},
         {"more successors than counted", small_sm("          1           2\n", "          1           2   3\n"),
-         "Invalid input at line 6, column 40: expected the end of the row of job 1, after its 1 successors, found "
+         "Invalid input at line 6, column 40: expected the end of the row of job 1, after its 1 successor, found "
          "\"3\", beyond its successor count."},
         {"request rows that disagree", small_sm("  2      1     4       2", "  4      1     4       2"),
          "Invalid input at line 13, column 3: expected the request row of job 2, found \"4\", which disagrees with "
@@ -562,7 +562,7 @@ TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
          "Invalid input at line 4, column 5: expected d with 2 durations, one per task, found \"[\", an array of "
          "another size."},
         {"rr of another size", changed("rr = [| 1, 0 |]", "rr = [| 1 |]"),
-         "Invalid input at line 5, column 6: expected rr with 1 rows, one per resource, of one demand per task, found "
+         "Invalid input at line 5, column 6: expected rr with 1 row, one per resource, of one demand per task, found "
          "\"[\", an array of another size."},
         {"a successor outside the tasks", changed("{ 2 }", "{ 3 }"),
          "Invalid input at line 6, column 11: expected a successor of task 1 within 1..2, found \"3\", which is not a "
@@ -593,7 +593,7 @@ TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
          "Invalid input at line 4, column 13: expected an index set of 2 indices, one per value, found \"1..10\", an "
          "index set of another size."},
         {"an empty index set for rc", changed("[ 4 ]", "array1d(5..1, [ 4 ])"),
-         "Invalid input at line 2, column 14: expected an index set of 1 indices, one per value, found \"5..1\", an "
+         "Invalid input at line 2, column 14: expected an index set of 1 index, one per value, found \"5..1\", an "
          "index set of another size."},
         {"an index set smaller than suc", changed("[ { 2 }, {  } ]", "array1d(1..1, [ { 2 }, {  } ])"),
          "Invalid input at line 6, column 15: expected an index set of 2 indices, one per value, found \"1..1\", an "
@@ -625,6 +625,26 @@ TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
         {"modes of another size", with_first_replaced(mrcpsp_data(), "{1, 2}, {3}", "{1, 2, 3}"),
          "Invalid input at line 5, column 9: expected modes with 2 sets, one per task, found \"[\", an array of "
          "another size."},
+        // MiniZinc's model gives each mode to one task.
+        {"a mode in no task", with_first_replaced(mrcpsp_data(), "{1, 2}", "{1}"),
+         "Invalid input at line 5, column 9: expected each mode of 1..n_opt in exactly one task, mode 2 too, found "
+         "\"[\", an array holding it in none."},
+        {"a mode in two tasks", with_first_replaced(mrcpsp_data(), "{3}", "{2, 3}"),
+         "Invalid input at line 5, column 9: expected each mode of 1..n_opt in exactly one task, mode 2 too, found "
+         "\"[\", an array holding it in two tasks."},
+        // Arrays named as the file names them.
+        {"rcap of another size",
+         "n_res = 1;\nrcap = [ 4, 5 ];\nn_tasks = 1;\ndur = [ 2 ];\nrr = [| 1 |];\ndcons = [| 1, 0, 1 |];\nn_dc = 1;\n",
+         "Invalid input at line 2, column 8: expected rcap with 1 capacity, one per resource, found \"[\", an array of "
+         "another size."},
+        {"dur of another size in rcpsp_max data",
+         "n_res = 1;\nrcap = [ 4 ];\nn_tasks = 1;\ndur = [ 2, 3 ];\nrr = [| 1 |];\ndcons = [| 1, 0, 1 |];\nn_dc = 1;\n",
+         "Invalid input at line 4, column 7: expected dur with 1 duration, one per task, found \"[\", an array of "
+         "another size."},
+        {"dcons of another size",
+         "n_res = 1;\nrcap = [ 4 ];\nn_tasks = 1;\ndur = [ 2 ];\nrr = [| 1 |];\ndcons = [| |];\nn_dc = 1;\n",
+         "Invalid input at line 6, column 9: expected dcons with 1 row, as n_dc says, found \"[\", an array of "
+         "another size."},
         {"mrcpsp beside rcpsp_max", "n_dc = 0;\n" + mrcpsp_data(),
          "Invalid input at line 4, column 1: expected the names of one model, found \"rtype\", a name of MiniZinc's "
          "mrcpsp model beside rcpsp_max's (no model has both modes and general time lags)."},
@@ -641,7 +661,7 @@ TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
          "Invalid input at line 4, column 19: expected d with 2 durations, one per task, found \"[\", an array of "
          "another size."},
         {"an array2d rr of another size", changed("[| 1, 0 |]", "array2d(1..1, 1..3, [ 1, 0, 3 ])"),
-         "Invalid input at line 5, column 26: expected rr with 1 rows, one per resource, of one demand per task, found "
+         "Invalid input at line 5, column 26: expected rr with 1 row, one per resource, of one demand per task, found "
          "\"[\", an array of another size."},
         {"a negative n_tasks", changed("n_tasks = 2", "n_tasks = -3"),
          "Invalid input at line 3, column 11: expected the value of n_tasks, a count of 0 or more, found \"-3\", a "
@@ -760,7 +780,7 @@ TEST(json_reader, refuses_at_the_place_in_its_own_words) {
          "twice."},
         {"{\"capacities\": [1]}", "Invalid input at line 1, column 19: expected the key \"activities\", found \"}\"."},
         {"{\"capacities\": [1], \"activities\": [{\"duration\": 0, \"demands\": [1, 2], \"successors\": []}]}",
-         "Invalid input at line 1, column 63: expected the demands of activity 0, one for each of the 1 capacities, "
+         "Invalid input at line 1, column 63: expected the demands of activity 0, one for each of the 1 capacity, "
          "found \"[\", an array of another length."},
         {"{\"activities\": [{\"duration\": 3, \"demands\": [1, 2], \"successors\": []}],\n\"capacities\": [5]}",
          "Invalid input at line 2, column 15: expected the capacities, one for each of the 2 demands of every "
@@ -1139,7 +1159,7 @@ TEST(time_lags, are_refused_where_a_layout_holds_none) {
                       "{\"capacities\": [], \"activities\": [{\"duration\": 0, \"demands\": [], \"successors\": [1], "
                       "\"lags\": [1, 2]}, {\"duration\": 0, \"demands\": [], \"successors\": []}]}",
                       result),
-              "Invalid input at line 1, column 93: expected the lags of activity 0, one for each of its 1 successors, "
+              "Invalid input at line 1, column 93: expected the lags of activity 0, one for each of its 1 successor, "
               "found \"[\", an array of another length.");
     EXPECT_EQ(read_as("dzn",
                       "n_res = 0;\nrcap = [];\nn_tasks = 1;\ndur = [ 1 ];\nrr = [];\ndcons = [| 1, 0, 2 |];\n"

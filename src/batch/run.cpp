@@ -168,8 +168,8 @@ void report(const fs::path& path, const file_result& result, bool request_stats,
     for (const finding& item : result.report.findings) print_line(stdout, path, item.text.view());
     if (result.report.total > result.report.findings.size()) {
         message_text more("... and ");
-        more.append_number(static_cast<std::int64_t>(result.report.total - result.report.findings.size()))
-            .append(" more findings");
+        const std::size_t rest = result.report.total - result.report.findings.size();
+        more.append_number(static_cast<std::int64_t>(rest)).append(rest == 1 ? " more finding" : " more findings");
         print_line(stdout, path, more.view());
     }
     flush_standard_output();

@@ -189,6 +189,30 @@ struct bounded_source {
     }
 };
 
+bool seek_to(int descriptor, std::uint64_t offset) {
+#ifdef _WIN32
+    return _lseeki64(descriptor, static_cast<__int64>(offset), SEEK_SET) >= 0;
+#else
+    return lseek(descriptor, static_cast<off_t>(offset), SEEK_SET) >= 0;
+#endif
+}
+
+// Whether the input open as `descriptor` (from the start of its file, or of
+// `part`) reads in `layout`: for a hint, after a read in another layout
+// failed. False when it can't be read again from there (a pipe).
+bool reads_again_in(int descriptor, const input_part* part, const fs::path& name, const layout_format& layout) {
+    if (!seek_to(descriptor, part != nullptr ? part->offset : 0)) return false;
+    byte_source file = descriptor_source(&descriptor);
+    bounded_source bounded{file, part != nullptr ? part->length : 0};
+    if (part != nullptr) file = byte_source{bounded_source::read, &bounded};
+    compression kind{};
+    std::optional<decompressing_source> decompressed;
+    if (compression_of(name, kind)) decompressed.emplace(kind, file);
+    instance other;
+    trailing_tokens tail;
+    return !layout.read(decompressed ? decompressed->source() : file, other, &tail);
+}
+
 // Reads an open input in the layout `from` or, without it, in the one its name's
 // extension or else its first bytes tell; fills `message` on failure. Adds the
 // bytes read to `bytes_read`. Without `trailing` (a conversion, a measure),
@@ -240,9 +264,12 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
         message = describe(failure);
         // A file in another layout than its name (or --from) says: say so,
         // and how to read it. rcp, what content tells when nothing else
-        // fits, is no sign of another layout.
+        // fits, is no sign of another layout; nor is a layout of the same
+        // reader (sm and mm). The hint is given only when the other reader
+        // reads the file, so it never sends the user from one refusal to another.
         const layout_format& content = chosen_by != nullptr ? format_of_content(start) : *from;
-        if (&content != from && &content != &rcp_format())
+        if (&content != from && &content != &rcp_format() && content.read != from->read &&
+            reads_again_in(descriptor, part, name, content))
             message.append(" Read as ")
                 .append(from->name)
                 .append(", ")
@@ -298,14 +325,6 @@ int standard_input_descriptor() {
 }
 
 std::uint64_t standard_input_size() { return size_of(standard_input_descriptor()); }
-
-bool seek_to(int descriptor, std::uint64_t offset) {
-#ifdef _WIN32
-    return _lseeki64(descriptor, static_cast<__int64>(offset), SEEK_SET) >= 0;
-#else
-    return lseek(descriptor, static_cast<off_t>(offset), SEEK_SET) >= 0;
-#endif
-}
 
 // Reads the input file (or the one line of it that `part` places) into
 // `scratch`; fills `result` on failure.

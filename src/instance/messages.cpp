@@ -54,6 +54,20 @@ void append_phrase(message_text& message, const expected_value& expected) {
             text += 3;
             continue;
         }
+        // "{|row|rows}": the word that `number` takes.
+        if (text[0] == '{' && text[1] == '|') {
+            const char* const singular = text + 2;
+            const char* const bar = std::strchr(singular, '|');
+            const char* const close = bar != nullptr ? std::strchr(bar, '}') : nullptr;
+            if (close != nullptr) {
+                if (expected.number == 1)
+                    message.append({singular, static_cast<std::size_t>(bar - singular)});
+                else
+                    message.append({bar + 1, static_cast<std::size_t>(close - bar - 1)});
+                text = close + 1;
+                continue;
+            }
+        }
         const char* end = text + 1;
         while (*end != '\0' && *end != '{') ++end;
         message.append({text, static_cast<std::size_t>(end - text)});

@@ -107,8 +107,8 @@ private:
         char text[32];
         const int length = std::snprintf(text, sizeof text, "%d..%d", low, high);
         (void)length;
-        return fail_at(at, text, "an index set of {n} indices, one per value", static_cast<std::int64_t>(values),
-                       "an index set of another size");
+        return fail_at(at, text, "an index set of {n} {|index|indices}, one per value",
+                       static_cast<std::int64_t>(values), "an index set of another size");
     }
 
     bool fail_at(const char_scanner::mark& at, const char* found, const char* phrase, std::int64_t number,
@@ -256,7 +256,7 @@ private:
     struct matrix_words {
         const char* value;     // "demand {n} of the row of resource {a} in rr"
         const char* separator; // "\",\" or \"|\" in rr"
-        const char* rows;      // "rr's rows, each as long as the first ({n} demands)"
+        const char* rows;      // "rr's rows, each as long as the first ({n} {|demand|demands})"
         const char* values;    // "a demand in rr"
     };
 
@@ -469,6 +469,7 @@ private:
             if (slot >= 0 && given_[slot]) return fail_at(at, ours[which], "each name once", 0, "given a second time");
             if (!expect('=', "\"=\" after the name")) return false;
             if (slot >= 0) given_[slot] = true;
+            if (which >= 0) given_name_[which] = true;
             if (which == 8 || which == 9) {
                 if (!max_model_) {
                     max_model_at_ = at;
@@ -500,7 +501,7 @@ private:
             case 4:
                 read = read_matrix(rr_, rr_rows_, rr_columns_,
                                    {"demand {n} of the row of resource {a} in rr", "\",\" or \"|\" in rr",
-                                    "rr's rows, each as long as the first ({n} demands)", "a demand in rr"});
+                                    "rr's rows, each as long as the first ({n} {|demand|demands})", "a demand in rr"});
                 break;
             case 5:
             case 12: read = read_sets(); break;
@@ -526,9 +527,10 @@ private:
                 options_ = value;
                 break;
             case 14:
-                read = read_matrix(rr_, rr_rows_, rr_columns_,
-                                   {"demand {n} of the row of resource {a} in rreq", "\",\" or \"|\" in rreq",
-                                    "rreq's rows, each as long as the first ({n} demands)", "a demand in rreq"});
+                read =
+                    read_matrix(rr_, rr_rows_, rr_columns_,
+                                {"demand {n} of the row of resource {a} in rreq", "\",\" or \"|\" in rreq",
+                                 "rreq's rows, each as long as the first ({n} {|demand|demands})", "a demand in rreq"});
                 break;
             default: read = skip_value(); break;
             }
@@ -577,8 +579,13 @@ private:
     void build() {
         const std::int64_t resources = resources_ > 0 ? resources_ : 0;
         const std::int64_t tasks = tasks_ > 0 ? tasks_ : 0;
+        // Each array named as the file names it.
+        const bool rcap = given_name_[6], dur = given_name_[7], rreq = given_name_[14];
         if (static_cast<std::int64_t>(rc_.values.size()) != resources) {
-            fail_at(rc_.at, "[", "rc with {n} capacities, one per resource", resources, "an array of another size");
+            fail_at(rc_.at, "[",
+                    rcap ? "rcap with {n} {|capacity|capacities}, one per resource"
+                         : "rc with {n} {|capacity|capacities}, one per resource",
+                    resources, "an array of another size");
             return;
         }
         // mrcpsp's dur and rreq hold a value per mode, the others' per task.
@@ -586,8 +593,10 @@ private:
         const std::int64_t per_task = modes_model_ ? options : tasks;
         if (static_cast<std::int64_t>(d_.values.size()) != per_task) {
             fail_at(d_.at, "[",
-                    modes_model_ ? "dur with {n} durations, one per mode (n_opt)"
-                                 : "d with {n} durations, one per task",
+                    modes_model_ ? (dur ? "dur with {n} {|duration|durations}, one per mode (n_opt)"
+                                        : "d with {n} {|duration|durations}, one per mode (n_opt)")
+                    : dur        ? "dur with {n} {|duration|durations}, one per task"
+                                 : "d with {n} {|duration|durations}, one per task",
                     per_task, "an array of another size");
             return;
         }
@@ -595,8 +604,10 @@ private:
         if (!empty_rr && (rr_rows_ != resources || rr_columns_ != per_task ||
                           static_cast<std::int64_t>(rr_.values.size()) != resources * per_task)) {
             fail_at(rr_.at, "[",
-                    modes_model_ ? "rreq with {n} rows, one per resource, of one demand per mode"
-                                 : "rr with {n} rows, one per resource, of one demand per task",
+                    modes_model_ ? (rreq ? "rreq with {n} {|row|rows}, one per resource, of one demand per mode"
+                                         : "rr with {n} {|row|rows}, one per resource, of one demand per mode")
+                    : rreq       ? "rreq with {n} {|row|rows}, one per resource, of one demand per task"
+                                 : "rr with {n} {|row|rows}, one per resource, of one demand per task",
                     resources, "an array of another size");
             return;
         }
@@ -606,7 +617,7 @@ private:
             return;
         }
         if (static_cast<std::int64_t>(suc_.start.size()) - 1 != tasks) {
-            fail_at(suc_.at, "[", "suc with {n} sets, one per task", tasks, "an array of another size");
+            fail_at(suc_.at, "[", "suc with {n} {|set|sets}, one per task", tasks, "an array of another size");
             return;
         }
         // One pass over the sets: each within the tasks, put ascending and once
@@ -768,14 +779,15 @@ private:
     // task_modes_ (from 0, ascending, a range expanded).
     bool read_task_modes(std::int64_t resources, std::int64_t tasks, std::int64_t options) {
         if (static_cast<std::int64_t>(rtype_.values.size()) != resources)
-            return fail_at(rtype_.at, "[", "rtype with {n} kinds, one per resource", resources,
+            return fail_at(rtype_.at, "[", "rtype with {n} {|kind|kinds}, one per resource", resources,
                            "an array of another size");
         for (std::size_t resource = 0; resource < rtype_.values.size(); ++resource)
             if (rtype_.values[resource] != 1 && rtype_.values[resource] != 2)
                 return fail_at(rtype_.at, "[", "rtype of 1 (renewable) and 2 (nonrenewable), resource {n} too",
                                static_cast<std::int64_t>(resource + 1), "an array holding others");
         if (static_cast<std::int64_t>(modes_.start.size()) - 1 != tasks)
-            return fail_at(modes_.at, "[", "modes with {n} sets, one per task", tasks, "an array of another size");
+            return fail_at(modes_.at, "[", "modes with {n} {|set|sets}, one per task", tasks,
+                           "an array of another size");
         task_mode_start_.assign(1, 0);
         std::size_t next_range = 0;
         for (std::size_t task = 0; task + 1 < modes_.start.size(); ++task) {
@@ -807,6 +819,17 @@ private:
                                static_cast<std::int64_t>(task + 1), "an array holding an empty set");
             task_mode_start_.push_back(task_modes_.size());
         }
+        // The model gives each mode to one task: a mode in none would be
+        // dropped, one in two copied.
+        std::vector<char> taken(static_cast<std::size_t>(options), 0);
+        for (const std::size_t mode : task_modes_)
+            if (taken[mode]++ != 0)
+                return fail_at(modes_.at, "[", "each mode of 1..n_opt in exactly one task, mode {n} too",
+                               static_cast<std::int64_t>(mode + 1), "an array holding it in two tasks");
+        for (std::size_t mode = 0; mode < taken.size(); ++mode)
+            if (taken[mode] == 0)
+                return fail_at(modes_.at, "[", "each mode of 1..n_opt in exactly one task, mode {n} too",
+                               static_cast<std::int64_t>(mode + 1), "an array holding it in none");
         return true;
     }
 
@@ -828,7 +851,7 @@ private:
             return;
         }
         if (dcons_.values.size() != static_cast<std::size_t>(arc_count_) * 3) {
-            fail_at(dcons_.at, "[", "dcons with {n} rows, as n_dc says", arc_count_, "an array of another size");
+            fail_at(dcons_.at, "[", "dcons with {n} {|row|rows}, as n_dc says", arc_count_, "an array of another size");
             return;
         }
         const std::size_t rows = dcons_.values.size() / 3;
@@ -984,8 +1007,9 @@ private:
     char_scanner& in_;
     instance& result_;
     read_failure failure_;
-    bool given_[15] = {};    // by slot (see slot_of)
-    bool max_model_ = false; // dcons or n_dc given: data for the rcpsp_max model
+    bool given_[15] = {};      // by slot (see slot_of)
+    bool given_name_[15] = {}; // by name, for messages that name an array as written
+    bool max_model_ = false;   // dcons or n_dc given: data for the rcpsp_max model
     char_scanner::mark max_model_at_{};
     std::string max_name_;
     int_list dcons_;

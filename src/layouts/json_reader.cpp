@@ -322,7 +322,7 @@ private:
         }
         if (kinds_read_ && static_cast<std::int64_t>(result_.resource_kinds.size()) != result_.resource_count) {
             failure_ = place_of_kinds_;
-            failure_.expected = {{}, 0, result_.resource_count, "the kinds, one for each of the {n} capacities"};
+            failure_.expected = {{}, 0, result_.resource_count, "the kinds, one for each of the {n} {|capacity|capacities}"};
             failure_.reason = "an array of another length";
             return false;
         }
@@ -383,7 +383,7 @@ private:
         failure_ = place_of_capacities_;
         failure_.what = kind::unexpected;
         failure_.set_found("[", 1, false);
-        failure_.expected = {{}, 0, demand_count_, "the capacities, one for each of the {n} demands of every activity"};
+        failure_.expected = {{}, 0, demand_count_, "the capacities, one for each of the {n} {|demand|demands} of every activity"};
         failure_.reason = "an array of another length";
         return false;
     }
@@ -521,7 +521,7 @@ private:
             failure_.expected = {{},
                                  activity,
                                  wanted,
-                                 capacities_known ? "the demands of activity {a}, one for each of the {n} capacities"
+                                 capacities_known ? "the demands of activity {a}, one for each of the {n} {|capacity|capacities}"
                                                   : "the demands of activity {a}, as many as activity 0's {n}"};
             failure_.reason = "an array of another length";
             return false;
@@ -676,7 +676,7 @@ private:
             failure_.what = kind::unexpected;
             failure_.set_found("[", 1, false);
             failure_.expected = {
-                {}, activity, successors, "the lags of activity {a}, one for each of its {n} successors"};
+                {}, activity, successors, "the lags of activity {a}, one for each of its {n} {|successor|successors}"};
             failure_.reason = "an array of another length";
             return false;
         }

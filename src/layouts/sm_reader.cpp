@@ -414,7 +414,7 @@ private:
                 if (!result_.successors.push_back(successor - 1)) return memory_failed();
             }
             if (has_field(3 + wanted))
-                return fail_field(3 + wanted, "the end of the row of job {a}, after its {n} successors", job,
+                return fail_field(3 + wanted, "the end of the row of job {a}, after its {n} {|successor|successors}", job,
                                   static_cast<std::int64_t>(wanted), "beyond its successor count");
         }
         if (header_jobs_ && *header_jobs_ != jobs_) {
