@@ -2,6 +2,7 @@
 // the sm reader and writer, and the table that tells them apart.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -1184,13 +1185,40 @@ TEST(sm_reader, keeps_psplib_header_values_for_the_writer) {
     EXPECT_EQ(source.header.horizon, std::optional<std::int64_t>(158));
     EXPECT_EQ(source.header.tardiness_cost, std::optional<std::int64_t>(26));
     EXPECT_EQ(written_as("sm", source), file);
-    // A header value that is no number within 32 bits is left to the writer, as before.
-    std::string odd = file;
-    odd.replace(odd.find(":  158"), 6, ": x158");
-    ASSERT_EQ(read_as("sm", odd, source), "");
-    EXPECT_FALSE(source.header.horizon);
-    // PSPLIB's horizon is the sum of the durations, which the writer computes.
-    EXPECT_EQ(written_as("sm", source), file);
+    // A damaged header value is refused at its place, as every other value:
+    // the writer would otherwise put another in its stead.
+    const struct {
+        const char* from;
+        const char* to;
+        const char* message;
+    } damaged[] = {
+        {":  158", ": x158",
+         "Invalid input at line 7, column 33: expected the horizon, found \"x158\", which is not an integer."},
+        {": 28123", ": 28123 28123",
+         "Invalid input at line 3, column 39: expected the initial value of the random generator, found \"28123\", "
+         "after "
+         "the value: one number on the line."},
+        {": 28123", ": 28123x",
+         "Invalid input at line 3, column 33: expected the initial value of the random generator, found \"28123x\", "
+         "which is not an integer."},
+        {"       26       38", "       26  2147483648",
+         "Invalid input at line 15, column 40: expected the project's MPM time, found \"2147483648\", which is outside "
+         "the signed 32-bit range."},
+        {"       26       38", "  9999999999       38",
+         "Invalid input at line 15, column 31: expected the project's tardiness cost, found \"9999999999\", which is "
+         "outside the signed 32-bit range."},
+        {"       26       38", "       26",
+         "Invalid input at line 15, column 38: expected the project's MPM time, found the end of the line."},
+        {"       26       38", "       26       38  1",
+         "Invalid input at line 15, column 49: expected the end of the project's row, found \"1\", after its six "
+         "values."},
+    };
+    for (const auto& expected : damaged) {
+        SCOPED_TRACE(expected.to);
+        std::string odd = file;
+        odd.replace(odd.find(expected.from), std::strlen(expected.from), expected.to);
+        EXPECT_EQ(read_as("sm", odd, source), expected.message);
+    }
     // A JSON text written from it carries them back.
     instance again;
     ASSERT_EQ(read_as("sm", file, source), "");

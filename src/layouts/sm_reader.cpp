@@ -246,11 +246,22 @@ private:
         return fail_missing(phrase);
     }
 
-    // A header value kept when it is a whole number within 32 bits (as every
-    // layout that carries it reads it), left to the writer otherwise.
-    static void keep_number(std::string_view text, std::optional<std::int64_t>& kept) {
+    // A header value after the line's colon, kept for the writer: a whole
+    // number within 32 bits (as every layout that carries it reads it) and
+    // nothing after it, so that no damaged value is silently replaced.
+    bool header_number(const char* phrase, std::optional<std::int64_t>& kept) {
         std::int32_t value = 0;
-        if (!text.empty() && parse_int32(text, value) == kind::none) kept = value;
+        field at;
+        if (!value_after_colon(value, phrase, at)) return false;
+        for (std::size_t position = at.column + at.text.size(); position < line_.size(); ++position) {
+            if (is_blank(line_[position])) continue;
+            std::size_t end = position;
+            while (end < line_.size() && !is_blank(line_[end])) ++end;
+            return fail(kind::unexpected, position, line_.substr(position, end - position), phrase, 0, 0,
+                        "after the value: one number on the line");
+        }
+        kept = value;
+        return true;
     }
 
     bool read_header_line(std::string_view text) {
@@ -292,14 +303,9 @@ private:
             if (colon != std::string_view::npos) result_.header.basedata = std::string(after);
             return true;
         }
-        if (starts_with(text, "initial value random generator")) {
-            keep_number(after, result_.header.seed);
-            return true;
-        }
-        if (starts_with(text, "horizon")) {
-            keep_number(after, result_.header.horizon);
-            return true;
-        }
+        if (starts_with(text, "initial value random generator"))
+            return header_number("the initial value of the random generator", result_.header.seed);
+        if (starts_with(text, "horizon")) return header_number("the horizon", result_.header.horizon);
         return text == "RESOURCES" || fail_field(0, "a header line or the PRECEDENCE RELATIONS section");
     }
 
@@ -334,12 +340,18 @@ private:
             if (++rows > 1)
                 return fail_field(0, "the PRECEDENCE RELATIONS section", 0, 0,
                                   "which starts a second project: the instance holds one");
-            // The release date, due date, tardiness cost and MPM time, for the writer.
+            // The number of jobs, then the release date, due date, tardiness
+            // cost and MPM time, kept for the writer: six numbers in all.
+            if (!number_at(1, value, "the project's number of jobs")) return false;
             std::optional<std::int64_t>* const kept[] = {&result_.header.release_date, &result_.header.due_date,
                                                          &result_.header.tardiness_cost, &result_.header.mpm_time};
-            field at;
-            for (std::size_t index = 0; index < 4 && field_at(index + 2, at); ++index)
-                keep_number(at.text, *kept[index]);
+            const char* const phrases[] = {"the project's release date", "the project's due date",
+                                           "the project's tardiness cost", "the project's MPM time"};
+            for (std::size_t index = 0; index < 4; ++index) {
+                if (!number_at(index + 2, value, phrases[index])) return false;
+                *kept[index] = value;
+            }
+            if (has_field(6)) return fail_field(6, "the end of the project's row", 0, 0, "after its six values");
         }
     }
 
@@ -414,8 +426,8 @@ private:
                 if (!result_.successors.push_back(successor - 1)) return memory_failed();
             }
             if (has_field(3 + wanted))
-                return fail_field(3 + wanted, "the end of the row of job {a}, after its {n} {|successor|successors}", job,
-                                  static_cast<std::int64_t>(wanted), "beyond its successor count");
+                return fail_field(3 + wanted, "the end of the row of job {a}, after its {n} {|successor|successors}",
+                                  job, static_cast<std::int64_t>(wanted), "beyond its successor count");
         }
         if (header_jobs_ && *header_jobs_ != jobs_) {
             failure_ = jobs_place_;
@@ -557,8 +569,7 @@ private:
                                 mode);
         std::int32_t duration = 0;
         std::size_t columns = demands;
-        if (plain_row(first_mode ? row::requests : row::further_mode, job, mode, duration, columns,
-                      result_.demands)) {
+        if (plain_row(first_mode ? row::requests : row::further_mode, job, mode, duration, columns, result_.demands)) {
             if (!result_.durations.push_back(duration)) return memory_failed();
             result_.demands.added(demands);
             return true;
