@@ -130,12 +130,12 @@ printf '3 0\n0 1 2\n1 1 3\n0 0\n' > checked/proper.txt
 printf '3 0\n0 1 x\n' > checked/unreadable.txt
 run_batch 1 --check checked
 # In file order, activity by activity.
-[ "$stdout" == "checked/broken.txt: activity 1: activity 3 can't be reached from it
-checked/broken.txt: activity 2: successor 5 is outside 1..3
-checked/broken.txt: activity 2: activity 3 can't be reached from it
-checked/broken.txt: activity 3: can't be reached from activity 1" ] || fail "findings were [$stdout]"
+[ "$stdout" == "checked/broken.txt: invalid: activity 1: activity 3 can't be reached from it
+checked/broken.txt: invalid: activity 2: successor 5 is outside 1..3
+checked/broken.txt: invalid: activity 2: activity 3 can't be reached from it
+checked/broken.txt: invalid: activity 3: can't be reached from activity 1" ] || fail "findings were [$stdout]"
 contains "$stderr" "checked/unreadable.txt: Invalid input at line 2, column 5: expected successor 1 of activity 1"
-contains "$stderr" "converter-batch: 2 checked, 1 with findings, 1 failed, "
+contains "$stderr" "converter-batch: 2 checked: 1 invalid, 0 infeasible, 0 with notes, 1 failed, "
 [ ! -e checked/broken.out ] || fail "--check wrote a file"
 run_batch 0 --check checked/proper.txt
 
@@ -158,7 +158,7 @@ checks=$((checks + 1))
 run_batch 2 --stats --check set
 checks=$((checks + 1))
 findings=$(printf '3 0\n0 1 2\n1 1 5\n0 0\n' | "${batch_command[@]}" --check -q - | tr -d '\r' | head -n 1)
-[ "$findings" == "(standard input): activity 1: activity 3 can't be reached from it" ] || fail "findings on standard input: [$findings]"
+[ "$findings" == "(standard input): invalid: activity 1: activity 3 can't be reached from it" ] || fail "findings on standard input: [$findings]"
 
 current="usage errors and refused plans"
 run_batch 2
@@ -291,7 +291,7 @@ current="--check finds data after the last record"
 mkdir joined
 cat "$data/reference_1.txt" "$data/reference_1.txt" > joined/two.txt
 run_batch 1 --check joined
-[ "$stdout" == "joined/two.txt: the file goes on after the last activity (line 8): 30 more values" ] ||
+[ "$stdout" == "joined/two.txt: invalid: the file goes on after the last activity (line 8): 30 more values" ] ||
     fail "findings were [$stdout]"
 # Converting drops nothing: a file of several instances fails where the second
 # begins, in every layout of numbers, and nothing is written; a tail that is
@@ -407,9 +407,9 @@ printf '# j30\n' > layouts/mixed/README.md
 printf 'int: n_res;\n' > layouts/mixed/rcpsp.mzn
 printf 'x\n' > layouts/mixed/j301_1.metadata
 run_batch 0 --check layouts/mixed
-contains "$stderr" "converter-batch: 1 checked, 0 with findings, 0 failed, "
+contains "$stderr" "converter-batch: 1 checked: 0 invalid, 0 infeasible, 0 with notes, 0 failed, "
 run_batch 1 --check -i '*.m*' layouts/mixed
-contains "$stderr" "converter-batch: 0 checked, 0 with findings, 3 failed, "
+contains "$stderr" "converter-batch: 0 checked: 0 invalid, 0 infeasible, 0 with notes, 3 failed, "
 mkdir -p layouts/notes
 cp layouts/mixed/README.md layouts/notes/
 run_batch 2 --check layouts/notes
@@ -476,15 +476,27 @@ run_batch 0 --stats "$data/J30_1_1.dzn" layouts/psplib/J301_1.rcp
 # --check finds the same in every layout that holds the instance.
 run_batch 0 -q --to json -o layouts/broken_json layouts/broken_net.rcp
 run_batch 1 --check layouts/broken_json/broken_net.json
-[ "$stdout" == "layouts/broken_json/broken_net.json: activities[0]: activities[2] can't be reached from it
-layouts/broken_json/broken_net.json: activities[1]: successor 4 is outside 0..2
-layouts/broken_json/broken_net.json: activities[1]: activities[2] can't be reached from it
-layouts/broken_json/broken_net.json: activities[2]: can't be reached from activities[0]" ] ||
+[ "$stdout" == "layouts/broken_json/broken_net.json: invalid: activities[0]: activities[2] can't be reached from it
+layouts/broken_json/broken_net.json: invalid: activities[1]: successor 4 is outside 0..2
+layouts/broken_json/broken_net.json: invalid: activities[1]: activities[2] can't be reached from it
+layouts/broken_json/broken_net.json: invalid: activities[2]: can't be reached from activities[0]" ] ||
     fail "--check of json named [$stdout]"
 printf 'n_res = 1;\nrc = [ 5 ];\nn_tasks = 2;\nd = [ 1, 1 ];\nrr = [| 6, 1 |];\nsuc = [ { 2 }, { } ];\n' > layouts/over.dzn
 run_batch 1 --check layouts/over.dzn
-[ "$stdout" == "layouts/over.dzn: task 1: demand 6 for resource 1 is above its capacity 5" ] ||
+[ "$stdout" == "layouts/over.dzn: infeasible: task 1: demand 6 for resource 1 is above its capacity 5, so that no schedule exists" ] ||
     fail "--check of dzn named [$stdout]"
+# As a table, for pandas: file, level, element, message.
+run_batch 1 --check --csv layouts/over.dzn layouts/broken_json/broken_net.json
+[ "$stdout" == "file,level,element,message
+layouts/over.dzn,infeasible,task 1,\"demand 6 for resource 1 is above its capacity 5, so that no schedule exists\"
+layouts/broken_json/broken_net.json,invalid,activities[0],activities[2] can't be reached from it
+layouts/broken_json/broken_net.json,invalid,activities[1],successor 4 is outside 0..2
+layouts/broken_json/broken_net.json,invalid,activities[1],activities[2] can't be reached from it
+layouts/broken_json/broken_net.json,invalid,activities[2],can't be reached from activities[0]" ] ||
+    fail "--check --csv gave [$stdout]"
+contains "$stderr" "2 checked: 1 invalid, 1 infeasible, 0 with notes, 0 failed"
+run_batch 2 --csv layouts/over.dzn
+contains "$stderr" "--csv goes with --check"
 run_batch 0 --check "$data/J30_1_1.dzn" layouts/json/J301_1.json layouts/psplib/J301_1.rcp
 printf '4 0\n0 1 2\n1 2 3 3\n1 1 4\n0 0\n' > layouts/twice.rcp
 run_batch 1 --to dzn -o layouts/twice_out layouts/twice.rcp
@@ -520,7 +532,7 @@ done
 head -c 200 layouts/compressed/gz/J301_1.rcp.gz > layouts/compressed/cut.rcp.gz
 run_batch 1 --check layouts/compressed/cut.rcp.gz
 [ "$stderr" == "layouts/compressed/cut.rcp.gz: Can't decompress the input file: the gzip data is cut short at byte 200.
-converter-batch: 0 checked, 0 with findings, 1 failed, 200 bytes in, 0.00 s" ] ||
+converter-batch: 0 checked: 0 invalid, 0 infeasible, 0 with notes, 1 failed, 200 bytes in, 0.00 s" ] ||
     [[ "$stderr" == *"cut short at byte 200."*"1 failed, 200 bytes in"* ]] || fail "a cut gzip gave [$stderr]"
 cp layouts/psplib/J301_1.rcp layouts/plain_twin.rcp
 gzip -c layouts/psplib/J301_1.rcp > layouts/plain_twin.rcp.gz
@@ -559,7 +571,7 @@ printf '{"name": "bad.sm", "capacities": [1], "activities": [{"duration": 0, "de
     >> layouts/set_again.jsonl
 run_batch 1 --check layouts/set_again.jsonl
 contains "$stderr" "layouts/set_again.jsonl:4: Invalid input at line 4, column 101: expected successor 1 of activity 0, found \"x\", which is not an integer."
-contains "$stderr" "3 checked, 0 with findings, 1 failed"
+contains "$stderr" "3 checked: 0 invalid, 0 infeasible, 0 with notes, 1 failed"
 # A bundle kept beside its set is no input of the next run.
 mkdir -p layouts/bundled
 cp "$data/j301_2.sm" layouts/bundled/
@@ -626,7 +638,7 @@ same_bytes layouts/max_out/ubo10.lf "$data/ubo10_psp5.sch"
 diff <(tr -d '\r' < layouts/max_out/j10_PSP33.dzn) "$data/psp_j10_33.dzn" > /dev/null ||
     fail "--to dzn of an RCPSP/max file differs from the benchmarks' file"
 run_batch 0 --check layouts/max layouts/max_out/j10_PSP33.json "$data/psp_j10_33.dzn"
-contains "$stderr" "4 checked, 0 with findings"
+contains "$stderr" "4 checked: 0 invalid, 0 infeasible, 0 with notes"
 run_batch 0 --stats --from sch layouts/max/j10_PSP33.SCH
 contains "$stdout" "layouts/max/j10_PSP33.SCH,12,5,23,1.9167,0.7600,0.1667,24,55"
 run_batch 1 --to sm -o layouts/max_sm layouts/max/j10_PSP33.SCH
@@ -635,7 +647,7 @@ contains "$stderr" "Can't write the sm layout: activity 2 → 8 has the time lag
 # A cycle whose lags add up to more than 0 is the one finding.
 sed 's/\[-9\]/[-8]/' layouts/max/j10_PSP33.SCH > layouts/tight.sch
 run_batch 1 --check layouts/tight.sch
-[ "$stdout" == "layouts/tight.sch: activity 4: on a cycle of 2 activities whose time lags add up to 1, more than 0, so that no schedule exists: 4 -> 10 -> 4" ] ||
+[ "$stdout" == "layouts/tight.sch: infeasible: activity 4: on a cycle of 2 activities whose time lags add up to 1, more than 0, so that no schedule exists: 4 -> 10 -> 4" ] ||
     fail "the tight cycle gave [$stdout]"
 run_batch 0 --stats layouts/tight.sch
 contains "$stdout" "layouts/tight.sch,12,5,23,1.9167,0.7600,,,55"
@@ -675,13 +687,13 @@ run_batch 0 --stats layouts/mm/j105_3.mm "$data/j10_5_3.dzn" layouts/mm_out/j105
 [ "$(cut -d, -f2- <<< "$stdout" | sort -u | wc -l)" == 2 ] || fail "--stats of mm, dzn and json differ: [$stdout]"
 contains "$stdout" "layouts/mm/j105_3.mm,12,4,18,1.5000,0.5000,0.2154,13,4,32,2,0,1.0000,0.1952"
 run_batch 0 --check layouts/mm "$data/j10_5_3.dzn" layouts/mm_out
-contains "$stderr" "9 checked, 0 with findings"
+contains "$stderr" "9 checked: 0 invalid, 0 infeasible, 0 with notes"
 # PSPLIB's j301_10.mm has no choice of modes within its nonrenewable
 # capacities, which no sum of smallest demands alone shows; alike from dzn.
 run_batch 0 -q --to dzn,json -o layouts/infeasible "$data/j301_10.mm"
 for input in "$data/j301_10.mm" layouts/infeasible/j301_10.dzn layouts/infeasible/j301_10.json; do
     run_batch 1 --check "$input"
-    [ "$stdout" == "$input: resources 3 and 4, counted over the whole project: no choice of one mode per activity keeps within all their capacities, so that no schedule exists" ] ||
+    [ "$stdout" == "$input: infeasible: resources 3 and 4, counted over the whole project: no choice of one mode per activity keeps within all their capacities, so that no schedule exists" ] ||
         fail "--check of j301_10 gave [$stdout]"
 done
 for layout in sm rcp sch; do

@@ -1201,9 +1201,9 @@ TEST(sm_reader, keeps_psplib_header_values_for_the_writer) {
         {": 28123", ": 28123x",
          "Invalid input at line 3, column 33: expected the initial value of the random generator, found \"28123x\", "
          "which is not an integer."},
-        {"       26       38", "       26  2147483648",
-         "Invalid input at line 15, column 40: expected the project's MPM time, found \"2147483648\", which is outside "
-         "the signed 32-bit range."},
+        {"       26       38", "       26  99999999999999999999",
+         "Invalid input at line 15, column 40: expected the project's MPM time, found \"99999999999999999999\", which "
+         "is outside the signed 64-bit range."},
         {"       26       38", "  9999999999       38",
          "Invalid input at line 15, column 31: expected the project's tardiness cost, found \"9999999999\", which is "
          "outside the signed 32-bit range."},
@@ -1219,6 +1219,16 @@ TEST(sm_reader, keeps_psplib_header_values_for_the_writer) {
         odd.replace(odd.find(expected.from), std::strlen(expected.from), expected.to);
         EXPECT_EQ(read_as("sm", odd, source), expected.message);
     }
+    // The horizon and the MPM time, which the writer derives from the
+    // durations when it has none, are kept within 64 bits, through JSON too.
+    std::string wide = file;
+    wide.replace(wide.find(":  158"), 6, ":  3233857728");
+    wide.replace(wide.find("       26       38"), 18, "       26 3233857728");
+    ASSERT_EQ(read_as("sm", wide, source), "");
+    EXPECT_EQ(written_as("sm", source), wide);
+    instance through_json;
+    ASSERT_EQ(read_as("json", written_as("json", source), through_json), "");
+    EXPECT_EQ(written_as("sm", through_json), wide);
     // A JSON text written from it carries them back.
     instance again;
     ASSERT_EQ(read_as("sm", file, source), "");

@@ -1,4 +1,5 @@
 #include "analysis/validation.h"
+#include "layouts/formats.h"
 #include "layouts/json_reader.h"
 #include "layouts/rcp_reader.h"
 
@@ -52,7 +53,7 @@ TEST(validate, finds_each_kind_of_problem) {
          {"resource 1: negative capacity -4", "activity 2: negative duration -1",
           "activity 2: negative demand -2 for resource 1"}},
         {"demand above capacity", "3 2 5 5  0 0 0 1 2  1 6 5 1 3  0 0 0 0",
-         {"activity 2: demand 6 for resource 1 is above its capacity 5"}},
+         {"activity 2: demand 6 for resource 1 is above its capacity 5, so that no schedule exists"}},
         {"negative successor count", "3 0  0 1 2  1 -1  0 0",
          {"activity 1: activity 3 can't be reached from it", "activity 2: negative successor count -1",
           "activity 2: activity 3 can't be reached from it", "activity 3: can't be reached from activity 1"}},
@@ -131,20 +132,30 @@ TEST(validate, names_activities_as_the_input_does) {
         bool dummies_added;
         std::vector<std::string> findings;
     } cases[] = {
-        {"rcp", {}, false,
+        {"rcp",
+         {},
+         false,
          {"activity 2: lists successor 5 twice", "activity 2: on a precedence cycle of 2 activities: 2 -> 3 -> 2",
           "activity 4: can't be reached from activity 1", "activity 4: activity 5 can't be reached from it"}},
-        {"sch", sch, false,
+        {"sch",
+         sch,
+         false,
          {"activity 1: lists successor 4 twice", "activity 1: on a precedence cycle of 2 activities: 1 -> 2 -> 1",
           "activity 3: can't be reached from activity 0", "activity 3: activity 4 can't be reached from it"}},
-        {"json", json, false,
-         {"activities[1]: lists successor 4 twice",
-          "activities[1]: on a precedence cycle of 2 activities: 1 -> 2 -> 1",
-          "activities[3]: can't be reached from activities[0]", "activities[3]: activities[4] can't be reached from it"}},
-        {"sm", sm, false,
+        {"json",
+         json,
+         false,
+         {"activities[1]: lists successor 4 twice", "activities[1]: on a precedence cycle of 2 activities: 1 -> 2 -> 1",
+          "activities[3]: can't be reached from activities[0]",
+          "activities[3]: activities[4] can't be reached from it"}},
+        {"sm",
+         sm,
+         false,
          {"job 2: lists successor 5 twice", "job 2: on a precedence cycle of 2 jobs: 2 -> 3 -> 2",
           "job 4: can't be reached from job 1", "job 4: job 5 can't be reached from it"}},
-        {"dzn", {"task", "tasks", 1}, true,
+        {"dzn",
+         {"task", "tasks", 1},
+         true,
          {"task 1: lists successor 4 twice", "task 1: on a precedence cycle of 2 tasks: 1 -> 2 -> 1",
           "task 3: can't be reached from the dummy start added by the reader",
           "task 3: the dummy end added by the reader can't be reached from it"}},
@@ -257,7 +268,8 @@ TEST(validate, finds_modes_and_totals_that_no_schedule_can_keep_to) {
         {"no mode fits", renewable_and_total, {modes(a + ", " + a)},
          {"activity 2: mode 1: demand 6 for resource 1 is above its capacity 5",
           "activity 2: mode 2: demand 6 for resource 1 is above its capacity 5",
-          "activity 2: no mode fits the capacities: each demands more than some resource's capacity"}},
+          "activity 2: no mode fits the capacities: each demands more than some resource's capacity, so that no "
+          "schedule exists"}},
         {"a doubly constrained resource is held per period too",
          R"("capacities": [5, 10], "kinds": ["doubly constrained", "renewable"])", {modes(b + ", " + a)},
          {"activity 2: mode 2: demand 6 for resource 1 is above its capacity 5"}},
@@ -265,7 +277,7 @@ TEST(validate, finds_modes_and_totals_that_no_schedule_can_keep_to) {
          {"resource 2 (nonrenewable): capacity 9 is below 10, the sum of every activity's smallest demand of it, so that no schedule exists"}},
         {"a single-mode activity above a nonrenewable capacity", R"("capacities": [5, 3], "kinds": ["renewable", "nonrenewable"])",
          {R"("duration": 1, "demands": [1, 4])"},
-         {"activity 2: demand 4 for resource 2 is above its capacity 3"}},
+         {"activity 2: demand 4 for resource 2 is above its capacity 3, so that no schedule exists"}},
         {"modes set aside raise the sums", two_totals,
          {R"("duration": 1, "demands": [0, 4])",
           modes(R"({"duration": 1, "demands": [0, 2]}, {"duration": 1, "demands": [4, 0]})"),
@@ -298,13 +310,153 @@ TEST(validate, finds_modes_and_totals_that_no_schedule_can_keep_to) {
 }
 
 TEST(validate, wants_dummies_of_one_mode) {
-    const std::string text = R"({"capacities": [5], "activities": [)"
-                             R"({"modes": [{"duration": 0, "demands": [0]}, {"duration": 0, "demands": [0]}], "successors": [1]},)"
-                             R"({"duration": 0, "demands": [0], "successors": []}]})";
+    const std::string text =
+        R"({"capacities": [5], "activities": [)"
+        R"({"modes": [{"duration": 0, "demands": [0]}, {"duration": 0, "demands": [0]}], "successors": [1]},)"
+        R"({"duration": 0, "demands": [0], "successors": []}]})";
     text_cursor cursor{text};
     instance source;
     ASSERT_FALSE(read_json(text_source(&cursor), source));
-    EXPECT_EQ(findings_of(source), std::vector<std::string>{"activity 1: not a dummy start (one mode, duration 0, no demands)"});
+    EXPECT_EQ(findings_of(source),
+              std::vector<std::string>{"activity 1: not a dummy start (one mode, duration 0, no demands)"});
+}
+
+// Each finding's level, over the layouts and the three problem classes: what
+// contradicts the data or the layout is invalid, a proof that no schedule
+// exists infeasible, anything else a note; notes alone refute nothing.
+TEST(validate, gives_each_finding_its_level) {
+    const std::string two_modes =
+        R"("modes": [{"duration": 1, "demands": [9, 1]}, {"duration": 2, "demands": [1, 1]}])";
+    const std::string no_mode = R"("modes": [{"duration": 1, "demands": [9, 1]}, {"duration": 2, "demands": [9, 1]}])";
+    const auto project = [](const std::string& kinds, const std::string& middle) {
+        return "{\"capacities\": [5, 5]" + kinds +
+               ", \"activities\": [{\"duration\": 0, \"demands\": [0, 0], \"successors\": [1]}, {" + middle +
+               ", \"successors\": [2]}, {\"duration\": 0, \"demands\": [0, 0], \"successors\": []}]}";
+    };
+    const std::string sch_head = "2\t1\t0\t0\n0\t1\t1\t1\t[0]\n1\t1\t1\t2\t[3]\n";
+    const std::string sch_tail = "3\t1\t0\n0\t1\t0\t0\n1\t1\t3\t2\n2\t1\t1\t1\n3\t1\t0\t0\n4\n";
+    // clang-format off
+    const struct {
+        const char* name;
+        const char* layout;
+        std::string input;
+        std::vector<std::string> findings;
+        bool refutes;
+    } cases[] = {
+        {"a proper project", "rcp", "3 1 5  0 0 1 2  2 3 1 3  0 0 0", {}, false},
+        {"a successor outside", "rcp", "3 1 5  0 0 1 4  2 3 1 3  0 0 0",
+         {"invalid: activity 1: successor 4 is outside 1..3", "invalid: activity 1: activity 3 can't be reached from it",
+          "invalid: activity 2: can't be reached from activity 1", "invalid: activity 3: can't be reached from activity 1"},
+         true},
+        {"an arc listed twice", "rcp", "3 1 5  0 0 2 2 2  2 3 1 3  0 0 0",
+         {"invalid: activity 1: lists successor 2 twice"}, true},
+        {"a precedence cycle", "rcp", "4 0  0 1 2  1 1 3  1 2 2 4  0 0",
+         {"invalid: activity 2: on a precedence cycle of 2 activities: 2 -> 3 -> 2"}, true},
+        {"a single mode above a capacity", "rcp", "3 1 5  0 0 1 2  2 6 1 3  0 0 0",
+         {"infeasible: activity 2: demand 6 for resource 1 is above its capacity 5, so that no schedule exists"}, true},
+        {"a maximal lag within reach", "sch", sch_head + "2\t1\t2\t1\t3\t[-3]\t[1]\n" + sch_tail, {}, false},
+        {"a maximal lag too tight", "sch", sch_head + "2\t1\t2\t1\t3\t[-2]\t[1]\n" + sch_tail,
+         {"infeasible: activity 1: on a cycle of 2 activities whose time lags add up to 1, more than 0, so that no "
+          "schedule exists: 1 -> 2 -> 1"}, true},
+        {"a mode that can't be chosen", "json", project("", two_modes),
+         {"note: activities[1]: mode 1: demand 9 for resource 1 is above its capacity 5"}, false},
+        {"no mode that fits", "json", project("", no_mode),
+         {"note: activities[1]: mode 1: demand 9 for resource 1 is above its capacity 5",
+          "note: activities[1]: mode 2: demand 9 for resource 1 is above its capacity 5",
+          "infeasible: activities[1]: no mode fits the capacities: each demands more than some resource's capacity, "
+          "so that no schedule exists"}, true},
+        {"nonrenewable totals", "json", project(R"(, "kinds": ["renewable", "nonrenewable"])", R"("duration": 1, "demands": [1, 6])"),
+         {"infeasible: activities[1]: demand 6 for resource 2 is above its capacity 5, so that no schedule exists"}, true},
+        {"nonrenewable totals of modes", "json",
+         project(R"(, "kinds": ["renewable", "nonrenewable"])",
+                 R"("modes": [{"duration": 1, "demands": [1, 6]}, {"duration": 2, "demands": [1, 7]}])"),
+         {"note: activities[1]: mode 1: demand 6 for resource 2 is above its capacity 5",
+          "note: activities[1]: mode 2: demand 7 for resource 2 is above its capacity 5",
+          "infeasible: activities[1]: no mode fits the capacities: each demands more than some resource's capacity, "
+          "so that no schedule exists"}, true},
+    };
+    // clang-format on
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        text_cursor cursor{expected.input};
+        instance source;
+        const layout_format& layout = *find_format(expected.layout);
+        const read_failure failure = layout.read(text_source(&cursor), source, nullptr);
+        ASSERT_FALSE(failure) << describe(failure).view();
+        const validation_report report = validate(source, 20, nullptr, layout.naming);
+        std::vector<std::string> texts;
+        for (const finding& item : report.findings)
+            texts.push_back(std::string(level_name(item.level)) + ": " + std::string(item.text.view()));
+        EXPECT_EQ(texts, expected.findings);
+        EXPECT_EQ(report.refutes(), expected.refutes);
+    }
+}
+
+// Searches that could take minutes on a small crafted file stop at their
+// budget and say so as a note, which refutes nothing.
+TEST(validate, says_when_a_search_gave_up) {
+    // A chain whose arcs back of lag -1 make every cycle add up to 0, the
+    // chain running against the activities' order: the label-correcting
+    // search needs activities x arcs steps.
+    constexpr std::int32_t tasks = 40000;
+    instance lags;
+    lags.activity_count = tasks + 2;
+    for (std::int32_t activity = 0; activity < tasks + 2; ++activity) {
+        const bool dummy = activity == 0 || activity == tasks + 1;
+        lags.durations.push_back(dummy ? 0 : 1);
+        const auto arc = [&](std::int32_t to, std::int32_t lag) {
+            lags.successors.push_back(to);
+            lags.lags.push_back(lag);
+        };
+        std::int32_t count = 0;
+        if (activity == 0) {
+            arc(tasks, 0);
+            ++count;
+        } else if (!dummy) {
+            if (activity > 1) arc(activity - 1, 1), ++count;
+            if (activity < tasks) arc(activity + 1, -1), ++count;
+            if (activity == 1) arc(tasks + 1, 1), ++count;
+        }
+        lags.successor_counts.push_back(count);
+    }
+    const validation_report lag_report = validate(lags, 20);
+    ASSERT_EQ(lag_report.findings.size(), 1u);
+    EXPECT_EQ(lag_report.findings[0].level, finding_level::note);
+    EXPECT_EQ(lag_report.findings[0].text.view(),
+              "not decided: whether the time lags hold a cycle that adds up to more than 0 (the search stops after "
+              "looking at 100000000 arcs)");
+    EXPECT_FALSE(lag_report.refutes());
+    // Two activities of 7,000 modes each on six nonrenewable resources: the
+    // sums of their choices are counted before they are made.
+    constexpr std::int32_t modes = 7000, resources = 6;
+    instance choices;
+    choices.activity_count = 4;
+    choices.resource_count = resources;
+    for (std::int32_t resource = 0; resource < resources; ++resource) {
+        choices.capacities.push_back(1000000);
+        choices.resource_kinds.push_back(static_cast<std::int32_t>(resource_kind::nonrenewable));
+    }
+    std::uint32_t seed = 12345;
+    for (std::int32_t activity = 0; activity < 4; ++activity) {
+        const bool dummy = activity == 0 || activity == 3;
+        choices.mode_counts.push_back(dummy ? 1 : modes);
+        for (std::int32_t mode = 0; mode < (dummy ? 1 : modes); ++mode) {
+            choices.durations.push_back(dummy ? 0 : 1);
+            // Demands that no mode beats in every resource: a front of all of them.
+            for (std::int32_t resource = 0; resource < resources; ++resource) {
+                seed = seed * 1103515245u + 12345u;
+                choices.demands.push_back(dummy ? 0 : static_cast<std::int32_t>(seed >> 16) % 1000);
+            }
+        }
+        choices.successor_counts.push_back(activity == 3 ? 0 : 1);
+        if (activity != 3) choices.successors.push_back(activity + 1);
+    }
+    const validation_report mode_report = validate(choices, 20);
+    ASSERT_EQ(mode_report.findings.size(), 1u);
+    EXPECT_EQ(mode_report.findings[0].level, finding_level::note);
+    EXPECT_EQ(mode_report.findings[0].text.view(),
+              "not decided: whether some choice of one mode per activity keeps within the capacities of resources 1, "
+              "2, 3, 4, 5 and 6, counted over the whole project (the search stops after 50000000 steps)");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "analysis/csv_field.h"
 #include "analysis/precedence_graph.h"
 #include "analysis/time_lags.h"
 
@@ -251,16 +252,7 @@ const char* stats_csv_header() {
 
 std::string stats_csv_row(const std::string& file, const instance_stats& stats) {
     std::string row;
-    if (file.find_first_of(",\"\r\n") == std::string::npos) {
-        row = file;
-    } else {
-        row = '"';
-        for (const char c : file) {
-            if (c == '"') row += '"';
-            row += c;
-        }
-        row += '"';
-    }
+    append_csv_field(row, file);
     row += ',' + std::to_string(stats.activities) + ',' + std::to_string(stats.resources) + ',' +
            std::to_string(stats.arcs);
     append_ratio(row, stats.network_complexity);

@@ -62,7 +62,7 @@ namespace {
 // the first successor that is not after its activity (or a negative duration,
 // left to the general pass to refuse).
 bool earliest_starts_in_order(const instance& source, const std::int32_t* durations, std::size_t activities,
-                               std::vector<std::int64_t>& start) {
+                              std::vector<std::int64_t>& start) {
     const std::int32_t* successor = source.successors.begin();
     for (std::size_t activity = 0; activity < activities; ++activity) {
         const std::int32_t duration = durations[activity];

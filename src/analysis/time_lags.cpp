@@ -127,6 +127,7 @@ lag_schedule earliest_starts_with_lags(const instance& source) {
     std::vector<char> queued(activities, 0);
     std::vector<activity_index> queue;
     std::uint32_t walk = 0;
+    std::uint64_t relaxations = 0;
     for (std::size_t place = 0; place < count; ++place) {
         const std::size_t first = first_member[place], last = first_member[place + 1];
         const std::size_t size = last - first;
@@ -143,6 +144,11 @@ lag_schedule earliest_starts_with_lags(const instance& source) {
                 head = head + 1 == size ? 0 : head + 1;
                 --waiting;
                 queued[activity] = 0;
+                relaxations += arcs.start[activity + 1] - arcs.start[activity];
+                if (relaxations > lag_relaxation_budget) {
+                    result.undecided = true;
+                    return result;
+                }
                 for (std::size_t arc = arcs.start[activity]; arc < arcs.start[activity + 1]; ++arc) {
                     const activity_index target = arcs.target[arc];
                     if (component[target] != own || start[activity] + arcs.lag[arc] <= start[target]) continue;

@@ -19,7 +19,14 @@ struct lag_schedule {
     // its activities in arc order, from its smallest, and that sum.
     std::vector<activity_index> positive_cycle;
     std::int64_t cycle_lag = 0;
+    // Set when the search gave up at its budget (see below): neither a
+    // schedule nor a cycle is known.
+    bool undecided = false;
 };
+
+// Arcs looked at within components with cycles, at most, before the search
+// gives up: some seconds of work.
+constexpr std::uint64_t lag_relaxation_budget = 100000000;
 
 // The schedule above for `source` as a successful read leaves it, each arc's
 // lag as lag_of gives it (its activity's duration without general lags). A
@@ -31,7 +38,10 @@ struct lag_schedule {
 // component with a cycle, label-correcting passes (a FIFO queue): an activity
 // queued more often than its component has activities makes the best
 // predecessors form a cycle, which is then the positive one. Worst case
-// O(sum over the components of activities x arcs within); linear memory.
+// O(sum over the components of activities x arcs within), so the arcs looked
+// at within components are counted: past lag_relaxation_budget the result is
+// `undecided` (a chain of 40,000 activities with arcs back of lag -1 needs
+// some 10^9). Linear memory.
 // Throws std::bad_alloc when memory runs out.
 lag_schedule earliest_starts_with_lags(const instance& source);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "analysis/csv_field.h"
 #include "analysis/precedence_graph.h"
 #include "analysis/time_lags.h"
 
@@ -43,8 +44,9 @@ public:
 
     // Starts a finding about `activity` (0-based), or about no activity when
     // negative; returns its text to finish, or nullptr when it is only counted.
-    message_text* add(std::int64_t activity) {
+    message_text* add(std::int64_t activity, finding_level level) {
         ++report_.total;
+        ++report_.by_level[static_cast<std::size_t>(level)];
         const key candidate{activity + 1, report_.total};
         if (limit_ == 0) return nullptr;
         if (keys_.size() == limit_) {
@@ -53,12 +55,12 @@ public:
             const std::size_t slot = keys_.back().slot;
             keys_.back() = {candidate.activity, candidate.sequence, slot};
             std::push_heap(keys_.begin(), keys_.end());
-            report_.findings[slot] = {activity + 1, message_text()};
+            report_.findings[slot] = {activity + 1, level, message_text()};
             return start(report_.findings[slot].text, activity);
         }
         keys_.push_back({candidate.activity, candidate.sequence, report_.findings.size()});
         std::push_heap(keys_.begin(), keys_.end());
-        report_.findings.push_back({activity + 1, message_text()});
+        report_.findings.push_back({activity + 1, level, message_text()});
         return start(report_.findings.back().text, activity);
     }
 
@@ -147,9 +149,9 @@ std::vector<bool> reachable(const std::vector<std::size_t>& start_of, const std:
 // one after another. Taken as a walk over the activities that keeps the
 // Pareto-minimal sums of the choices so far (an activity with a mode no worse
 // than its others in every resource only adds that mode's demands), given up
-// past a fixed amount of work, as a crafted file could make it exponential;
-// PSPLIB's files take up to some thousands of steps, MMLIB's 100-activity
-// ones some million.
+// past a fixed amount of work (with a note that says so), as a crafted file
+// could make it exponential; PSPLIB's files take up to some thousands of
+// steps, MMLIB's 100-activity ones some million.
 void find_no_mode_choice(const instance& source, const std::vector<std::size_t>& first_mode,
                          const std::vector<char>& usable, const std::vector<std::size_t>& totals,
                          report_builder& findings) {
@@ -166,18 +168,50 @@ void find_no_mode_choice(const instance& source, const std::vector<std::size_t>&
             if (demand(mode, total) > demand(other, total)) return false;
         return true;
     };
+    constexpr std::uint64_t most_steps = 50000000;
+    // Sums made at once, at most: the memory of one step of the walk.
+    constexpr std::uint64_t most_values = 8000000;
+    std::uint64_t steps = 0;
+    const auto give_up = [&] {
+        if (message_text* text = findings.add(-1, finding_level::note)) {
+            text->append("not decided: whether some choice of one mode per activity keeps within the capacities of "
+                         "resources ");
+            for (std::size_t total = 0; total < width; ++total)
+                text->append(total == 0           ? ""
+                             : total + 1 == width ? " and "
+                                                  : ", ")
+                    .append_number(static_cast<std::int64_t>(totals[total] + 1));
+            text->append(", counted over the whole project (the search stops after ")
+                .append_number(static_cast<std::int64_t>(most_steps))
+                .append(" steps)");
+        }
+    };
     // Each activity's modes worth choosing; one alone is taken off the room.
+    // In lexicographic order of demands a mode can only be dominated by one
+    // before it, and then by one kept before it, so each is compared with
+    // those kept so far, not with every other.
     std::vector<std::size_t> choices, choice_start{0};
     for (std::size_t activity = 0; activity < activities; ++activity) {
         const std::size_t begin = choices.size();
-        for (std::size_t mode = first_mode[activity]; mode < first_mode[activity + 1]; ++mode) {
-            if (usable[mode] == 0) continue;
+        for (std::size_t mode = first_mode[activity]; mode < first_mode[activity + 1]; ++mode)
+            if (usable[mode] != 0) choices.push_back(mode);
+        const auto modes_begin = choices.begin() + static_cast<std::ptrdiff_t>(begin);
+        steps += static_cast<std::uint64_t>(choices.size() - begin) * width;
+        std::stable_sort(modes_begin, choices.end(), [&](std::size_t left, std::size_t right) {
+            for (std::size_t total = 0; total < width; ++total)
+                if (demand(left, total) != demand(right, total)) return demand(left, total) < demand(right, total);
+            return false;
+        });
+        std::size_t kept = begin;
+        for (std::size_t index = begin; index < choices.size(); ++index) {
             bool dominated = false;
-            for (std::size_t other = first_mode[activity]; other < first_mode[activity + 1] && !dominated; ++other)
-                dominated = other != mode && usable[other] != 0 && no_worse(other, mode) &&
-                            (!no_worse(mode, other) || other < mode);
-            if (!dominated) choices.push_back(mode);
+            for (std::size_t other = begin; other < kept && !dominated; ++other)
+                dominated = no_worse(choices[other], choices[index]);
+            steps += kept - begin + 1;
+            if (steps > most_steps) return give_up();
+            if (!dominated) choices[kept++] = choices[index];
         }
+        choices.resize(kept);
         if (choices.size() - begin == 1) {
             for (std::size_t total = 0; total < width; ++total) room[total] -= demand(choices[begin], total);
             choices.pop_back();
@@ -187,13 +221,16 @@ void find_no_mode_choice(const instance& source, const std::vector<std::size_t>&
     }
     for (const std::int64_t left : room)
         if (left < 0) return; // the sums of the smallest demands say so already
-    constexpr std::uint64_t most_steps = 50000000;
-    std::uint64_t steps = 0;
     std::vector<std::int64_t> front(width, 0), next;
     std::vector<std::size_t> order;
     for (std::size_t choice = 0; choice + 1 < choice_start.size(); ++choice) {
         next.clear();
         const std::size_t sums = front.size() / width;
+        // The sums this step makes are counted before they are made.
+        const std::uint64_t made =
+            static_cast<std::uint64_t>(sums) * (choice_start[choice + 1] - choice_start[choice]) * width;
+        steps += made;
+        if (steps > most_steps || made > most_values) return give_up();
         for (std::size_t sum = 0; sum < sums; ++sum)
             for (std::size_t index = choice_start[choice]; index < choice_start[choice + 1]; ++index) {
                 const std::size_t at = next.size();
@@ -227,12 +264,11 @@ void find_no_mode_choice(const instance& source, const std::vector<std::size_t>&
                     dominated = front[sum * width + total] <= values[total];
             }
             steps += kept + 1;
-            if (steps > most_steps) return;
+            if (steps > most_steps) return give_up();
             if (!dominated) front.insert(front.end(), values, values + width);
         }
-        steps += candidates * width;
         if (front.empty()) {
-            if (message_text* text = findings.add(-1)) {
+            if (message_text* text = findings.add(-1, finding_level::infeasible)) {
                 text->append("resources ");
                 for (std::size_t total = 0; total < width; ++total)
                     text->append(total == 0           ? ""
@@ -244,7 +280,6 @@ void find_no_mode_choice(const instance& source, const std::vector<std::size_t>&
             }
             return;
         }
-        if (steps > most_steps) return;
     }
 }
 
@@ -301,7 +336,7 @@ void find_mode_choice_problems(const instance& source, report_builder& findings)
         std::fill(sums.begin(), sums.end(), 0);
         for (std::size_t activity = 0; activity < activities; ++activity) {
             if (!smallest(activity)) {
-                if (message_text* text = findings.add(static_cast<std::int64_t>(activity)))
+                if (message_text* text = findings.add(static_cast<std::int64_t>(activity), finding_level::infeasible))
                     text->append("no mode is left once the modes that can't keep within the capacities of the "
                                  "resources counted over the whole project are set aside, so that no schedule exists");
                 return;
@@ -313,7 +348,7 @@ void find_mode_choice_problems(const instance& source, report_builder& findings)
             const std::size_t resource = totals[total];
             if (sums[total] <= source.capacities[resource]) continue;
             over = true;
-            if (message_text* text = findings.add(-1))
+            if (message_text* text = findings.add(-1, finding_level::infeasible))
                 text->append("resource ")
                     .append_number(static_cast<std::int64_t>(resource + 1))
                     .append(kind_of(source, resource) == resource_kind::nonrenewable ? " (nonrenewable)"
@@ -348,7 +383,7 @@ void find_mode_choice_problems(const instance& source, report_builder& findings)
 void find_problems(const instance& source, const trailing_tokens* trailing, const activity_names& names,
                    report_builder& findings) {
     if (trailing != nullptr && trailing->count != 0)
-        if (message_text* text = findings.add(-1))
+        if (message_text* text = findings.add(-1, finding_level::invalid))
             text->append("the file goes on after the last activity (line ")
                 .append_number(static_cast<std::int64_t>(trailing->first_line))
                 .append("): ")
@@ -359,14 +394,14 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
     const std::size_t resources = source.resource_count > 0 ? static_cast<std::size_t>(source.resource_count) : 0;
 
     if (activity_count < 2)
-        if (message_text* text = findings.add(-1))
+        if (message_text* text = findings.add(-1, finding_level::invalid))
             text->append("the activity count is ")
                 .append_number(activity_count)
                 .append("; a project needs at least a dummy start and a dummy end");
 
     for (std::size_t resource = 0; resource < resources; ++resource)
         if (source.capacities[resource] < 0)
-            if (message_text* text = findings.add(-1))
+            if (message_text* text = findings.add(-1, finding_level::invalid))
                 text->append("resource ")
                     .append_number(static_cast<std::int64_t>(resource + 1))
                     .append(": negative capacity ")
@@ -382,8 +417,8 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
         const auto number = static_cast<std::int64_t>(activity);
         const std::int32_t modes = modes_of(source, activity);
         // With several modes each finding names its mode, from 1.
-        const auto start = [&](std::int32_t mode) -> message_text* {
-            message_text* const text = findings.add(number);
+        const auto start = [&](std::int32_t mode, finding_level level = finding_level::invalid) -> message_text* {
+            message_text* const text = findings.add(number, level);
             if (text != nullptr && modes != 1) text->append("mode ").append_number(mode + 1).append(": ");
             return text;
         };
@@ -405,29 +440,35 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
                             .append(" for resource ")
                             .append_number(static_cast<std::int64_t>(resource + 1));
                 } else if (demand > capacity && capacity >= 0) {
-                    if (message_text* text = start(mode))
+                    // The only mode of an activity above a capacity can never
+                    // run; one of several is a mode not to choose.
+                    if (message_text* text =
+                            start(mode, modes == 1 ? finding_level::infeasible : finding_level::note)) {
                         text->append("demand ")
                             .append_number(demand)
                             .append(" for resource ")
                             .append_number(static_cast<std::int64_t>(resource + 1))
                             .append(" is above its capacity ")
                             .append_number(capacity);
+                        if (modes == 1) text->append(", so that no schedule exists");
+                    }
                 }
             }
             some_mode_fits = some_mode_fits || fits;
         }
         if (modes > 1 && !some_mode_fits)
-            if (message_text* text = findings.add(number))
-                text->append("no mode fits the capacities: each demands more than some resource's capacity");
+            if (message_text* text = findings.add(number, finding_level::infeasible))
+                text->append("no mode fits the capacities: each demands more than some resource's capacity, so that "
+                             "no schedule exists");
         first_mode += static_cast<std::size_t>(modes > 0 ? modes : 0);
         const std::int32_t count = source.successor_counts[activity];
         if (count < 0)
-            if (message_text* text = findings.add(number))
+            if (message_text* text = findings.add(number, finding_level::invalid))
                 text->append("negative successor count ").append_number(count);
         for (std::int32_t index = 0; index < count; ++index, ++cursor) {
             const std::int64_t successor = source.successors[cursor];
             if (successor < 0 || successor >= activity_count) {
-                if (message_text* text = findings.add(number))
+                if (message_text* text = findings.add(number, finding_level::invalid))
                     text->append("successor ")
                         .append_number(names.number(successor))
                         .append(" is outside ")
@@ -435,9 +476,10 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
                         .append("..")
                         .append_number(names.number(activity_count - 1));
             } else if (static_cast<std::size_t>(successor) == activity) {
-                if (message_text* text = findings.add(number)) text->append("is its own successor");
+                if (message_text* text = findings.add(number, finding_level::invalid))
+                    text->append("is its own successor");
             } else if (listed_by[static_cast<std::size_t>(successor)] == activity) {
-                if (message_text* text = findings.add(number))
+                if (message_text* text = findings.add(number, finding_level::invalid))
                     text->append("lists successor ").append_number(names.number(successor)).append(" twice");
             } else {
                 listed_by[static_cast<std::size_t>(successor)] = activity;
@@ -456,11 +498,11 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
     const std::size_t last = activities - 1;
     const bool one_mode_each = !has_modes(source);
     if (!is_dummy(0, 0))
-        if (message_text* text = findings.add(0))
+        if (message_text* text = findings.add(0, finding_level::invalid))
             text->append(one_mode_each ? "not a dummy start (duration 0, no demands)"
                                        : "not a dummy start (one mode, duration 0, no demands)");
     if (!is_dummy(last, first_mode - 1) || source.successor_counts[last] > 0)
-        if (message_text* text = findings.add(static_cast<std::int64_t>(last)))
+        if (message_text* text = findings.add(static_cast<std::int64_t>(last), finding_level::invalid))
             text->append(one_mode_each ? "not a dummy end (duration 0, no demands, no successors)"
                                        : "not a dummy end (one mode, duration 0, no demands, no successors)");
 
@@ -474,11 +516,18 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
         cycle.assign(schedule.positive_cycle.begin(), schedule.positive_cycle.end());
         cycle_lag = schedule.cycle_lag;
         if (cycle.size() == 1) cycle.clear(); // an activity its own successor: found above
+        if (schedule.undecided)
+            if (message_text* text = findings.add(-1, finding_level::note))
+                text->append("not decided: whether the time lags hold a cycle that adds up to more than 0 (the search "
+                             "stops after looking at ")
+                    .append_number(static_cast<std::int64_t>(lag_relaxation_budget))
+                    .append(" arcs)");
     } else {
         cycle = find_cycle(graph, activities);
     }
     if (!cycle.empty())
-        if (message_text* text = findings.add(cycle.front())) {
+        if (message_text* text = findings.add(cycle.front(), has_general_lags(source) ? finding_level::infeasible
+                                                                                      : finding_level::invalid)) {
             constexpr std::size_t named = 12;
             text->append(has_general_lags(source) ? "on a cycle of " : "on a precedence cycle of ")
                 .append_number(static_cast<std::int64_t>(cycle.size()))
@@ -498,17 +547,53 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
     const std::vector<bool> from_start = reachable(graph.successor_start, graph.successors, activities, 0);
     for (std::size_t activity = 0; activity < activities; ++activity)
         if (!from_start[activity])
-            if (message_text* text = findings.add(static_cast<std::int64_t>(activity)))
+            if (message_text* text = findings.add(static_cast<std::int64_t>(activity), finding_level::invalid))
                 names.name(text->append("can't be reached from "), 0);
     const std::vector<bool> to_end =
         reachable(graph.predecessor_start, graph.predecessors, activities, static_cast<node>(last));
     for (std::size_t activity = 0; activity < activities; ++activity)
         if (!to_end[activity])
-            if (message_text* text = findings.add(static_cast<std::int64_t>(activity)))
+            if (message_text* text = findings.add(static_cast<std::int64_t>(activity), finding_level::invalid))
                 names.name(*text, activity_count - 1).append(" can't be reached from it");
 }
 
 } // namespace
+
+const char* findings_csv_header() { return "file,level,element,message"; }
+
+void append_findings_csv_row(std::string& rows, std::string_view file, const finding& item) {
+    const std::string_view text = item.text.view();
+    // An activity's finding starts with its name and ": "; a resource's with
+    // "resource K" up to its first ":" or ",".
+    std::size_t element = 0, message = 0;
+    if (item.activity != 0) {
+        element = text.find(": ");
+        message = element == std::string_view::npos ? 0 : element + 2;
+        if (element == std::string_view::npos) element = 0;
+    } else if (text.substr(0, 9) == "resource ") {
+        element = text.find_first_of(":,");
+        if (element == std::string_view::npos) element = 0;
+        message =
+            element == 0 ? 0 : element + (text.substr(element, 2) == ": " || text.substr(element, 2) == ", " ? 2 : 1);
+    }
+    append_csv_field(rows, file);
+    rows += ',';
+    rows += level_name(item.level);
+    rows += ',';
+    append_csv_field(rows, text.substr(0, element));
+    rows += ',';
+    append_csv_field(rows, text.substr(message));
+    rows += '\n';
+}
+
+const char* level_name(finding_level level) {
+    switch (level) {
+    case finding_level::invalid: return "invalid";
+    case finding_level::infeasible: return "infeasible";
+    case finding_level::note: break;
+    }
+    return "note";
+}
 
 validation_report validate(const instance& source, std::size_t limit, const trailing_tokens* trailing,
                            const activity_naming& naming) {

@@ -36,6 +36,7 @@ constexpr option_spec known_options[] = {
     {'u', "update", nullptr},
     {0, "check", nullptr},
     {0, "stats", nullptr},
+    {0, "csv", nullptr},
     {0, "bundle", "a file"},
     {'q', "quiet", nullptr},
     {'h', "help", nullptr},
@@ -274,6 +275,10 @@ bool check_combination(const CLI::App& app, const options& parsed, std::string& 
             return false;
         }
     }
+    if (parsed.csv && !parsed.check) {
+        error = "--csv goes with --check (--stats writes its CSV table without it)";
+        return false;
+    }
     if (parsed.bundle && parsed.standard_streams()) {
         error = "--bundle takes files and directories; for standard input, write --to json -";
         return false;
@@ -353,6 +358,8 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     app.add_flag("-u,--update", parsed.update,
                  "skip each input whose output exists, is at least as new as the input and is in the layout written");
     app.add_flag("--check", parsed.check, "read and validate every input, write nothing");
+    app.add_flag("--csv", parsed.csv,
+                 "with --check: the findings as a CSV table on standard output (file, level, element, message)");
     app.add_flag("--stats", parsed.stats,
                  "read every input and write a CSV table of its measures on standard output, nothing else");
     std::string bundle;
@@ -373,8 +380,9 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     }
     app.footer(layouts + "Without -o, outputs go beside their inputs and -s (or --to) is required.\n"
                          "Exit status:\n"
-                         "  0    every file converted (or skipped), checked without findings, or measured\n"
-                         "  1    any file failed or had findings, or standard output could not be written\n"
+                         "  0    every file converted (or skipped), checked with notes at most, or measured\n"
+                         "  1    any file failed or was found invalid or infeasible, or standard output could not\n"
+                         "       be written\n"
                          "  2    a usage error, a refused plan, or no input files\n"
                          "  130  interrupted (128 + the signal's number: 143 for SIGTERM, 141 for a closed pipe)");
     try {

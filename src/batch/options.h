@@ -19,6 +19,7 @@ struct options {
     unsigned jobs = 0; // 0: one per processor
     bool check = false;
     bool stats = false;
+    bool csv = false; // with check: the findings as a CSV table
     bool quiet = false;
     bool update = false;   // skip inputs whose output exists and is at least as new
     layout_choice layouts; // --from (none: each input's own) and --to (sch by default)

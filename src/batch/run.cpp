@@ -47,7 +47,9 @@ struct {
 } shared_state;
 
 struct totals {
-    std::size_t done = 0, failed = 0, skipped = 0, with_findings = 0;
+    std::size_t done = 0, failed = 0, skipped = 0;
+    // Checked files by the gravest level of their findings.
+    std::size_t invalid = 0, infeasible = 0, with_notes = 0;
     std::uint64_t bytes_in = 0, bytes_out = 0;
 };
 
@@ -145,7 +147,39 @@ struct directory_failure {
     int error = 0;
 };
 
-void report(const fs::path& path, const file_result& result, bool request_stats, totals& counts) {
+// A check's findings, as lines "PATH: LEVEL: FINDING" or as CSV rows.
+void report_findings(const fs::path& path, const file_result& result, bool csv, totals& counts) {
+    const validation_report& findings = result.report;
+    if (findings.count(finding_level::invalid) != 0)
+        ++counts.invalid;
+    else if (findings.count(finding_level::infeasible) != 0)
+        ++counts.infeasible;
+    else
+        ++counts.with_notes;
+    if (csv) {
+        std::string rows;
+        const std::string file = displayed(path);
+        for (const finding& item : findings.findings) append_findings_csv_row(rows, file, item);
+        write_text(stdout, rows);
+    } else {
+        std::string line;
+        for (const finding& item : findings.findings) {
+            line.assign(level_name(item.level)).append(": ").append(item.text.view());
+            print_line(stdout, path, line);
+        }
+    }
+    if (findings.total > findings.findings.size()) {
+        message_text more("... and ");
+        const std::size_t rest = findings.total - findings.findings.size();
+        more.append_number(static_cast<std::int64_t>(rest)).append(rest == 1 ? " more finding" : " more findings");
+        // In a table the count goes to standard error, which keeps the table whole.
+        print_line(csv ? stderr : stdout, path, more.view());
+    }
+    flush_standard_output();
+}
+
+void report(const fs::path& path, const file_result& result, const options& request, totals& counts) {
+    const bool request_stats = request.stats;
     ++counts.done;
     counts.bytes_in += result.bytes_in;
     counts.bytes_out += result.bytes_out;
@@ -163,16 +197,7 @@ void report(const fs::path& path, const file_result& result, bool request_stats,
         flush_standard_output();
         return;
     }
-    if (result.report.total == 0) return;
-    ++counts.with_findings;
-    for (const finding& item : result.report.findings) print_line(stdout, path, item.text.view());
-    if (result.report.total > result.report.findings.size()) {
-        message_text more("... and ");
-        const std::size_t rest = result.report.total - result.report.findings.size();
-        more.append_number(static_cast<std::int64_t>(rest)).append(rest == 1 ? " more finding" : " more findings");
-        print_line(stdout, path, more.view());
-    }
-    flush_standard_output();
+    if (result.report.total != 0) report_findings(path, result, request.csv, counts);
 }
 
 // Rows and findings go before the summary, on a console too; a failure to
@@ -210,7 +235,8 @@ void print_summary(const options& request, const totals& counts, clock_type::tim
     if (request.stats) {
         line += " measured, ";
     } else if (request.check) {
-        line += " checked, " + std::to_string(counts.with_findings) + " with findings, ";
+        line += " checked: " + std::to_string(counts.invalid) + " invalid, " + std::to_string(counts.infeasible) +
+                " infeasible, " + std::to_string(counts.with_notes) + " with notes, ";
     } else {
         line += " converted, ";
         if (request.update) line += std::to_string(counts.skipped) + " skipped, ";
@@ -223,7 +249,7 @@ void print_summary(const options& request, const totals& counts, clock_type::tim
 }
 
 int exit_status(const totals& counts, bool output_written) {
-    return counts.failed != 0 || counts.with_findings != 0 || !output_written ? 1 : 0;
+    return counts.failed != 0 || counts.invalid != 0 || counts.infeasible != 0 || !output_written ? 1 : 0;
 }
 
 // The topmost directory of `directory` that does not exist.
@@ -425,6 +451,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     for (std::size_t job = 0; job < jobs; ++job) workers.emplace_back(work);
 
     if (request.stats) write_text(stdout, std::string(stats_csv_header()) + "\n");
+    if (request.csv) write_text(stdout, std::string(findings_csv_header()) + "\n");
     const std::string include_hint = request.listing.include.empty() ? include_hint_for(inputs) : std::string();
     totals counts;
     directory_causes causes;
@@ -469,9 +496,9 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
                 is_unnamed_non_instance(inputs[index].path, result)) {
                 file_result hinted = result;
                 hinted.message.append(include_hint);
-                report(shown_path(inputs[index]), hinted, request.stats, counts);
+                report(shown_path(inputs[index]), hinted, request, counts);
             } else {
-                report(shown_path(inputs[index]), result, request.stats, counts);
+                report(shown_path(inputs[index]), result, request, counts);
             }
             if (request.bundle && !result.failed) bundle_written = bundle.append(result.bundle_line);
         }
@@ -507,6 +534,7 @@ int run_standard_streams(const options& request) {
                                                : convert_standard_streams(scratch, request.layouts);
     shared_state.finished.store(1);
     if (request.stats) write_text(stdout, std::string(stats_csv_header()) + "\n");
+    if (request.csv) write_text(stdout, std::string(findings_csv_header()) + "\n");
     totals counts;
     if (result.output_error != 0) {
         note_write_failure(stdout, result.output_error);
@@ -514,8 +542,7 @@ int run_standard_streams(const options& request) {
         ++counts.failed;
     } else {
         // A row names it as given; a message or a finding names it in words.
-        report(request.stats && !result.failed ? fs::path("-") : fs::path("(standard input)"), result, request.stats,
-               counts);
+        report(request.stats && !result.failed ? fs::path("-") : fs::path("(standard input)"), result, request, counts);
     }
     const bool output_written = finish_standard_output();
     print_summary(request, counts, start);

@@ -16,8 +16,11 @@ namespace converter::batch {
 //     cause is an output directory (it can't be created, or no file can be
 //     created in it): each such directory is named once, at the end, with the
 //     number of files it failed;
-//   - with --check, each finding as "PATH: FINDING" on standard output, at most
-//     20 a file and then "PATH: ... and K more findings";
+//   - with --check, each finding as "PATH: LEVEL: FINDING" on standard output
+//     (LEVEL invalid, infeasible or note), at most 20 a file and then "PATH:
+//     ... and K more findings"; with --csv, as rows of a CSV table (see
+//     findings_csv_header) after its header, the count of the rest on standard
+//     error; the summary counts the files by their gravest level;
 //   - with -u, an input whose output is current is skipped and counted as such;
 //   - unless quiet, a summary line on standard error at the end, and while it
 //     runs, when standard error is a terminal, a progress line updated in place
@@ -27,7 +30,8 @@ namespace converter::batch {
 // the number of files. When standard output can't be written (a full disk, a
 // closed descriptor), the run stops taking files and reports "Writing standard
 // output failed: <reason>.". Returns the exit status: 0, or 1 when any file
-// failed or had findings or standard output failed.
+// failed or was found invalid or infeasible (notes alone give 0) or standard
+// output failed.
 int run_files(const options& request, const std::vector<input_file>& inputs, const output_plan& plan);
 
 // The same for "-": standard input to standard output (or checked).

@@ -174,6 +174,21 @@ private:
     bool read_int(std::int32_t& value, const char* phrase, std::int64_t activity = 0, std::int64_t number = 0) {
         in_.skip_space();
         if (in_.next_short_int(value)) return true;
+        return read_integer(value, phrase, activity, number);
+    }
+
+    static kind parse_number(std::string_view word, std::int32_t& value) { return parse_int32(word, value); }
+    static kind parse_number(std::string_view word, std::int64_t& value) { return parse_int64(word, value); }
+
+    // The same within 64 bits, for the header values a writer may derive past
+    // 32 (the horizon, the MPM time).
+    bool read_wide(std::int64_t& value, const char* phrase) {
+        in_.skip_space();
+        return read_integer(value, phrase, 0, 0);
+    }
+
+    template <typename number_type>
+    bool read_integer(number_type& value, const char* phrase, std::int64_t activity, std::int64_t number) {
         char text[read_failure::found_limit + 1];
         std::size_t size = 0;
         for (int c = in_.peek(); c != -1 && is_word_byte(c) && size < sizeof text; c = in_.peek(size))
@@ -184,11 +199,19 @@ private:
         for (std::size_t index = digits_from; index < word.size() && integer; ++index)
             integer = word[index] >= '0' && word[index] <= '9';
         kind verdict = kind::not_an_integer;
-        if (integer) verdict = size == sizeof text ? kind::out_of_range : parse_int32(word, value);
+        constexpr bool wide = sizeof(number_type) == 8;
+        if (integer) {
+            if (size == sizeof text)
+                verdict = kind::out_of_range;
+            else
+                verdict = parse_number(word, value);
+        }
         if (verdict == kind::none) {
             for (std::size_t index = 0; index < size; ++index) in_.advance();
             return true;
         }
+        if (wide && verdict == kind::out_of_range)
+            return fail_here(kind::unexpected, phrase, activity, number, "which is outside the signed 64-bit range");
         return fail_here(verdict, phrase, activity, number);
     }
 
@@ -322,7 +345,8 @@ private:
         }
         if (kinds_read_ && static_cast<std::int64_t>(result_.resource_kinds.size()) != result_.resource_count) {
             failure_ = place_of_kinds_;
-            failure_.expected = {{}, 0, result_.resource_count, "the kinds, one for each of the {n} {|capacity|capacities}"};
+            failure_.expected = {
+                {}, 0, result_.resource_count, "the kinds, one for each of the {n} {|capacity|capacities}"};
             failure_.reason = "an array of another length";
             return false;
         }
@@ -383,7 +407,8 @@ private:
         failure_ = place_of_capacities_;
         failure_.what = kind::unexpected;
         failure_.set_found("[", 1, false);
-        failure_.expected = {{}, 0, demand_count_, "the capacities, one for each of the {n} {|demand|demands} of every activity"};
+        failure_.expected = {
+            {}, 0, demand_count_, "the capacities, one for each of the {n} {|demand|demands} of every activity"};
         failure_.reason = "an array of another length";
         return false;
     }
@@ -521,8 +546,9 @@ private:
             failure_.expected = {{},
                                  activity,
                                  wanted,
-                                 capacities_known ? "the demands of activity {a}, one for each of the {n} {|capacity|capacities}"
-                                                  : "the demands of activity {a}, as many as activity 0's {n}"};
+                                 capacities_known
+                                     ? "the demands of activity {a}, one for each of the {n} {|capacity|capacities}"
+                                     : "the demands of activity {a}, as many as activity 0's {n}"};
             failure_.reason = "an array of another length";
             return false;
         }
@@ -638,8 +664,15 @@ private:
                 while (which < 6 && key != names[which]) ++which;
                 if (which == 6 || *numbers[which])
                     return fail_at(key_place, phrase, 0, "which this layout does not hold, or given twice");
-                std::int32_t value = 0;
-                if (!read_int(value, "a value of the PSPLIB header")) return false;
+                // The horizon and the MPM time as the sm reader takes them.
+                std::int64_t value = 0;
+                std::int32_t narrow = 0;
+                if (which == 1 || which == 5) {
+                    if (!read_wide(value, "a value of the PSPLIB header")) return false;
+                } else {
+                    if (!read_int(narrow, "a value of the PSPLIB header")) return false;
+                    value = narrow;
+                }
                 *numbers[which] = value;
             }
             in_.skip_space();

@@ -233,15 +233,18 @@ private:
     // The field after the line's colon, as in "jobs (incl. supersource/sink ):  32",
     // into `at`: the rest of the colon's field, or the next field.
     bool value_after_colon(std::int32_t& value, const char* phrase, field& at) {
+        return field_after_colon(phrase, at) && number_in(at, value, phrase);
+    }
+
+    bool field_after_colon(const char* phrase, field& at) {
         for (std::size_t index = 0; field_at(index, at); ++index) {
             const std::size_t colon = at.text.find(':');
             if (colon == std::string_view::npos) continue;
             if (colon + 1 < at.text.size()) {
                 at = {at.text.substr(colon + 1), at.column + colon + 1};
-                return number_in(at, value, phrase);
+                return true;
             }
-            if (!field_at(index + 1, at)) return fail_missing(phrase);
-            return number_in(at, value, phrase);
+            return field_at(index + 1, at) || fail_missing(phrase);
         }
         return fail_missing(phrase);
     }
@@ -249,10 +252,23 @@ private:
     // A header value after the line's colon, kept for the writer: a whole
     // number within 32 bits (as every layout that carries it reads it) and
     // nothing after it, so that no damaged value is silently replaced.
-    bool header_number(const char* phrase, std::optional<std::int64_t>& kept) {
-        std::int32_t value = 0;
+    // The horizon, which the writer derives from the durations when it has
+    // none, may pass 32 bits: it is read within 64 (`wide`).
+    bool header_number(const char* phrase, std::optional<std::int64_t>& kept, bool wide = false) {
+        std::int64_t value = 0;
         field at;
-        if (!value_after_colon(value, phrase, at)) return false;
+        if (!field_after_colon(phrase, at)) return false;
+        if (wide) {
+            const kind verdict = parse_int64(at.text, value);
+            if (verdict != kind::none)
+                return verdict == kind::out_of_range ? fail(kind::unexpected, at.column, at.text, phrase, 0, 0,
+                                                            "which is outside the signed 64-bit range")
+                                                     : fail(verdict, at.column, at.text, phrase);
+        } else {
+            std::int32_t narrow = 0;
+            if (!number_in(at, narrow, phrase)) return false;
+            value = narrow;
+        }
         for (std::size_t position = at.column + at.text.size(); position < line_.size(); ++position) {
             if (is_blank(line_[position])) continue;
             std::size_t end = position;
@@ -305,7 +321,7 @@ private:
         }
         if (starts_with(text, "initial value random generator"))
             return header_number("the initial value of the random generator", result_.header.seed);
-        if (starts_with(text, "horizon")) return header_number("the horizon", result_.header.horizon);
+        if (starts_with(text, "horizon")) return header_number("the horizon", result_.header.horizon, true);
         return text == "RESOURCES" || fail_field(0, "a header line or the PRECEDENCE RELATIONS section");
     }
 
@@ -347,10 +363,20 @@ private:
                                                          &result_.header.tardiness_cost, &result_.header.mpm_time};
             const char* const phrases[] = {"the project's release date", "the project's due date",
                                            "the project's tardiness cost", "the project's MPM time"};
-            for (std::size_t index = 0; index < 4; ++index) {
+            for (std::size_t index = 0; index < 3; ++index) {
                 if (!number_at(index + 2, value, phrases[index])) return false;
                 *kept[index] = value;
             }
+            // The MPM time, like the horizon, may be derived past 32 bits.
+            field at;
+            std::int64_t mpm_time = 0;
+            if (!field_at(5, at)) return fail_missing(phrases[3]);
+            const kind verdict = parse_int64(at.text, mpm_time);
+            if (verdict != kind::none)
+                return verdict == kind::out_of_range ? fail(kind::unexpected, at.column, at.text, phrases[3], 0, 0,
+                                                            "which is outside the signed 64-bit range")
+                                                     : fail(verdict, at.column, at.text, phrases[3]);
+            *kept[3] = mpm_time;
             if (has_field(6)) return fail_field(6, "the end of the project's row", 0, 0, "after its six values");
         }
     }
