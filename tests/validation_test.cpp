@@ -426,30 +426,27 @@ TEST(validate, says_when_a_search_gave_up) {
               "not decided: whether the time lags hold a cycle that adds up to more than 0 (the search stops after "
               "looking at 100000000 arcs)");
     EXPECT_FALSE(lag_report.refutes());
-    // Two activities of 7,000 modes each on six nonrenewable resources: the
-    // sums of their choices are counted before they are made.
-    constexpr std::int32_t modes = 7000, resources = 6;
+    // Three activities of 3,000 modes each on six nonrenewable resources, no
+    // mode below another in every resource: the sums of two activities'
+    // choices are counted before they are made.
+    constexpr std::int32_t modes = 3000, resources = 6, jobs = 3;
     instance choices;
-    choices.activity_count = 4;
+    choices.activity_count = jobs + 2;
     choices.resource_count = resources;
     for (std::int32_t resource = 0; resource < resources; ++resource) {
         choices.capacities.push_back(1000000);
         choices.resource_kinds.push_back(static_cast<std::int32_t>(resource_kind::nonrenewable));
     }
-    std::uint32_t seed = 12345;
-    for (std::int32_t activity = 0; activity < 4; ++activity) {
-        const bool dummy = activity == 0 || activity == 3;
+    for (std::int32_t activity = 0; activity < jobs + 2; ++activity) {
+        const bool dummy = activity == 0 || activity == jobs + 1;
         choices.mode_counts.push_back(dummy ? 1 : modes);
         for (std::int32_t mode = 0; mode < (dummy ? 1 : modes); ++mode) {
             choices.durations.push_back(dummy ? 0 : 1);
-            // Demands that no mode beats in every resource: a front of all of them.
-            for (std::int32_t resource = 0; resource < resources; ++resource) {
-                seed = seed * 1103515245u + 12345u;
-                choices.demands.push_back(dummy ? 0 : static_cast<std::int32_t>(seed >> 16) % 1000);
-            }
+            for (std::int32_t resource = 0; resource < resources; ++resource)
+                choices.demands.push_back(dummy ? 0 : resource % 2 == 0 ? mode : modes - mode);
         }
-        choices.successor_counts.push_back(activity == 3 ? 0 : 1);
-        if (activity != 3) choices.successors.push_back(activity + 1);
+        choices.successor_counts.push_back(activity == jobs + 1 ? 0 : 1);
+        if (activity != jobs + 1) choices.successors.push_back(activity + 1);
     }
     const validation_report mode_report = validate(choices, 20);
     ASSERT_EQ(mode_report.findings.size(), 1u);

@@ -189,29 +189,38 @@ void find_no_mode_choice(const instance& source, const std::vector<std::size_t>&
     // Each activity's modes worth choosing; one alone is taken off the room.
     // In lexicographic order of demands a mode can only be dominated by one
     // before it, and then by one kept before it, so each is compared with
-    // those kept so far, not with every other.
-    std::vector<std::size_t> choices, choice_start{0};
+    // those kept so far, not with every other. Setting dominated modes aside
+    // only saves the walk work: past its own budget of comparisons (many
+    // modes, none dominated) the activities left keep every usable mode.
+    constexpr std::uint64_t most_comparisons = 10000000;
+    std::uint64_t comparisons = 0;
+    std::vector<std::size_t> choices, choice_start{0}, unfiltered;
     for (std::size_t activity = 0; activity < activities; ++activity) {
         const std::size_t begin = choices.size();
         for (std::size_t mode = first_mode[activity]; mode < first_mode[activity + 1]; ++mode)
             if (usable[mode] != 0) choices.push_back(mode);
-        const auto modes_begin = choices.begin() + static_cast<std::ptrdiff_t>(begin);
-        steps += static_cast<std::uint64_t>(choices.size() - begin) * width;
-        std::stable_sort(modes_begin, choices.end(), [&](std::size_t left, std::size_t right) {
-            for (std::size_t total = 0; total < width; ++total)
-                if (demand(left, total) != demand(right, total)) return demand(left, total) < demand(right, total);
-            return false;
-        });
-        std::size_t kept = begin;
-        for (std::size_t index = begin; index < choices.size(); ++index) {
-            bool dominated = false;
-            for (std::size_t other = begin; other < kept && !dominated; ++other)
-                dominated = no_worse(choices[other], choices[index]);
-            steps += kept - begin + 1;
-            if (steps > most_steps) return give_up();
-            if (!dominated) choices[kept++] = choices[index];
+        if (comparisons <= most_comparisons && choices.size() - begin > 1) {
+            unfiltered.assign(choices.begin() + static_cast<std::ptrdiff_t>(begin), choices.end());
+            std::stable_sort(choices.begin() + static_cast<std::ptrdiff_t>(begin), choices.end(),
+                             [&](std::size_t left, std::size_t right) {
+                                 for (std::size_t total = 0; total < width; ++total)
+                                     if (demand(left, total) != demand(right, total))
+                                         return demand(left, total) < demand(right, total);
+                                 return false;
+                             });
+            std::size_t kept = begin;
+            for (std::size_t index = begin; index < choices.size() && comparisons <= most_comparisons; ++index) {
+                bool dominated = false;
+                for (std::size_t other = begin; other < kept && !dominated; ++other)
+                    dominated = no_worse(choices[other], choices[index]);
+                comparisons += kept - begin + 1;
+                if (!dominated) choices[kept++] = choices[index];
+            }
+            if (comparisons <= most_comparisons)
+                choices.resize(kept);
+            else
+                std::copy(unfiltered.begin(), unfiltered.end(), choices.begin() + static_cast<std::ptrdiff_t>(begin));
         }
-        choices.resize(kept);
         if (choices.size() - begin == 1) {
             for (std::size_t total = 0; total < width; ++total) room[total] -= demand(choices[begin], total);
             choices.pop_back();
@@ -242,6 +251,8 @@ void find_no_mode_choice(const instance& source, const std::vector<std::size_t>&
                 }
                 if (!fits) next.resize(at);
             }
+        // After the last activity any sum that fits decides it.
+        if (!next.empty() && choice + 2 == choice_start.size()) return;
         // Keeps the sums no other is below in every resource: in
         // lexicographic order a sum can only be dominated by one before it.
         const std::size_t candidates = next.size() / width;
