@@ -42,6 +42,29 @@ std::string xz(const std::string& text) {
     return out;
 }
 
+// `data` (one xz stream) with the dictionary its first block's header asks
+// for set to 4 GiB, the header's check made anew: what a hostile file
+// would ask a decoder to allocate.
+std::string with_huge_dictionary(std::string data) {
+    const std::size_t header = 12;
+    const std::size_t header_size = (static_cast<unsigned char>(data[header]) + 1u) * 4u;
+    const auto flags = static_cast<unsigned char>(data[header + 1]);
+    std::size_t at = header + 2;
+    const auto skip_number = [&] {
+        while (static_cast<unsigned char>(data[at++]) & 0x80) {
+        }
+    };
+    if (flags & 0x40) skip_number(); // the compressed size
+    if (flags & 0x80) skip_number(); // the uncompressed size
+    EXPECT_EQ(data[at], 0x21);       // LZMA2, its one property the dictionary size
+    data[at + 2] = 40;
+    const uLong check =
+        crc32(0, reinterpret_cast<const Bytef*>(data.data() + header), static_cast<uInt>(header_size - 4));
+    for (std::size_t byte = 0; byte < 4; ++byte)
+        data[header + header_size - 4 + byte] = static_cast<char>((check >> (8 * byte)) & 0xff);
+    return data;
+}
+
 // Reads all of `data` through a decompressor, in reads of `chunk` bytes.
 std::string decompressed(compression kind, const std::string& data, std::size_t chunk, message_text& fault) {
     text_cursor cursor{data};
@@ -83,8 +106,14 @@ TEST(decompressing_source, gives_the_data_back_or_says_what_is_wrong) {
         {"xz cut short", compression::xz, xzed.substr(0, 100), text,
          "Can't decompress the input file: the xz data is cut short at byte 100."},
         {"gzip then other bytes", compression::gzip, gzipped + "junk", text,
-         "Can't decompress the input file: the gzip data is corrupt at byte " + std::to_string(gzipped.size() + 2) +
-             " (incorrect header check)."},
+         "Can't decompress the input file: the data after a gzip member are not gzip data at byte " +
+             std::to_string(gzipped.size()) + "."},
+        {"gzip members then other bytes", compression::gzip, gzipped + gzip("x\n") + "junk", text + "x\n",
+         "Can't decompress the input file: the data after a gzip member are not gzip data at byte " +
+             std::to_string(gzipped.size() + gzip("x\n").size()) + "."},
+        {"xz asking for a 4 GiB dictionary", compression::xz, with_huge_dictionary(xz("x\n")), "",
+         "Can't decompress the input file: the xz data needs more than 128 MiB of memory to decompress (xz -9 needs "
+         "65 MiB) at byte 24."},
     };
     for (const auto& expected : cases) {
         for (const std::size_t chunk : {std::size_t{1}, std::size_t{4096}, std::size_t{1} << 20}) {

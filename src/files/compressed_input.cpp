@@ -18,8 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // What a corrupt or hostile xz header may ask for is refused beyond this:
-// `xz -9` needs 65 MiB to decompress.
-constexpr std::uint64_t xz_memory_limit = 512u << 20;
+// `xz -9` needs 65 MiB to decompress, and each job decompresses its own file.
+constexpr std::uint64_t xz_memory_limit = 128u << 20;
 constexpr std::size_t compressed_chunk = 64 * 1024;
 
 } // namespace
@@ -59,6 +59,8 @@ struct decompressing_source::state {
     bool input_ended = false;
     bool finished = false;
     bool inside_member = false;  // gzip: a member begun and not yet ended
+    std::uint64_t members = 0;   // gzip: members ended
+    std::uint64_t member_at = 0; // gzip: the compressed byte where the member being read began
     const char* fault = nullptr; // why the data can't be decompressed
     std::string detail;          // the library's own words, when it has any
     std::uint64_t fault_at = 0;  // the compressed byte where it was found
@@ -175,12 +177,22 @@ std::size_t decompressing_source::inflate_into(char* buffer, std::size_t capacit
             if (status == Z_STREAM_END) {
                 // Another member may follow, as `cat a.gz b.gz` gives.
                 work.inside_member = false;
+                ++work.members;
+                work.member_at = compressed_bytes_ - work.gzip.avail_in;
                 inflateReset(&work.gzip);
             } else if (status == Z_MEM_ERROR) {
                 error = ENOMEM;
                 work.finished = true;
                 return produced;
             } else if (status != Z_OK && status != Z_BUF_ERROR) {
+                // What follows a member and is no gzip header (a gzip header is
+                // at least 10 bytes) is named as xz's trailing data are, at
+                // the member's end.
+                if (work.members != 0 && work.gzip.total_in < 10) {
+                    fail("the data after a gzip member are not gzip data",
+                         static_cast<std::size_t>(compressed_bytes_ - work.member_at), nullptr);
+                    return produced;
+                }
                 fail("the gzip data is corrupt", work.gzip.avail_in, work.gzip.msg);
                 return produced;
             }
@@ -200,7 +212,8 @@ std::size_t decompressing_source::inflate_into(char* buffer, std::size_t capacit
             work.finished = true;
             return produced;
         case LZMA_MEMLIMIT_ERROR:
-            fail("the xz data needs more than 512 MiB of memory to decompress", work.xz.avail_in, nullptr);
+            fail("the xz data needs more than 128 MiB of memory to decompress (xz -9 needs 65 MiB)", work.xz.avail_in,
+                 nullptr);
             return produced;
         case LZMA_FORMAT_ERROR:
             // The first stream's header is the file's start: no place to name.
