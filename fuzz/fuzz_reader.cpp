@@ -199,7 +199,7 @@ void check_round_trips(const converter::instance& source) {
          ++format) {
         if (format->read == nullptr || format->write == nullptr) continue;
         converter::message_text why;
-        if (format->can_hold != nullptr && !format->can_hold(source, why)) continue;
+        if (format->can_hold != nullptr && !format->can_hold(source, converter::activity_naming{}, why)) continue;
         std::string text;
         converter::write_layout(text, format->write, source);
         // What a layout writes is told as that layout by its content.

@@ -94,7 +94,9 @@ TEST(layouts, give_back_every_instance_they_write) {
         for (const layout_format* format = formats_begin(); format != formats_end(); ++format) {
             SCOPED_TRACE(std::string(format->name) + ": " + input.substr(0, 60));
             message_text why;
-            if (format->read == nullptr || (format->can_hold != nullptr && !format->can_hold(source, why))) continue;
+            if (format->read == nullptr ||
+                (format->can_hold != nullptr && !format->can_hold(source, activity_naming{}, why)))
+                continue;
             const std::string text = written_as(format->name, source);
             instance back;
             ASSERT_EQ(read_as(format->name, text, back), "");
@@ -479,7 +481,7 @@ TEST(layout_writers, refuse_what_they_can_not_hold) {
     for (const auto& expected : cases) {
         SCOPED_TRACE(std::string(expected.format) + ": " + expected.input);
         message_text why;
-        EXPECT_FALSE(find_format(expected.format)->can_hold(rcp_instance(expected.input), why));
+        EXPECT_FALSE(find_format(expected.format)->can_hold(rcp_instance(expected.input), activity_naming{}, why));
         EXPECT_EQ(why.view(), expected.why);
     }
 }
@@ -888,10 +890,12 @@ TEST(layout_writers, refuse_modes_and_kinds_they_can_not_hold) {
         const std::string& input;
         const char* why; // empty: held
     } cases[] = {
-        {"sm", modes_then_kinds, "activity 2 has 2 modes; the sm layout holds one mode per activity"},
-        {"rcp", modes_then_kinds, "activity 2 has 2 modes; the rcp layout holds one mode per activity"},
-        {"sch", modes_then_kinds, "activity 2 has 2 modes; the sch layout holds one mode per activity"},
-        {"sm", kinds_only, "resource 2 is doubly constrained; the sm layout holds renewable resources only"},
+        // Activities named as the input (JSON) names them.
+        {"sm", modes_then_kinds, "activities[1] has 2 modes; the sm layout holds one mode per activity (use --to mm)"},
+        {"rcp", modes_then_kinds, "activities[1] has 2 modes; the rcp layout holds one mode per activity"},
+        {"sch", modes_then_kinds, "activities[1] has 2 modes; the sch layout holds one mode per activity"},
+        {"sm", kinds_only,
+         "resource 2 is doubly constrained; the sm layout holds renewable resources only (use --to mm)"},
         {"rcp", kinds_only, "resource 2 is doubly constrained; the rcp layout holds renewable resources only"},
         {"dzn", kinds_only, "resource 2 is doubly constrained, which MiniZinc's mrcpsp model has no place for"},
         {"dzn", modes_then_kinds, ""},
@@ -905,7 +909,8 @@ TEST(layout_writers, refuse_modes_and_kinds_they_can_not_hold) {
         ASSERT_EQ(read_as("json", expected.input, source), "");
         const layout_format* layout = find_format(expected.format);
         message_text why;
-        EXPECT_EQ(layout->can_hold == nullptr || layout->can_hold(source, why), *expected.why == '\0');
+        EXPECT_EQ(layout->can_hold == nullptr || layout->can_hold(source, find_format("json")->naming, why),
+                  *expected.why == '\0');
         EXPECT_EQ(why.view(), expected.why);
     }
 }
@@ -1152,7 +1157,7 @@ TEST(time_lags, are_refused_where_a_layout_holds_none) {
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.layout);
         message_text why;
-        EXPECT_FALSE(find_format(expected.layout)->can_hold(source, why));
+        EXPECT_FALSE(find_format(expected.layout)->can_hold(source, activity_naming{}, why));
         EXPECT_EQ(why.view(), expected.why);
     }
     instance result;

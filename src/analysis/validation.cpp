@@ -570,6 +570,15 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
 
 } // namespace
 
+message_text& append_activity(message_text& text, const instance& source, const activity_naming& naming,
+                              std::int64_t activity) {
+    return activity_names(source, naming).name(text, activity);
+}
+
+std::int64_t activity_number(const instance& source, const activity_naming& naming, std::int64_t activity) {
+    return activity_names(source, naming).number(activity);
+}
+
 const char* findings_csv_header() { return "file,level,element,message"; }
 
 void append_findings_csv_row(std::string& rows, std::string_view file, const finding& item) {

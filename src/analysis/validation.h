@@ -23,6 +23,13 @@ struct activity_naming {
     std::int64_t first = 1;
 };
 
+// Activity `activity` (from 0) as `naming` says it: "job 4", "activities[3]",
+// "the dummy start added by the reader" when the reader added it.
+message_text& append_activity(message_text& text, const instance& source, const activity_naming& naming,
+                              std::int64_t activity);
+// Its number alone, as the file's successor lists write it.
+std::int64_t activity_number(const instance& source, const activity_naming& naming, std::int64_t activity);
+
 // One problem of an instance. `activity` is the activity's place in the
 // instance from 1, or 0 when the finding is about a resource or the instance as
 // a whole; `text` then starts with "resource K: " or stands alone, and

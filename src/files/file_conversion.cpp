@@ -297,10 +297,12 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
     return true;
 }
 
-// "Can't write the sm layout: <why>." when the layout can't hold the instance.
-bool holds(const layout_format& to, const instance& scratch, message_text& message) {
+// "Can't write the sm layout: <why>." when the layout can't hold the instance,
+// its activities named as the input's layout `from` names them.
+bool holds(const layout_format& to, const layout_format* from, const instance& scratch, message_text& message) {
     message_text why;
-    if (to.can_hold == nullptr || to.can_hold(scratch, why)) return true;
+    if (to.can_hold == nullptr || to.can_hold(scratch, from != nullptr ? from->naming : activity_naming{}, why))
+        return true;
     message = message_text("Can't write the ").append(to.name).append(" layout: ").append(why.view()).append(".");
     return false;
 }
@@ -421,7 +423,7 @@ file_result convert_file(const fs::path& input, const fs::path* outputs, instanc
         if (!read_file(input, scratch, result, nullptr, layouts.from, part)) return result;
         const std::size_t count = layouts.written_count();
         for (std::size_t index = 0; index < count; ++index)
-            if (!holds(layouts.written(index), scratch, result.message)) {
+            if (!holds(layouts.written(index), result.layout, scratch, result.message)) {
                 result.failed = true;
                 return result;
             }
@@ -526,8 +528,8 @@ file_result measure_standard_input(instance& scratch, const layout_format* from)
 
 file_result convert_standard_streams(instance& scratch, const layout_choice& layouts) {
     file_result result;
-    result.failed =
-        !read_standard_input(layouts.from, scratch, result, nullptr) || !holds(*layouts.to, scratch, result.message);
+    result.failed = !read_standard_input(layouts.from, scratch, result, nullptr) ||
+                    !holds(*layouts.to, result.layout, scratch, result.message);
     if (result.failed) return result;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     const write_failure written = write_layout(stdout, layouts.to->write, scratch);
@@ -553,7 +555,7 @@ file_result check_standard_input(instance& scratch, std::size_t finding_limit, c
 file_result bundle_file(const fs::path& input, instance& scratch, std::string_view name, const layout_format* from,
                         const input_part& part) {
     return read_file_then(input, scratch, nullptr, from, part, [&](file_result& result) {
-        if (!holds(json_format(), scratch, result.message)) {
+        if (!holds(json_format(), result.layout, scratch, result.message)) {
             result.failed = true;
             return;
         }

@@ -2,7 +2,7 @@
 
 namespace converter {
 
-bool has_no_negative_count(const instance& source, message_text& why) {
+bool has_no_negative_count(const instance& source, const activity_naming& naming, message_text& why) {
     if (source.activity_count < 0) {
         why = message_text("the activity count is negative (").append_number(source.activity_count).append(")");
         return false;
@@ -13,58 +13,61 @@ bool has_no_negative_count(const instance& source, message_text& why) {
     }
     for (std::size_t activity = 0; activity < static_cast<std::size_t>(source.activity_count); ++activity)
         if (source.successor_counts[activity] < 0) {
-            why = message_text("activity ")
-                      .append_number(static_cast<std::int64_t>(activity + 1))
-                      .append(" has a negative successor count (")
-                      .append_number(source.successor_counts[activity])
-                      .append(")");
+            why = message_text();
+            append_activity(why, source, naming, static_cast<std::int64_t>(activity))
+                .append(" has a negative successor count (")
+                .append_number(source.successor_counts[activity])
+                .append(")");
             return false;
         }
     return true;
 }
 
-bool has_no_general_lags(const instance& source, const char* layout_name, message_text& why) {
+bool has_no_general_lags(const instance& source, const activity_naming& naming, const char* layout_name,
+                         message_text& why) {
     if (!has_general_lags(source)) return true;
     std::size_t arc = 0;
     for (std::size_t activity = 0; activity < static_cast<std::size_t>(source.activity_count); ++activity) {
         const std::int32_t count = source.successor_counts[activity];
         for (std::int32_t index = 0; index < count; ++index, ++arc) {
             if (source.lags[arc] == source.durations[activity]) continue;
-            why = message_text("activity ")
-                      .append_number(static_cast<std::int64_t>(activity + 1))
-                      .append(" \xe2\x86\x92 ")
-                      .append_number(std::int64_t{source.successors[arc]} + 1)
-                      .append(" has the time lag ")
-                      .append_number(source.lags[arc])
-                      .append("; the ")
-                      .append(layout_name)
-                      .append(" layout holds only lags equal to the durations");
+            why = message_text();
+            append_activity(why, source, naming, static_cast<std::int64_t>(activity))
+                .append(" \xe2\x86\x92 ")
+                .append_number(activity_number(source, naming, source.successors[arc]))
+                .append(" has the time lag ")
+                .append_number(source.lags[arc])
+                .append("; the ")
+                .append(layout_name)
+                .append(" layout holds only lags equal to the durations");
             return false;
         }
     }
     return true;
 }
 
-bool has_one_mode_and_renewable_resources(const instance& source, const char* layout_name, message_text& why) {
+bool has_one_mode_and_renewable_resources(const instance& source, const activity_naming& naming,
+                                          const char* layout_name, message_text& why) {
     for (std::size_t activity = 0; activity < source.mode_counts.size(); ++activity)
         if (source.mode_counts[activity] != 1) {
-            why = message_text("activity ")
-                      .append_number(static_cast<std::int64_t>(activity + 1))
-                      .append(" has ")
-                      .append_number(source.mode_counts[activity])
-                      .append(" modes; the ")
-                      .append(layout_name)
-                      .append(" layout holds one mode per activity");
+            why = message_text();
+            append_activity(why, source, naming, static_cast<std::int64_t>(activity))
+                .append(" has ")
+                .append_number(source.mode_counts[activity])
+                .append(" modes; the ")
+                .append(layout_name)
+                .append(" layout holds one mode per activity");
             return false;
         }
     for (std::size_t resource = 0; resource < source.resource_kinds.size(); ++resource) {
         const resource_kind kind = kind_of(source, resource);
         if (kind == resource_kind::renewable) continue;
-        why = message_text("resource ")
-                  .append_number(static_cast<std::int64_t>(resource + 1))
-                  .append(kind == resource_kind::nonrenewable ? " is nonrenewable; the " : " is doubly constrained; the ")
-                  .append(layout_name)
-                  .append(" layout holds renewable resources only");
+        why =
+            message_text("resource ")
+                .append_number(static_cast<std::int64_t>(resource + 1))
+                .append(kind == resource_kind::nonrenewable ? " is nonrenewable; the " : " is doubly constrained; the ")
+                .append(layout_name)
+                .append(" layout holds renewable resources only");
         return false;
     }
     return true;

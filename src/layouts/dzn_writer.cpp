@@ -119,8 +119,8 @@ void put_head(output_buffer& buffer, const instance& source, const task_range& t
 
 } // namespace
 
-bool dzn_can_hold(const instance& source, message_text& why) {
-    if (!has_no_negative_count(source, why)) return false;
+bool dzn_can_hold(const instance& source, const activity_naming& naming, message_text& why) {
+    if (!has_no_negative_count(source, naming, why)) return false;
     for (std::size_t resource = 0; resource < source.resource_kinds.size(); ++resource)
         if (kind_of(source, resource) == resource_kind::doubly_constrained) {
             why = message_text("resource ")
@@ -141,21 +141,21 @@ bool dzn_can_hold(const instance& source, message_text& why) {
             if (tasks.dummies && target == static_cast<std::int64_t>(activities - 1)) continue; // the sink
             if (target < static_cast<std::int64_t>(tasks.first) ||
                 target >= static_cast<std::int64_t>(tasks.first + tasks.count)) {
-                why = message_text("activity ")
-                          .append_number(static_cast<std::int64_t>(activity + 1))
-                          .append(" has successor ")
-                          .append_number(target + 1)
-                          .append(", which is not a task of the model");
+                why = message_text();
+                append_activity(why, source, naming, static_cast<std::int64_t>(activity))
+                    .append(" has successor ")
+                    .append_number(activity_number(source, naming, target))
+                    .append(", which is not a task of the model");
                 return false;
             }
             // Rows of dcons may repeat an arc; a set of successors can't.
             auto& last_lister = listed_by[static_cast<std::size_t>(target)];
             if (last_lister == activity && !max_model) {
-                why = message_text("activity ")
-                          .append_number(static_cast<std::int64_t>(activity + 1))
-                          .append(" lists successor ")
-                          .append_number(target + 1)
-                          .append(" twice, which a set can't hold");
+                why = message_text();
+                append_activity(why, source, naming, static_cast<std::int64_t>(activity))
+                    .append(" lists successor ")
+                    .append_number(activity_number(source, naming, target))
+                    .append(" twice, which a set can't hold");
                 return false;
             }
             last_lister = activity;

@@ -55,6 +55,7 @@
 // lists and sets of no element "[]", "{}" and "[  ]".
 #pragma once
 
+#include "analysis/validation.h"
 #include "instance/instance.h"
 #include "instance/messages.h"
 #include "layouts/output_buffer.h"
@@ -66,7 +67,7 @@ namespace converter {
 // model has a place for one), a successor listed twice (a set holds
 // it once; rcpsp_max's rows may repeat an arc), a successor outside the tasks (it would index outside the model's
 // arrays).
-bool dzn_can_hold(const instance& source, message_text& why);
+bool dzn_can_hold(const instance& source, const activity_naming& naming, message_text& why);
 
 // `source` must be one that dzn_can_hold accepts.
 void write_dzn(output_buffer& buffer, const instance& source);

@@ -121,38 +121,91 @@ bool looks_like_dot(std::string_view start) {
     return start.substr(0, 7) == "digraph";
 }
 
-bool rcp_can_hold(const instance& source, message_text& why) {
-    return has_no_general_lags(source, "rcp", why) && has_one_mode_and_renewable_resources(source, "rcp", why);
+bool rcp_can_hold(const instance& source, const activity_naming& naming, message_text& why) {
+    return has_no_general_lags(source, naming, "rcp", why) &&
+           has_one_mode_and_renewable_resources(source, naming, "rcp", why);
 }
 
-bool sch_can_hold(const instance& source, message_text& why) {
-    return has_one_mode_and_renewable_resources(source, "sch", why);
+bool sch_can_hold(const instance& source, const activity_naming& naming, message_text& why) {
+    return has_one_mode_and_renewable_resources(source, naming, "sch", why);
 }
 
-bool sm_can_hold(const instance& source, message_text& why) {
-    return has_no_negative_count(source, why) && has_no_general_lags(source, "sm", why) &&
-           has_one_mode_and_renewable_resources(source, "sm", why);
+bool sm_can_hold(const instance& source, const activity_naming& naming, message_text& why) {
+    if (!has_no_negative_count(source, naming, why) || !has_no_general_lags(source, naming, "sm", why)) return false;
+    if (has_one_mode_and_renewable_resources(source, naming, "sm", why)) return true;
+    // PSPLIB's multi-mode layout holds them.
+    why.append(" (use --to mm)");
+    return false;
 }
 
-bool mm_can_hold(const instance& source, message_text& why) {
-    return has_no_negative_count(source, why) && has_no_general_lags(source, "mm", why);
+bool mm_can_hold(const instance& source, const activity_naming& naming, message_text& why) {
+    return has_no_negative_count(source, naming, why) && has_no_general_lags(source, naming, "mm", why);
 }
 
 const layout_format formats[] = {
-    {"rcp", ".rcp", "Patterson's layout, which converter reads", nullptr, read_rcp, rcp_can_hold, write_rcp,
-     {"activity", "activities", 1}, true},
-    {"sch", ".sch", "RCPSP/max's layout, which converter writes", looks_like_sch, read_sch, sch_can_hold, write_sch,
-     {"activity", "activities", 0}, true},
-    {"sm", ".sm", "PSPLIB's single-mode layout", looks_like_sm, read_sm, sm_can_hold, write_sm,
-     {"job", "jobs", 1}, true},
-    {"mm", ".mm", "PSPLIB's multi-mode layout, which MMLIB's files are read as too", looks_like_sm, read_sm,
-     mm_can_hold, write_sm, {"job", "jobs", 1}, true},
-    {"dzn", ".dzn", "MiniZinc data for the standard RCPSP model", looks_like_dzn, read_dzn, dzn_can_hold, write_dzn,
-     {"task", "tasks", 1}, false},
-    {"json", ".json", "a JSON layout, for Python, JavaScript, R and the web", looks_like_json, read_json,
-     has_no_negative_count, write_json, {nullptr, "activities", 0}, true},
-    {"dot", ".dot", "Graphviz's layout, a drawing of the network", looks_like_dot, nullptr, nullptr, write_dot,
-     {"activity", "activities", 1}, false},
+    {"rcp",
+     ".rcp",
+     "Patterson's layout, which converter reads",
+     nullptr,
+     read_rcp,
+     rcp_can_hold,
+     write_rcp,
+     {"activity", "activities", 1},
+     true},
+    {"sch",
+     ".sch",
+     "RCPSP/max's layout, which converter writes",
+     looks_like_sch,
+     read_sch,
+     sch_can_hold,
+     write_sch,
+     {"activity", "activities", 0},
+     true},
+    {"sm",
+     ".sm",
+     "PSPLIB's single-mode layout",
+     looks_like_sm,
+     read_sm,
+     sm_can_hold,
+     write_sm,
+     {"job", "jobs", 1},
+     true},
+    {"mm",
+     ".mm",
+     "PSPLIB's multi-mode layout, which MMLIB's files are read as too",
+     looks_like_sm,
+     read_sm,
+     mm_can_hold,
+     write_sm,
+     {"job", "jobs", 1},
+     true},
+    {"dzn",
+     ".dzn",
+     "MiniZinc data for the standard RCPSP model",
+     looks_like_dzn,
+     read_dzn,
+     dzn_can_hold,
+     write_dzn,
+     {"task", "tasks", 1},
+     false},
+    {"json",
+     ".json",
+     "a JSON layout, for Python, JavaScript, R and the web",
+     looks_like_json,
+     read_json,
+     has_no_negative_count,
+     write_json,
+     {nullptr, "activities", 0},
+     true},
+    {"dot",
+     ".dot",
+     "Graphviz's layout, a drawing of the network",
+     looks_like_dot,
+     nullptr,
+     nullptr,
+     write_dot,
+     {"activity", "activities", 1},
+     false},
 };
 
 } // namespace

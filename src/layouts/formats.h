@@ -26,9 +26,10 @@ struct layout_format {
     // Reads one instance (see read_instance for the rules every reader keeps);
     // nullptr for a layout that is only written.
     read_failure (*read)(byte_source source, instance& result, trailing_tokens* trailing);
-    // Whether the layout can hold `source`, the reason in `why` when not;
-    // nullptr when it holds every instance.
-    bool (*can_hold)(const instance& source, message_text& why);
+    // Whether the layout can hold `source`, the reason in `why` when not, its
+    // activities named as `naming` (the input's layout) names them; nullptr
+    // when it holds every instance.
+    bool (*can_hold)(const instance& source, const activity_naming& naming, message_text& why);
     // nullptr for a layout that is only read.
     layout_writer write;
     // How its files number their activities, for findings in their terms.
