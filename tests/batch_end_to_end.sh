@@ -584,6 +584,13 @@ run_batch 0 -q --bundle - layouts/psplib/J301_1.rcp
 contains "$stdout" "{\"name\": \"layouts/psplib/J301_1.rcp\""
 run_batch 1 --bundle layouts/no/such/dir.jsonl layouts/psplib/J301_1.rcp
 contains "$stderr" "layouts/no/such/dir.jsonl: Can't create the output file:"
+# A bundle named .gz or .xz is written compressed, as pandas and zcat read it.
+for kind in gz xz; do
+    run_batch 0 -q --bundle "layouts/set_again.jsonl.$kind" layouts/set.jsonl
+    if [ "$kind" == gz ]; then zcat "layouts/set_again.jsonl.$kind"; else xzcat "layouts/set_again.jsonl.$kind"; fi |
+        tr -d '\r' > layouts/unpacked.jsonl
+    same_bytes layouts/unpacked.jsonl <(tr -d '\r' < layouts/set.jsonl)
+done
 # A bundle is never written over one of its inputs, by whatever name.
 cp "$data/j301_2.sm" layouts/bundled/over.sm
 cp layouts/bundled/over.sm layouts/over_before.sm

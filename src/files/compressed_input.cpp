@@ -239,4 +239,71 @@ std::size_t decompressing_source::inflate_into(char* buffer, std::size_t capacit
     }
 }
 
+struct compressor::state {
+    z_stream gzip{};
+#if CONVERTER_HAS_LZMA
+    lzma_stream xz = LZMA_STREAM_INIT;
+#endif
+};
+
+compressor::compressor(compression kind) : state_(new state), kind_(kind) {
+    if (kind == compression::gzip) {
+        if (deflateInit2(&state_->gzip, 6, Z_DEFLATED, 16 + 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::bad_alloc();
+        return;
+    }
+#if CONVERTER_HAS_LZMA
+    if (lzma_easy_encoder(&state_->xz, 6, LZMA_CHECK_CRC64) != LZMA_OK) throw std::bad_alloc();
+#endif
+}
+
+compressor::~compressor() {
+    if (kind_ == compression::gzip) deflateEnd(&state_->gzip);
+#if CONVERTER_HAS_LZMA
+    else
+        lzma_end(&state_->xz);
+#endif
+}
+
+bool compressor::compress(const char* data, std::size_t size, bool finish, std::string& out) {
+    constexpr std::size_t piece = 64 * 1024;
+    if (kind_ == compression::gzip) {
+        z_stream& stream = state_->gzip;
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+        stream.avail_in = static_cast<uInt>(size);
+        for (;;) {
+            const std::size_t before = out.size();
+            out.resize(before + piece);
+            stream.next_out = reinterpret_cast<Bytef*>(&out[before]);
+            stream.avail_out = static_cast<uInt>(piece);
+            const int status = deflate(&stream, finish ? Z_FINISH : Z_NO_FLUSH);
+            out.resize(before + piece - stream.avail_out);
+            if (status == Z_STREAM_END) return true;
+            if (status != Z_OK && status != Z_BUF_ERROR) return false;
+            if (stream.avail_in == 0 && !finish && stream.avail_out != 0) return true;
+        }
+    }
+#if CONVERTER_HAS_LZMA
+    lzma_stream& stream = state_->xz;
+    stream.next_in = reinterpret_cast<const std::uint8_t*>(data);
+    stream.avail_in = size;
+    for (;;) {
+        const std::size_t before = out.size();
+        out.resize(before + piece);
+        stream.next_out = reinterpret_cast<std::uint8_t*>(&out[before]);
+        stream.avail_out = piece;
+        const lzma_ret status = lzma_code(&stream, finish ? LZMA_FINISH : LZMA_RUN);
+        out.resize(before + piece - stream.avail_out);
+        if (status == LZMA_STREAM_END) return true;
+        if (status != LZMA_OK) return false;
+        if (stream.avail_in == 0 && !finish && stream.avail_out != 0) return true;
+    }
+#else
+    (void)data;
+    (void)size;
+    (void)finish;
+    (void)out;
+    return false;
+#endif
+}
+
 } // namespace converter

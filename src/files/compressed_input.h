@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "instance/byte_source.h"
 #include "instance/messages.h"
@@ -55,6 +56,27 @@ private:
     compression kind_;
     byte_source compressed_;
     std::uint64_t compressed_bytes_ = 0;
+};
+
+// Compresses what it is given into gzip (one member, zlib's level 6) or xz
+// (liblzma's preset 6, CRC64 checks), as `gzip` and `xz` write by default.
+class compressor {
+public:
+    // Throws std::bad_alloc when the library can't get its memory.
+    explicit compressor(compression kind);
+    ~compressor();
+    compressor(const compressor&) = delete;
+    compressor& operator=(const compressor&) = delete;
+
+    // Appends to `out` what `size` bytes at `data` compress to, and with
+    // `finish` the end of the data (nothing may follow). False when the
+    // library fails (which only memory can make it do).
+    bool compress(const char* data, std::size_t size, bool finish, std::string& out);
+
+private:
+    struct state;
+    std::unique_ptr<state> state_;
+    compression kind_;
 };
 
 } // namespace converter

@@ -91,8 +91,9 @@ std::uint64_t size_of(int descriptor) {
 }
 
 // Creates a new file beside `output` (in its system spelling) for writing in
-// text mode and names it in `temporary`. Returns its descriptor, or -1 with errno set.
-int create_temporary(const fs::path& output, fs::path& temporary) {
+// text mode (or binary, for compressed data) and names it in `temporary`.
+// Returns its descriptor, or -1 with errno set.
+int create_temporary(const fs::path& output, fs::path& temporary, bool binary = false) {
     // Built from the path's own characters: a narrow copy of a wide name would
     // lose every character outside the ANSI code page on Windows.
     fs::path hidden_name(".");
@@ -114,7 +115,8 @@ int create_temporary(const fs::path& output, fs::path& temporary) {
             errno = error == ERROR_ACCESS_DENIED ? EACCES : error == ERROR_PATH_NOT_FOUND ? ENOENT : EIO;
             return -1;
         }
-        const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+        const int descriptor =
+            _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | (binary ? _O_BINARY : _O_TEXT));
         if (descriptor < 0) {
             CloseHandle(handle);
             DeleteFileW(temporary.c_str());
@@ -126,6 +128,7 @@ int create_temporary(const fs::path& output, fs::path& temporary) {
     // Opened with the mode of any new file (the umask applies), so that renaming
     // it gives the output the permissions users expect; a name taken already,
     // by a file left from another run say, is skipped.
+    (void)binary;
     static const unsigned long process = static_cast<unsigned long>(getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
         char tail[48];
@@ -581,19 +584,33 @@ bool bundle_output::open(const fs::path& path, message_text& message) {
         descriptor_ = standard_output_descriptor();
         return true;
     }
+    compression kind;
+    if (compression_of(path, kind)) {
+        if (!can_decompress(kind)) {
+            message = message_text("Can't create the output file: this build of the program writes no xz data.");
+            return false;
+        }
+        compressor_ = std::make_unique<compressor>(kind);
+    }
     temporary_slot& slot = own_slot();
     std::lock_guard<std::mutex> lock(slot.mutex);
     slot.files.emplace_back();
-    descriptor_ = create_temporary(system_path(path), slot.files.back());
+    descriptor_ = create_temporary(system_path(path), slot.files.back(), compressor_ != nullptr);
     if (descriptor_ >= 0) return true;
     message = system_message("Can't create the output file: ", errno);
     slot.files.pop_back();
     return false;
 }
 
-bool bundle_output::write_held() {
-    if (error_ == 0) error_ = write_all(descriptor_, held_.data(), held_.size());
-    if (error_ == 0) bytes_ += held_.size();
+bool bundle_output::write_held(bool last) {
+    const std::string* written = &held_;
+    if (compressor_ != nullptr && error_ == 0) {
+        compressed_.clear();
+        if (!compressor_->compress(held_.data(), held_.size(), last, compressed_)) error_ = ENOMEM;
+        written = &compressed_;
+    }
+    if (error_ == 0) error_ = write_all(descriptor_, written->data(), written->size());
+    if (error_ == 0) bytes_ += written->size();
     held_.clear();
     return error_ == 0;
 }
@@ -605,7 +622,7 @@ bool bundle_output::append(std::string_view line) {
 }
 
 bool bundle_output::finish(message_text& message) {
-    const bool written = write_held();
+    const bool written = write_held(true);
     if (standard_output_) {
         if (!written) message = system_message("Writing standard output failed: ", error_);
         return written;

@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analysis/instance_stats.h"
 #include "analysis/validation.h"
+#include "files/compressed_input.h"
 #include "instance/instance.h"
 #include "instance/messages.h"
 #include "layouts/formats.h"
@@ -119,7 +121,9 @@ file_result bundle_file(const std::filesystem::path& input, instance& scratch, s
 // The JSON Lines file of a whole run (--bundle), written as the lines come: into
 // a temporary file beside `path` that finish() renames over it, so that a failed
 // or interrupted run leaves no file and an existing one untouched; or, for "-",
-// straight to standard output. In text mode, as every output (CR LF on Windows).
+// straight to standard output. In text mode, as every output (CR LF on Windows),
+// but for a file named .gz or .xz, which is written compressed (gzip or xz, as
+// those programs write by default) and in binary mode, with LF line ends.
 class bundle_output {
 public:
     bundle_output() = default;
@@ -136,11 +140,12 @@ public:
     // output file failed: <reason>." or "Can't replace the output file:
     // <reason>." in `message`, and no file left.
     bool finish(message_text& message);
-    // The bytes handed to the file so far (before CR LF on Windows).
+    // The bytes handed to the file so far (before CR LF on Windows; once
+    // compressed for a compressed file).
     std::uint64_t bytes() const { return bytes_; }
 
 private:
-    bool write_held();
+    bool write_held(bool last = false);
 
     std::filesystem::path path_;
     int descriptor_ = -1;
@@ -148,6 +153,8 @@ private:
     int error_ = 0;
     std::uint64_t bytes_ = 0;
     std::string held_;
+    std::unique_ptr<compressor> compressor_; // for a .gz or .xz file
+    std::string compressed_;
 };
 
 // For an interrupt: removes every temporary file that a conversion still holds
