@@ -590,6 +590,11 @@ for kind in gz xz; do
     if [ "$kind" == gz ]; then zcat "layouts/set_again.jsonl.$kind"; else xzcat "layouts/set_again.jsonl.$kind"; fi |
         tr -d '\r' > layouts/unpacked.jsonl
     same_bytes layouts/unpacked.jsonl <(tr -d '\r' < layouts/set.jsonl)
+    # Read back as a bundle, line by line, as the plain file is.
+    run_batch 0 -q --to json -o "layouts/unbundled_$kind" "layouts/set_again.jsonl.$kind"
+    diff -r layouts/unbundled "layouts/unbundled_$kind" > /dev/null || fail "a .jsonl.$kind read back differs"
+    run_batch 0 --stats "layouts/set_again.jsonl.$kind"
+    contains "$stdout" "layouts/set_again.jsonl.$kind:3,32,4,48,"
 done
 # A bundle is never written over one of its inputs, by whatever name.
 cp "$data/j301_2.sm" layouts/bundled/over.sm

@@ -120,9 +120,9 @@ int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) 
     for (const plan_conflict& conflict : plan.conflicts) {
         if (shown++ == refusal_limit) break;
         const std::string output = batch::displayed(conflict.output);
-        const std::string first = batch::displayed(shown_path(inputs[conflict.first]));
-        const std::string second = batch::displayed(shown_path(inputs[conflict.second]));
-        const bool held_names = inputs[conflict.first].line != 0 && inputs[conflict.second].line != 0;
+        const std::string first = batch::displayed(shown_path(inputs[conflict.first], conflict.first_line));
+        const std::string second = batch::displayed(shown_path(inputs[conflict.second], conflict.second_line));
+        const bool held_names = conflict.first_line != 0 && conflict.second_line != 0;
         if (conflict.what == plan_conflict::kind::same_output && held_names)
             batch::write_text(stderr, "converter-batch: " + first + " and " + second +
                                           " hold names that collide: both would be written to " + output + "\n");
@@ -144,8 +144,7 @@ int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) 
     const fs::path& other = inputs[first.second].path;
     std::string way_out = "give -o DIR or another -s SUFFIX";
     compression kind;
-    if (first.what == plan_conflict::kind::same_output && inputs[first.first].line != 0 &&
-        inputs[first.second].line != 0)
+    if (first.what == plan_conflict::kind::same_output && first.first_line != 0 && first.second_line != 0)
         way_out = "give the instances of the lines distinct names";
     else if (first.what == plan_conflict::kind::same_output &&
              compression_of(one, kind) != compression_of(other, kind) &&
@@ -162,12 +161,14 @@ int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) 
 // A line whose name can't be a file's is written under the name of a line
 // without one; each such line is named, once.
 void warn_unusable_names(const std::vector<input_file>& inputs) {
-    for (const input_file& input : inputs)
-        if (input.line_name_unusable)
-            batch::write_text(stderr, "converter-batch: " + batch::displayed(shown_path(input)) +
+    for (const input_file& input : inputs) {
+        if (input.bundle == nullptr) continue;
+        for (const std::uint64_t line : input.bundle->unusable)
+            batch::write_text(stderr, "converter-batch: " + batch::displayed(shown_path(input, line)) +
                                           ": the name it holds is no file name (a control character, a byte that "
                                           "is not UTF-8, or a hidden or empty last part); written as " +
-                                          batch::displayed(input.relative) + " instead.\n");
+                                          batch::displayed(unnamed_relative(input.path, line)) + " instead.\n");
+    }
 }
 
 // A bundle that is, as a file, one of the inputs would replace it: refused
@@ -235,7 +236,7 @@ int run(int argc, const char* const* argv) {
     if (inputs.empty()) return refuse_empty_list(request, passed_over);
     if (request.inputs.size() > 1) drop_repeated_files(inputs);
     if (const int refused = refuse_bundle_over_input(request, inputs)) return refused;
-    expand_json_lines(inputs);
+    index_json_lines(inputs);
     if (request.converts() && !request.quiet) warn_unusable_names(inputs);
     if (request.converts()) drop_own_outputs(inputs, request.plan);
     const output_plan plan = request.converts() ? plan_outputs(inputs, request.plan) : output_plan{};

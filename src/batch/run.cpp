@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "batch/text_output.h"
 #include "files/compressed_input.h"
 #include "files/file_conversion.h"
+#include "files/json_lines.h"
 #include "files/system_path.h"
 
 #ifdef _WIN32
@@ -277,9 +279,18 @@ std::map<fs::path, directory_failure> make_output_directories(const output_plan&
     std::map<fs::path, directory_failure> failed;
     std::vector<directory_failure> roots;
     fs::path last;
+    std::vector<fs::path> directories;
     for (const fs::path& output : plan.outputs) {
         if (output.empty() || !output.has_parent_path() || output.parent_path() == last) continue;
         last = output.parent_path();
+        directories.push_back(last);
+    }
+    for (const fs::path& directory : plan.line_directories)
+        if (!directory.empty()) directories.push_back(directory);
+    last.clear();
+    for (const fs::path& directory : directories) {
+        if (directory == last) continue;
+        last = directory;
         if (failed.count(last) != 0) continue;
         const auto root = std::find_if(roots.begin(), roots.end(),
                                        [&](const directory_failure& item) { return is_below(last, item.named); });
@@ -316,10 +327,77 @@ bool is_unnamed_non_instance(const fs::path& path, const file_result& result) {
            result.message.view().substr(0, 14) == "Invalid input ";
 }
 
-input_part part_of(const input_file& input) {
-    if (input.line == 0) return {};
-    return {input.line, input.line_offset, input.line_length, input.relative};
-}
+// One input of the run: a file, or a line of a JSON Lines file, taken in turn.
+struct work_item {
+    std::size_t entry = 0; // in the input list
+    json_line line;        // number 0: the whole file
+    // Set when the JSON Lines file can't be read further: the item is its failure.
+    bool unreadable = false;
+    message_text failure;
+};
+
+// Hands out the inputs in order, reading the lines of each JSON Lines file as
+// their turn comes, so that no line waits in memory before a job takes it.
+// Callers take `mutex` around take().
+class work_source {
+public:
+    explicit work_source(const std::vector<input_file>& inputs) : inputs_(inputs) {}
+
+    // The next item into `item`, its place in the run into `sequence`; false
+    // when none is left.
+    bool take(work_item& item, std::size_t& sequence) {
+        while (entry_ < inputs_.size()) {
+            const input_file& input = inputs_[entry_];
+            item.entry = entry_;
+            item.line.number = 0;
+            item.unreadable = false;
+            if (input.bundle == nullptr || input.error) {
+                ++entry_;
+                sequence = taken_++;
+                return true;
+            }
+            if (!open_) {
+                reader_ = std::make_unique<json_lines_reader>();
+                int error = 0;
+                open_ = true;
+                if (!reader_->open(input.path, error)) {
+                    finish_bundle();
+                    item.unreadable = true;
+                    item.failure = message_text("Can't open the input file: ").append(std::strerror(error)).append(".");
+                    sequence = taken_++;
+                    return true;
+                }
+            }
+            if (reader_->next(item.line)) {
+                sequence = taken_++;
+                return true;
+            }
+            const bool failed = reader_->failed(item.failure);
+            finish_bundle();
+            if (failed) {
+                item.line.number = 0;
+                item.unreadable = true;
+                sequence = taken_++;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::size_t taken() const { return taken_; }
+
+private:
+    void finish_bundle() {
+        reader_.reset();
+        open_ = false;
+        ++entry_;
+    }
+
+    const std::vector<input_file>& inputs_;
+    std::size_t entry_ = 0, taken_ = 0;
+    std::unique_ptr<json_lines_reader> reader_;
+    bool open_ = false;
+};
 
 bool every_output_is_current(const fs::path& input, const fs::path* outputs, const layout_choice& layouts) {
     for (std::size_t index = 0; index < layouts.written_count(); ++index)
@@ -349,7 +427,11 @@ void report_interrupt() {
 
 int run_files(const options& request, const std::vector<input_file>& inputs, const output_plan& plan) {
     const clock_type::time_point start = clock_type::now();
-    shared_state.total.store(inputs.size());
+    // Every file, and every line of each JSON Lines file.
+    std::size_t total = 0;
+    for (const input_file& input : inputs)
+        total += input.bundle != nullptr && !input.error ? static_cast<std::size_t>(input.bundle->instances) : 1;
+    shared_state.total.store(total);
     shared_state.quiet.store(request.quiet);
     const std::map<fs::path, directory_failure> directory_errors =
         request.converts() ? make_output_directories(plan) : std::map<fs::path, directory_failure>{};
@@ -364,28 +446,39 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     bool bundle_written = true;
 
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t jobs = std::min<std::size_t>(request.jobs != 0 ? request.jobs : processors, inputs.size());
+    const std::size_t jobs =
+        std::max<std::size_t>(1, std::min<std::size_t>(request.jobs != 0 ? request.jobs : processors, total));
     const std::size_t window = jobs * results_ahead_per_job;
 
-    // Workers take files by an atomic counter and hand results over through
-    // slots, one per file that may wait to be reported; the mutex is only taken
-    // to sleep or to wake a sleeper, so converting small files costs no locking.
-    // The reporter is not woken per result, which would cost two system calls
-    // per small file: it looks every few milliseconds and reports what is ready,
-    // and is woken only for the last file.
+    // Workers take inputs in order from the source, under `taking` (a line of a
+    // JSON Lines file is read there, in turn), and hand results over through
+    // slots, one per input that may wait to be reported; the other mutex is
+    // only taken to sleep or to wake a sleeper. The reporter is not woken per
+    // result, which would cost two system calls per small file: it looks
+    // every few milliseconds and reports what is ready, and is woken at the end.
     struct slot {
         std::atomic<bool> ready{false};
         file_result result;
+        std::size_t entry = 0;
+        std::uint64_t line = 0;
     };
     std::vector<slot> slots(window);
-    std::atomic<std::size_t> next{0}, reported{0};
-    std::atomic<bool> reporter_waiting{false}, stopping{false};
+    work_source source(inputs);
+    std::mutex taking;
+    std::atomic<std::size_t> reported{0}, taken_count{0};
+    std::atomic<bool> reporter_waiting{false}, stopping{false}, exhausted{false};
     std::atomic<std::size_t> workers_waiting{0};
     std::mutex mutex;
     std::condition_variable result_ready, room_ready;
 
-    const auto convert = [&](std::size_t index, instance& scratch) {
-        const input_file& input = inputs[index];
+    const auto convert = [&](const work_item& item, instance& scratch) {
+        const input_file& input = inputs[item.entry];
+        if (item.unreadable) {
+            file_result result;
+            result.failed = true;
+            result.message = item.failure;
+            return result;
+        }
         if (input.error && input.unmatched_wildcard) {
             file_result result;
             result.failed = true;
@@ -396,24 +489,33 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             return failure(fs::is_directory(system_path(input.path)) ? "Can't read the directory: "
                                                                      : "Can't open the input file: ",
                            input.error);
-        const input_part part = part_of(input);
+        input_part part;
+        if (item.line.number != 0)
+            part = {item.line.number, item.line.offset, item.line.bytes, item.line.text, item.line.relative};
         if (request.check) return check_file(input.path, scratch, finding_limit, request.layouts.from, part);
         if (request.bundle) {
             // A line of a bundle keeps the name it had, or gets the one it is listed by.
-            const auto path = (input.line != 0 ? input.relative : input.path).generic_u8string();
+            const auto path = (item.line.number != 0 ? item.line.relative : input.path).generic_u8string();
             const std::string_view name =
-                !input.line_name.empty() ? std::string_view(input.line_name)
-                                         : std::string_view(reinterpret_cast<const char*>(path.data()), path.size());
+                !item.line.name.empty() ? std::string_view(item.line.name)
+                                        : std::string_view(reinterpret_cast<const char*>(path.data()), path.size());
             return bundle_file(input.path, scratch, name, request.layouts.from, part);
         }
         if (request.stats) return measure_file(input.path, scratch, request.layouts.from, part);
-        const fs::path* outputs = plan.outputs_of(index);
+        std::vector<fs::path> line_paths;
+        const fs::path* outputs = plan.outputs_of(item.entry);
+        if (item.line.number != 0) {
+            line_paths.resize(plan.per_input);
+            line_outputs(input, item.line.relative, request.plan, line_paths.data());
+            outputs = line_paths.data();
+        }
         // Every output of one input is in the same directory.
         const auto directory_error = directory_errors.find(outputs[0].parent_path());
         if (directory_error != directory_errors.end()) {
             file_result result = failure("Can't create the output directory: ",
                                          std::error_code(directory_error->second.error, std::generic_category()));
             result.directory_error = directory_error->second.error;
+            result.failed_directory = outputs[0].parent_path();
             return result;
         }
         if (request.update && every_output_is_current(input.path, outputs, request.layouts)) {
@@ -421,13 +523,35 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             result.skipped = true;
             return result;
         }
-        return convert_file(input.path, outputs, scratch, request.layouts, part);
+        file_result result = convert_file(input.path, outputs, scratch, request.layouts, part);
+        if (result.directory_error != 0) result.failed_directory = outputs[0].parent_path();
+        return result;
     };
     const auto work = [&] {
         instance scratch;
+        work_item item;
         for (;;) {
-            const std::size_t index = next.fetch_add(1);
-            if (index >= inputs.size() || stopping.load()) return;
+            std::size_t index = 0;
+            {
+                std::lock_guard<std::mutex> lock(taking);
+                if (stopping.load()) return;
+                bool taken = false;
+                try {
+                    taken = source.take(item, index);
+                } catch (const std::bad_alloc&) {
+                    item.unreadable = true;
+                    item.failure = message_text(out_of_memory_message);
+                    taken = true;
+                    index = source.taken();
+                }
+                if (!taken) {
+                    exhausted.store(true);
+                    taken_count.store(source.taken());
+                    std::lock_guard<std::mutex> wake(mutex);
+                    result_ready.notify_one();
+                    return;
+                }
+            }
             if (index >= reported.load() + window) {
                 std::unique_lock<std::mutex> lock(mutex);
                 // The reporter may be asleep with every slot full: wake it.
@@ -438,10 +562,12 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
                 if (stopping.load()) return;
             }
             slot& target = slots[index % window];
-            target.result = convert(index, scratch);
+            target.result = convert(item, scratch);
+            target.entry = item.entry;
+            target.line = item.line.number;
             shared_state.finished.fetch_add(1);
             target.ready.store(true);
-            if (index + 1 == inputs.size() && reporter_waiting.load()) {
+            if (exhausted.load() && reporter_waiting.load()) {
                 std::lock_guard<std::mutex> lock(mutex);
                 result_ready.notify_one();
             }
@@ -455,23 +581,28 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     const std::string include_hint = request.listing.include.empty() ? include_hint_for(inputs) : std::string();
     totals counts;
     directory_causes causes;
-    progress_line progress(!request.quiet && standard_error_is_terminal(), inputs.size(), start);
+    progress_line progress(!request.quiet && standard_error_is_terminal(), total, start);
     progress.update(counts);
-    for (std::size_t index = 0; index < inputs.size() && standard_output_error() == 0 && bundle_written; ++index) {
-        slot& source = slots[index % window];
-        if (!source.ready.load()) {
+    const auto finished = [&](std::size_t index) { return exhausted.load() && index >= taken_count.load(); };
+    for (std::size_t index = 0; standard_output_error() == 0 && bundle_written; ++index) {
+        slot& ready_slot = slots[index % window];
+        if (!ready_slot.ready.load()) {
+            if (finished(index)) break;
             std::unique_lock<std::mutex> lock(mutex);
             reporter_waiting.store(true);
-            while (!source.ready.load())
+            while (!ready_slot.ready.load() && !finished(index))
                 if (result_ready.wait_for(lock, std::chrono::milliseconds(4)) == std::cv_status::timeout) {
                     lock.unlock();
                     progress.update(counts);
                     lock.lock();
                 }
             reporter_waiting.store(false);
+            if (!ready_slot.ready.load()) break;
         }
-        const file_result result = std::move(source.result);
-        source.ready.store(false);
+        const file_result result = std::move(ready_slot.result);
+        const input_file& input = inputs[ready_slot.entry];
+        const std::uint64_t line = ready_slot.line;
+        ready_slot.ready.store(false);
         reported.store(index + 1);
         if (workers_waiting.load() != 0) {
             std::lock_guard<std::mutex> lock(mutex);
@@ -484,21 +615,20 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             ++counts.done;
             ++counts.failed;
             counts.bytes_in += result.bytes_in;
-            const fs::path directory = plan.outputs_of(index)->parent_path();
-            const auto created = directory_errors.find(directory);
+            const auto created = directory_errors.find(result.failed_directory);
             if (created != directory_errors.end())
                 causes.add(created->second.named, true, result.directory_error);
             else
-                causes.add(directory, false, result.directory_error);
+                causes.add(result.failed_directory, false, result.directory_error);
         } else {
             if (result.failed || result.report.total != 0 || request.stats) progress.erase();
-            if (result.failed && inputs[index].found_in_directory && !include_hint.empty() &&
-                is_unnamed_non_instance(inputs[index].path, result)) {
+            if (result.failed && line == 0 && input.found_in_directory && !include_hint.empty() &&
+                is_unnamed_non_instance(input.path, result)) {
                 file_result hinted = result;
                 hinted.message.append(include_hint);
-                report(shown_path(inputs[index]), hinted, request, counts);
+                report(shown_path(input, line), hinted, request, counts);
             } else {
-                report(shown_path(inputs[index]), result, request, counts);
+                report(shown_path(input, line), result, request, counts);
             }
             if (request.bundle && !result.failed) bundle_written = bundle.append(result.bundle_line);
         }

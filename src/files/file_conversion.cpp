@@ -178,20 +178,6 @@ struct counted_source {
     }
 };
 
-// What a source hands on of a part of a file: `remaining` bytes at most.
-struct bounded_source {
-    byte_source inner;
-    std::uint64_t remaining = 0;
-    static std::size_t read(void* context, char* buffer, std::size_t capacity, int& error) {
-        auto* self = static_cast<bounded_source*>(context);
-        if (self->remaining < capacity) capacity = static_cast<std::size_t>(self->remaining);
-        if (capacity == 0) return 0;
-        const std::size_t count = self->inner.read(self->inner.context, buffer, capacity, error);
-        self->remaining -= count;
-        return count;
-    }
-};
-
 bool seek_to(int descriptor, std::uint64_t offset) {
 #ifdef _WIN32
     return _lseeki64(descriptor, static_cast<__int64>(offset), SEEK_SET) >= 0;
@@ -203,11 +189,9 @@ bool seek_to(int descriptor, std::uint64_t offset) {
 // Whether the input open as `descriptor` (from the start of its file, or of
 // `part`) reads in `layout`: for a hint, after a read in another layout
 // failed. False when it can't be read again from there (a pipe).
-bool reads_again_in(int descriptor, const input_part* part, const fs::path& name, const layout_format& layout) {
-    if (!seek_to(descriptor, part != nullptr ? part->offset : 0)) return false;
+bool reads_again_in(int descriptor, const fs::path& name, const layout_format& layout) {
+    if (!seek_to(descriptor, 0)) return false;
     byte_source file = descriptor_source(&descriptor);
-    bounded_source bounded{file, part != nullptr ? part->length : 0};
-    if (part != nullptr) file = byte_source{bounded_source::read, &bounded};
     compression kind{};
     std::optional<decompressing_source> decompressed;
     if (compression_of(name, kind)) decompressed.emplace(kind, file);
@@ -226,18 +210,19 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
                     message_text& message, trailing_tokens* trailing, std::uint64_t* bytes_read = nullptr,
                     const layout_format** read_as = nullptr, const input_part* part = nullptr) {
     counted_source counted{descriptor_source(&descriptor)};
-    bounded_source bounded{counted.inner, part != nullptr ? part->length : 0};
     byte_source file = bytes_read != nullptr ? byte_source{counted_source::read, &counted} : counted.inner;
-    // A line of a set's JSON Lines file holds one instance in the JSON layout.
+    // A line of a set's JSON Lines file holds one instance in the JSON layout,
+    // read from memory, decompressed already.
+    text_cursor line{part != nullptr ? part->text : std::string_view()};
     if (part != nullptr) {
-        file = byte_source{bounded_source::read, &bounded};
+        file = text_source(&line);
         from = &json_format();
     }
     // A compressed file is read through its decompressor, and named by what
     // its compression suffix holds.
     compression kind{};
     std::optional<decompressing_source> decompressed;
-    if (compression_of(name, kind)) decompressed.emplace(kind, file);
+    if (part == nullptr && compression_of(name, kind)) decompressed.emplace(kind, file);
     const fs::path plain_name = decompressed ? without_compression(name) : name;
     lookahead_source input(decompressed ? decompressed->source() : file);
     // Why the layout is the one read, for a failure's message.
@@ -271,8 +256,8 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
         // reader (sm and mm). The hint is given only when the other reader
         // reads the file, so it never sends the user from one refusal to another.
         const layout_format& content = chosen_by != nullptr ? format_of_content(start) : *from;
-        if (&content != from && &content != &rcp_format() && content.read != from->read &&
-            reads_again_in(descriptor, part, name, content))
+        if (part == nullptr && &content != from && &content != &rcp_format() && content.read != from->read &&
+            reads_again_in(descriptor, name, content))
             message.append(" Read as ")
                 .append(from->name)
                 .append(", ")
@@ -331,30 +316,27 @@ int standard_input_descriptor() {
 
 std::uint64_t standard_input_size() { return size_of(standard_input_descriptor()); }
 
-// Reads the input file (or the one line of it that `part` places) into
+// Reads the input file (or the one line of it that `part` holds) into
 // `scratch`; fills `result` on failure.
 bool read_file(const fs::path& input, instance& scratch, file_result& result, trailing_tokens* trailing,
                const layout_format* from, const input_part& part) {
+    if (part.line != 0) {
+        result.bytes_in = part.bytes;
+        result.failed =
+            !read_in_layout(-1, input, from, scratch, result.message, trailing, nullptr, &result.layout, &part);
+        return !result.failed;
+    }
     compression kind;
-    // A line of a JSON Lines file is read from its place, byte for byte.
-    const int descriptor = open_for_reading(input, compression_of(input, kind) || part.line != 0);
+    const int descriptor = open_for_reading(input, compression_of(input, kind));
     if (descriptor < 0) {
         result.failed = true;
         result.message = errno == ENOMEM ? message_text("Not enough memory to open the input file.")
                                          : system_message("Can't open the input file: ", errno);
         return false;
     }
-    bool read = false;
-    if (part.line == 0) {
-        result.bytes_in = size_of(descriptor);
-        read = read_in_layout(descriptor, input, from, scratch, result.message, trailing, nullptr, &result.layout);
-    } else if (!seek_to(descriptor, part.offset)) {
-        result.message = system_message("Can't read the input file: ", errno);
-    } else {
-        result.bytes_in = part.length;
-        read =
-            read_in_layout(descriptor, input, from, scratch, result.message, trailing, nullptr, &result.layout, &part);
-    }
+    result.bytes_in = size_of(descriptor);
+    const bool read =
+        read_in_layout(descriptor, input, from, scratch, result.message, trailing, nullptr, &result.layout);
     close_descriptor(descriptor);
     result.failed = !read;
     return read;

@@ -34,12 +34,14 @@ struct layout_choice {
 };
 
 // A part of a file read as a whole input: a line of a JSON Lines file (see
-// json_lines.h), read in the JSON layout whatever --from says, its bytes_in
-// the line's, a failure placed in the whole file.
+// json_lines.h), read from `text` in the JSON layout whatever --from says,
+// its bytes_in the line's with its line end, a failure placed in the whole
+// file.
 struct input_part {
-    std::uint64_t line = 0; // counted from 1; 0: the whole file
-    std::uint64_t offset = 0;
-    std::uint64_t length = 0;
+    std::uint64_t line = 0;   // counted from 1; 0: the whole file
+    std::uint64_t offset = 0; // of the line's first byte in the file
+    std::uint64_t bytes = 0;
+    std::string_view text;      // the line
     std::filesystem::path name; // the instance's own name, which the line gives
 };
 
@@ -54,6 +56,7 @@ struct file_result {
     // a missing directory): the system's errno, the directory being the output's
     // parent. 0 otherwise.
     int directory_error = 0;
+    std::filesystem::path failed_directory = {}; // with directory_error: the output's parent (set by the caller)
     // convert_standard_streams only: the errno of a failed write of standard
     // output, 0 otherwise.
     int output_error = 0;

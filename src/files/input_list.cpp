@@ -199,10 +199,10 @@ std::vector<input_file> list_inputs(const std::vector<fs::path>& inputs, const l
     return files;
 }
 
-fs::path shown_path(const input_file& input) {
-    if (input.line == 0) return input.path;
+fs::path shown_path(const input_file& input, std::uint64_t line) {
+    if (line == 0) return input.path;
     fs::path shown = input.path;
-    shown += ":" + std::to_string(input.line);
+    shown += ":" + std::to_string(line);
     return shown;
 }
 

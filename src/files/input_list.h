@@ -3,12 +3,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 namespace converter {
+
+struct bundle_index;
 
 struct input_file {
     // The file as named on the command line, or its directory as named joined
@@ -24,20 +27,14 @@ struct input_file {
     bool found_in_directory = false;
     // With `error`: a wildcard the program expanded itself (on Windows) matched nothing.
     bool unmatched_wildcard = false;
-    // Not 0: the entry is this line (counted from 1) of the JSON Lines file
-    // `path`, `line_length` bytes from byte `line_offset` (see json_lines.h).
-    std::uint64_t line = 0;
-    std::uint64_t line_offset = 0;
-    std::uint64_t line_length = 0;
-    std::string line_name = {}; // the "name" the line gives, decoded; empty when it gives none
-    // The line gives a name that can't be a file's (see json_lines.h): its
-    // output is named as a line without a name is.
-    bool line_name_unusable = false;
+    // For a JSON Lines file (see json_lines.h), whose lines are each an input
+    // of their own: what the plan needs of them; null for any other entry.
+    std::shared_ptr<const bundle_index> bundle = {};
 };
 
-// How messages name an entry: its path, and for a line of a JSON Lines file
-// the path and the line, as "set.jsonl:5".
-std::filesystem::path shown_path(const input_file& input);
+// How messages name an input: its path, and for line `line` (not 0) of a JSON
+// Lines file the path and the line, as "set.jsonl:5".
+std::filesystem::path shown_path(const input_file& input, std::uint64_t line = 0);
 
 struct listing_options {
     bool recursive = false;

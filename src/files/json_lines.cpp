@@ -2,8 +2,18 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include "files/compressed_input.h"
 #include "files/system_path.h"
 #include "instance/utf8.h"
 #include "layouts/formats.h"
@@ -107,78 +117,130 @@ fs::path relative_for_name(const std::string& name) {
     return last;
 }
 
+constexpr std::size_t chunk = 64 * 1024;
+
+} // namespace
+
+bool is_json_lines(const fs::path& name) { return has_extension(without_compression(name), ".jsonl"); }
+
 fs::path unnamed_relative(const fs::path& bundle, std::uint64_t line) {
-    fs::path fallback = bundle.stem();
+    fs::path fallback = without_compression(bundle).stem();
     fallback += "_" + std::to_string(line) + ".json";
     return fallback;
 }
 
-bool list_lines(const input_file& bundle, std::vector<input_file>& into) {
+json_lines_reader::~json_lines_reader() {
+    decompressed_.reset();
+    if (descriptor_ < 0) return;
 #ifdef _WIN32
-    std::FILE* file = _wfopen(system_path(bundle.path).c_str(), L"rb");
+    _close(descriptor_);
 #else
-    std::FILE* file = std::fopen(bundle.path.c_str(), "rb");
+    close(descriptor_);
 #endif
-    if (file == nullptr) return false;
-    std::string text;
-    std::uint64_t offset = 0, line = 0;
-    bool failed = false;
-    for (;;) {
-        text.clear();
-        int c = 0;
-        while ((c = std::getc(file)) != EOF && c != '\n') text += static_cast<char>(c);
-        if (c == EOF && std::ferror(file)) {
-            failed = true;
-            break;
-        }
-        if (c == EOF && text.empty()) break;
-        ++line;
-        bool blank = true;
-        for (const char byte : text) blank = blank && is_space(byte);
-        if (!blank) {
-            input_file part = bundle;
-            part.line = line;
-            part.line_offset = offset;
-            part.line_length = text.size();
-            if (!leading_name(text, part.line_name)) part.line_name.clear();
-            part.relative.clear();
-            if (!part.line_name.empty() && is_file_name_text(part.line_name))
-                part.relative = relative_for_name(part.line_name);
-            part.line_name_unusable = !part.line_name.empty() && part.relative.empty();
-            if (part.relative.empty()) part.relative = unnamed_relative(bundle.path, line);
-            into.push_back(std::move(part));
-        }
-        offset += text.size() + (c == '\n' ? 1 : 0);
-        if (c == EOF) break;
-    }
-    std::fclose(file);
-    return !failed;
 }
 
-} // namespace
+bool json_lines_reader::open(const fs::path& path, int& error) {
+    path_ = path;
+    // Binary: a line is read byte for byte, its CR the line's white space.
+#ifdef _WIN32
+    descriptor_ = _wopen(system_path(path).c_str(), _O_RDONLY | _O_BINARY);
+#else
+    descriptor_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+#endif
+    if (descriptor_ < 0) {
+        error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    source_ = descriptor_source(&descriptor_);
+    compression kind;
+    if (compression_of(path, kind)) {
+        decompressed_ = std::make_unique<decompressing_source>(kind, source_);
+        source_ = decompressed_->source();
+    }
+    buffer_.resize(chunk);
+    return true;
+}
 
-bool is_json_lines(const fs::path& name) { return has_extension(name, ".jsonl"); }
+bool json_lines_reader::fill() {
+    if (ended_ || error_ != 0) return false;
+    int error = 0;
+    const std::size_t count = source_.read(source_.context, buffer_.data(), buffer_.size(), error);
+    start_ = 0;
+    end_ = count;
+    if (count != 0) return true;
+    if (error != 0)
+        error_ = error;
+    else
+        ended_ = true;
+    return false;
+}
 
-void expand_json_lines(std::vector<input_file>& inputs) {
-    bool any = false;
-    for (const input_file& input : inputs) any = any || (!input.error && is_json_lines(input.path));
-    if (!any) return;
-    std::vector<input_file> expanded;
-    expanded.reserve(inputs.size());
+bool json_lines_reader::next(json_line& line) {
+    for (;;) {
+        line.text.clear();
+        line.offset = offset_;
+        bool any = false, line_end = false;
+        while (start_ != end_ || fill()) {
+            any = true;
+            const char* const from = buffer_.data() + start_;
+            const auto* const found = static_cast<const char*>(std::memchr(from, '\n', end_ - start_));
+            const std::size_t taken = found != nullptr ? static_cast<std::size_t>(found - from) : end_ - start_;
+            line.text.append(from, taken);
+            start_ += taken + (found != nullptr ? 1 : 0);
+            offset_ += taken + (found != nullptr ? 1 : 0);
+            if (found != nullptr) {
+                line_end = true;
+                break;
+            }
+        }
+        if (!any || error_ != 0) return false;
+        ++line_;
+        bool blank = true;
+        for (const char byte : line.text) blank = blank && is_space(byte);
+        if (blank) continue;
+        line.number = line_;
+        line.bytes = line.text.size() + (line_end ? 1 : 0);
+        if (!leading_name(line.text, line.name)) line.name.clear();
+        line.relative.clear();
+        if (!line.name.empty() && is_file_name_text(line.name)) line.relative = relative_for_name(line.name);
+        line.name_unusable = !line.name.empty() && line.relative.empty();
+        if (line.relative.empty()) line.relative = unnamed_relative(path_, line.number);
+        return true;
+    }
+}
+
+bool json_lines_reader::failed(message_text& message) const {
+    if (decompressed_ != nullptr && decompressed_->failed(message)) return true;
+    if (error_ == 0) return false;
+    message = message_text("Can't read the input file: ").append(std::strerror(error_)).append(".");
+    return true;
+}
+
+void index_json_lines(std::vector<input_file>& inputs) {
     for (input_file& input : inputs) {
-        if (input.error || !is_json_lines(input.path)) {
-            expanded.push_back(std::move(input));
+        if (input.error || !is_json_lines(input.path)) continue;
+        json_lines_reader reader;
+        int error = 0;
+        if (!reader.open(input.path, error)) {
+            input.error = std::error_code(error, std::generic_category());
             continue;
         }
-        const std::size_t before = expanded.size();
-        if (!list_lines(input, expanded)) {
-            const int error = errno != 0 ? errno : EIO;
-            expanded.resize(before);
-            input.error = std::error_code(error, std::generic_category());
-            expanded.push_back(std::move(input));
+        auto index = std::make_shared<bundle_index>();
+        index->stem = without_compression(input.path).stem();
+        json_line line;
+        while (reader.next(line)) {
+            ++index->instances;
+            if (line.name_unusable) index->unusable.push_back(line.number);
+            if (line.name.empty() || line.name_unusable) {
+                const std::uint64_t bit = line.number - 1;
+                if (index->unnamed.size() <= bit / 64) index->unnamed.resize(bit / 64 + 1, 0);
+                index->unnamed[bit / 64] |= std::uint64_t{1} << (bit % 64);
+            } else {
+                index->named.push_back({line.number, std::move(line.relative)});
+            }
         }
+        input.bundle = std::move(index);
     }
-    inputs = std::move(expanded);
 }
 
 } // namespace converter

@@ -1,6 +1,7 @@
 // Where converter-batch writes each output, and the plans it refuses.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -35,14 +36,21 @@ struct plan_conflict {
     kind what = kind::same_output;
     std::size_t first = 0; // indexes into the input list
     std::size_t second = 0;
+    // For an input that is a JSON Lines file, the line whose output it is
+    // (from 1); 0 for any other.
+    std::uint64_t first_line = 0;
+    std::uint64_t second_line = 0;
     std::filesystem::path output;
 };
 
 struct output_plan {
     // `per_input` per input, in input order; empty for an input entry that
-    // carries an error.
+    // carries an error and for a JSON Lines file, whose lines' outputs
+    // line_outputs gives as their turn comes.
     std::vector<std::filesystem::path> outputs;
     std::size_t per_input = 1;
+    // The directories that the lines of JSON Lines files are written in.
+    std::vector<std::filesystem::path> line_directories;
     // Nothing may be written when this is not empty.
     std::vector<plan_conflict> conflicts;
 
@@ -58,8 +66,17 @@ struct output_plan {
 // memory runs out.
 void drop_own_outputs(std::vector<input_file>& inputs, const plan_options& options);
 
+// The outputs, one per layout written, of the line of the JSON Lines file
+// `bundle` whose output goes under `relative` (see json_line): beside the
+// file, or under the output directory. Throws std::bad_alloc when memory runs
+// out.
+void line_outputs(const input_file& bundle, const std::filesystem::path& relative, const plan_options& options,
+                  std::filesystem::path* outputs);
+
 // An input named `j301_1.sm.gz` is written as `j301_1.sm` would be: the
-// compression suffix goes first.
+// compression suffix goes first. The lines of JSON Lines files are planned
+// with the rest: those with names one by one, those without by their
+// numbers, so that a file of millions of such lines costs no memory per line.
 //
 // Computes every output path and checks the plan before anything is written:
 // two outputs are the same when their directories are the same directory (by
