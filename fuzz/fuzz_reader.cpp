@@ -9,7 +9,11 @@
 //   place what they reject inside the input;
 // - every instance read, and one built from the bytes directly, goes through
 //   every layout that can hold it: written, read back, the same instance, and
-//   written again, the same bytes.
+//   written again, the same bytes;
+// - every instance read or built is checked and measured: each finding's level
+//   agrees with its words, and the searches stop at their budgets;
+// - the bytes as a line of a bundle get a name that is a relative path inside
+//   the output directory, never hidden, without control characters, in UTF-8.
 // Built with -fsanitize=fuzzer for libFuzzer, or with replay_main.cpp to replay a
 // corpus in the ordinary test run.
 #include <cstdint>
@@ -19,8 +23,12 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/instance_stats.h"
+#include "analysis/validation.h"
+#include "files/json_lines.h"
 #include "instance/instance.h"
 #include "instance/messages.h"
+#include "instance/utf8.h"
 #include "layouts/formats.h"
 #include "layouts/rcp_reader.h"
 #include "layouts/sch_writer.h"
@@ -302,6 +310,47 @@ void build_instance(std::string_view input, converter::instance& result) {
     converter::drop_lags_equal_to_durations(result);
 }
 
+// Checks and measures `source`: the counts add up, and a proof of
+// infeasibility says so in its words, a note never does.
+void check_analysis(const converter::instance& source) {
+    const converter::validation_report report = converter::validate(source, 20);
+    std::uint64_t counted = 0;
+    for (const std::uint64_t count : report.by_level) counted += count;
+    check(counted == report.total, "findings by level add up to another total");
+    for (const converter::finding& item : report.findings) {
+        const std::string_view text = item.text.view();
+        const bool proof = text.find("so that no schedule exists") != std::string_view::npos;
+        check(proof == (item.level == converter::finding_level::infeasible), "a finding's level and words disagree");
+        if (text.substr(0, 13) == "not decided: ")
+            check(item.level == converter::finding_level::note, "an undecided search is not a note");
+    }
+    (void)converter::compute_stats(source);
+}
+
+// The bytes as a line of a bundle: the output name it gives stays inside the
+// output directory, is no hidden file, and is text a file system takes.
+void check_bundle_name(std::string_view input) {
+    converter::json_line line;
+    line.text.assign(input.substr(0, input.find('\n')));
+    line.number = 7;
+    converter::name_line("set.jsonl", line);
+    check(!line.relative.empty() && !line.relative.is_absolute() && !line.relative.has_root_name(),
+          "a line's output name is absolute or empty");
+    for (const std::filesystem::path& part : line.relative) {
+        const std::string text = part.string();
+        check(!text.empty() && text[0] != '.', "a line's output name has a hidden or parent part");
+        for (std::size_t at = 0; at < text.size();) {
+            check(static_cast<unsigned char>(text[at]) >= 0x20 && text[at] != '\x7f',
+                  "a line's output name holds a control character");
+            const std::size_t length = converter::utf8_sequence_length(text.data() + at, text.size() - at);
+            check(length != 0, "a line's output name is not UTF-8");
+            at += length;
+        }
+    }
+    check(!line.name_unusable || (!line.name.empty() && line.relative == "set_7.json"),
+          "an unusable name is not named as a line without one");
+}
+
 void check_other_readers(std::string_view input) {
     for (const converter::layout_format* format = converter::formats_begin(); format != converter::formats_end();
          ++format) {
@@ -312,6 +361,7 @@ void check_other_readers(std::string_view input) {
         const converter::read_failure failure = format->read(converter::text_source(&cursor), result, &trailing);
         if (!failure) {
             check_round_trips(result);
+            check_analysis(result);
             continue;
         }
         check(failure.has_offset(), "an in-memory read failed without a place");
@@ -329,9 +379,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     converter::instance instance;
     const converter::read_failure failure = converter::read_instance(input, instance);
     check_other_readers(input);
+    check_bundle_name(input);
     converter::instance built;
     build_instance(input, built);
     check_round_trips(built);
+    check_analysis(built);
 #if defined(__linux__)
     check_stream_agrees(input, instance, failure);
 #endif

@@ -161,14 +161,16 @@ std::optional<wide_integer> resource_bound(const instance& source, std::size_t a
         const std::int64_t capacity = source.capacities[resource];
         if (capacity <= 0 || !per_period(source, resource)) continue;
         wide_integer work = 0;
-        const std::int32_t* duration = source.durations.begin();
-        const std::int32_t* demand = source.demands.begin() + resource;
+        // By index: with no activity the stores may hold no memory at all.
+        std::size_t place = 0;
         for (std::size_t activity = 0; activity < activities; ++activity) {
             const std::int32_t modes = modes_of(source, activity);
             std::int64_t least = 0;
-            for (std::int32_t mode = 0; mode < modes; ++mode, ++duration, demand += resources)
-                least =
-                    mode == 0 ? std::int64_t{*duration} * *demand : std::min(least, std::int64_t{*duration} * *demand);
+            for (std::int32_t mode = 0; mode < modes; ++mode, ++place) {
+                const std::int64_t product =
+                    std::int64_t{source.durations[place]} * source.demands[place * resources + resource];
+                least = mode == 0 ? product : std::min(least, product);
+            }
             work += static_cast<wide_integer>(least);
         }
 #if defined(__SIZEOF_INT128__)

@@ -344,7 +344,8 @@ public:
     explicit work_source(const std::vector<input_file>& inputs) : inputs_(inputs) {}
 
     // The next item into `item`, its place in the run into `sequence`; false
-    // when none is left.
+    // when none is left. A JSON Lines file that can't be read further, memory
+    // running out included, gives one item more: its failure.
     bool take(work_item& item, std::size_t& sequence) {
         while (entry_ < inputs_.size()) {
             const input_file& input = inputs_[entry_];
@@ -356,23 +357,31 @@ public:
                 sequence = taken_++;
                 return true;
             }
-            if (!open_) {
-                reader_ = std::make_unique<json_lines_reader>();
-                int error = 0;
-                open_ = true;
-                if (!reader_->open(input.path, error)) {
-                    finish_bundle();
-                    item.unreadable = true;
-                    item.failure = message_text("Can't open the input file: ").append(std::strerror(error)).append(".");
-                    sequence = taken_++;
-                    return true;
+            bool read = false, failed = false;
+            try {
+                if (!open_) {
+                    reader_ = std::make_unique<json_lines_reader>();
+                    int error = 0;
+                    open_ = true;
+                    if (!reader_->open(input.path, error)) {
+                        finish_bundle();
+                        item.unreadable = true;
+                        item.failure =
+                            message_text("Can't open the input file: ").append(std::strerror(error)).append(".");
+                        sequence = taken_++;
+                        return true;
+                    }
                 }
+                read = reader_->next(item.line);
+                if (!read) failed = reader_->failed(item.failure);
+            } catch (const std::bad_alloc&) {
+                failed = true;
+                item.failure = message_text(out_of_memory_message);
             }
-            if (reader_->next(item.line)) {
+            if (read) {
                 sequence = taken_++;
                 return true;
             }
-            const bool failed = reader_->failed(item.failure);
             finish_bundle();
             if (failed) {
                 item.line.number = 0;
@@ -535,18 +544,10 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             {
                 std::lock_guard<std::mutex> lock(taking);
                 if (stopping.load()) return;
-                bool taken = false;
-                try {
-                    taken = source.take(item, index);
-                } catch (const std::bad_alloc&) {
-                    item.unreadable = true;
-                    item.failure = message_text(out_of_memory_message);
-                    taken = true;
-                    index = source.taken();
-                }
-                if (!taken) {
-                    exhausted.store(true);
+                if (!source.take(item, index)) {
+                    // The count first: the reporter reads it once it sees the end.
                     taken_count.store(source.taken());
+                    exhausted.store(true);
                     std::lock_guard<std::mutex> wake(mutex);
                     result_ready.notify_one();
                     return;

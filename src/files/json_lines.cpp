@@ -129,6 +129,14 @@ fs::path unnamed_relative(const fs::path& bundle, std::uint64_t line) {
     return fallback;
 }
 
+void name_line(const fs::path& bundle, json_line& line) {
+    if (!leading_name(line.text, line.name)) line.name.clear();
+    line.relative.clear();
+    if (!line.name.empty() && is_file_name_text(line.name)) line.relative = relative_for_name(line.name);
+    line.name_unusable = !line.name.empty() && line.relative.empty();
+    if (line.relative.empty()) line.relative = unnamed_relative(bundle, line.number);
+}
+
 json_lines_reader::~json_lines_reader() {
     decompressed_.reset();
     if (descriptor_ < 0) return;
@@ -200,11 +208,7 @@ bool json_lines_reader::next(json_line& line) {
         if (blank) continue;
         line.number = line_;
         line.bytes = line.text.size() + (line_end ? 1 : 0);
-        if (!leading_name(line.text, line.name)) line.name.clear();
-        line.relative.clear();
-        if (!line.name.empty() && is_file_name_text(line.name)) line.relative = relative_for_name(line.name);
-        line.name_unusable = !line.name.empty() && line.relative.empty();
-        if (line.relative.empty()) line.relative = unnamed_relative(path_, line.number);
+        name_line(path_, line);
         return true;
     }
 }

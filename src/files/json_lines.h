@@ -44,6 +44,11 @@ struct json_line {
     bool name_unusable = false;
 };
 
+// Fills `line.name`, `line.relative` and `line.name_unusable` from
+// `line.text` and `line.number`, for a line of the file `bundle`, as the
+// reader below does. Throws std::bad_alloc when memory runs out.
+void name_line(const std::filesystem::path& bundle, json_line& line);
+
 // The lines of one JSON Lines file in order, decompressed as its name says.
 class json_lines_reader {
 public:
