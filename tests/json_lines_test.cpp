@@ -47,6 +47,7 @@ TEST(json_lines_reader, gives_each_line_its_place_and_its_name) {
         {std::string("{\"name\": \"\\ud800\"") + body, "set_8.json", false},
         {std::string("{\"name\": \"x\\u0000y\"") + body, "set_9.json", true},
         {std::string("{\"name\": \".hidden\"") + body, "set_10.json", true},
+        {std::string("{\"name\": \".git/x.sm\"") + body, "set_11.json", true},
     };
     std::string text;
     std::vector<std::uint64_t> offsets;
@@ -89,9 +90,9 @@ TEST(json_lines_reader, gives_each_line_its_place_and_its_name) {
         ASSERT_EQ(index.named.size(), 5u);
         EXPECT_EQ(index.named[0].number, 1u);
         EXPECT_EQ(index.named[4].relative, fs::path("last"));
-        EXPECT_EQ(index.unusable, (std::vector<std::uint64_t>{5, 9, 10}));
-        for (std::uint64_t number = 1; number <= 13; ++number)
-            EXPECT_EQ(index.is_unnamed(number), number >= 5 && number <= 10) << number;
+        EXPECT_EQ(index.unusable, (std::vector<std::uint64_t>{5, 9, 10, 11}));
+        for (std::uint64_t number = 1; number <= 14; ++number)
+            EXPECT_EQ(index.is_unnamed(number), number >= 5 && number <= 11) << number;
         EXPECT_TRUE(inputs[2].error);
     }
     // Data that stop decompressing fail where they stop.

@@ -180,7 +180,10 @@ void report_findings(const fs::path& path, const file_result& result, bool csv, 
     flush_standard_output();
 }
 
-void report(const fs::path& path, const file_result& result, const options& request, totals& counts) {
+// `path` names the input in messages; `row_name`, when not empty, in a
+// --stats row (a bundle line's held name).
+void report(const fs::path& path, const file_result& result, const options& request, totals& counts,
+            const std::string& row_name = {}) {
     const bool request_stats = request.stats;
     ++counts.done;
     counts.bytes_in += result.bytes_in;
@@ -191,7 +194,7 @@ void report(const fs::path& path, const file_result& result, const options& requ
         return;
     }
     if (request_stats) {
-        std::string row = stats_csv_row(displayed(path), result.stats);
+        std::string row = stats_csv_row(row_name.empty() ? displayed(path) : row_name, result.stats);
         row += '\n';
         // Each row as soon as it and all before it are measured, so that a long
         // run can be watched and an interrupted one keeps what it measured.
@@ -470,6 +473,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
         file_result result;
         std::size_t entry = 0;
         std::uint64_t line = 0;
+        std::string name; // the name a bundle's line holds
     };
     std::vector<slot> slots(window);
     work_source source(inputs);
@@ -566,6 +570,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             target.result = convert(item, scratch);
             target.entry = item.entry;
             target.line = item.line.number;
+            target.name = item.line.number != 0 ? item.line.name : std::string();
             shared_state.finished.fetch_add(1);
             target.ready.store(true);
             if (exhausted.load() && reporter_waiting.load()) {
@@ -603,6 +608,11 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
         const file_result result = std::move(ready_slot.result);
         const input_file& input = inputs[ready_slot.entry];
         const std::uint64_t line = ready_slot.line;
+        const std::string held_name = line != 0 ? std::move(ready_slot.name) : std::string();
+        // A bundle's line is named by the name it holds too, when checked or measured.
+        fs::path shown = shown_path(input, line);
+        if (!held_name.empty() && (request.check || request.stats))
+            shown += fs::u8path(" (" + held_name + ")").native();
         ready_slot.ready.store(false);
         reported.store(index + 1);
         if (workers_waiting.load() != 0) {
@@ -627,9 +637,9 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
                 is_unnamed_non_instance(input.path, result)) {
                 file_result hinted = result;
                 hinted.message.append(include_hint);
-                report(shown_path(input, line), hinted, request, counts);
+                report(shown, hinted, request, counts);
             } else {
-                report(shown_path(input, line), result, request, counts);
+                report(shown, result, request, counts, held_name);
             }
             if (request.bundle && !result.failed) bundle_written = bundle.append(result.bundle_line);
         }

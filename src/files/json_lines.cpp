@@ -113,8 +113,11 @@ fs::path relative_for_name(const std::string& name) {
     const fs::path last = named.filename();
     // ".", "a/..", "..\\x": no name, or one that listings hide.
     if (last.empty() || last.native()[0] == '.') return {};
-    if (!named.has_root_name() && !named.has_root_directory() && !goes_up) return named;
-    return last;
+    if (named.has_root_name() || named.has_root_directory() || goes_up) return last;
+    // Nor a directory that listings hide (".git/x", "..\\x/y").
+    for (const fs::path& part : named)
+        if (part.native()[0] == '.') return {};
+    return named;
 }
 
 constexpr std::size_t chunk = 64 * 1024;

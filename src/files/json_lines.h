@@ -37,7 +37,8 @@ struct json_line {
     // up, and "<stem>_<line>.json" (the file's stem without .jsonl and its
     // compression suffix) when there is none. A name that is not well-formed
     // UTF-8, holds a control character (a NUL, a line end) or whose last part
-    // is empty or starts with a dot (".", "a/..") is no file's: the line is
+    // (or, for a name kept whole, any part) is empty or starts with a dot
+    // (".", "a/..", ".git/x") is no file's: the line is
     // named as one without a name, and `name_unusable` is set (the name stays
     // the instance's own, as --bundle keeps it).
     std::filesystem::path relative;
