@@ -414,6 +414,13 @@ mkdir -p layouts/notes
 cp layouts/mixed/README.md layouts/notes/
 run_batch 2 --check layouts/notes
 contains "$stderr" "converter-batch: no input files in layouts/notes (1 file is of a kind that holds no instance (.md, .mzn, ...): name it, or give -i)."
+# Files without an extension beside a set (README, LICENSE) hold no instance either.
+printf 'MIT\n' > layouts/notes/LICENSE
+printf 'notes\n' > layouts/notes/README
+run_batch 2 --check layouts/notes
+contains "$stderr" "(3 files are of a kind that holds no instance"
+run_batch 1 --check -i 'LICENSE' layouts/notes
+contains "$stderr" "layouts/notes/LICENSE: Invalid input"
 "${batch_command[@]}" -q --to dzn - < "$data/J301_1.rcp" > layouts/mixed/dzn_inside.sm
 run_batch 1 --check layouts/mixed/dzn_inside.sm
 contains "$stderr" "found \"n_res\". Read as sm, as its extension says; its content looks like dzn: use --from dzn."

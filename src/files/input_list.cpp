@@ -25,6 +25,8 @@ bool is_hidden(const fs::path& name) {
 // Files that sets of instances are shipped with and that hold none: notes,
 // models, scripts, drawings. Compared without case.
 bool is_known_other_file(const fs::path& name) {
+    // README, LICENSE, Makefile: the notes beside a set have no extension, its instances do.
+    if (!name.has_extension()) return true;
     static const char* const extensions[] = {".md",   ".mzn", ".metadata", ".sh",  ".py",   ".msc", ".pdf",
                                              ".html", ".csv", ".log",      ".svg", ".png",  ".fzn", ".ozn",
                                              ".dot",  ".zip", ".tar",      ".tgz", ".jsonl"};

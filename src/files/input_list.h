@@ -41,7 +41,8 @@ struct listing_options {
     // Wildcards (see wildcard.h) for the names of files found in directories;
     // none keeps every file but those known to hold no instance (.md, .mzn,
     // .metadata, .sh, .py, .msc, .pdf, .html, .csv, .log, .svg, .png, .fzn,
-    // .ozn, .dot, without case: the notes, models and scripts a set comes with).
+    // .ozn, .dot, without case, and files without an extension, as README: the
+    // notes, models and scripts a set comes with).
     std::vector<std::filesystem::path> include;
     // A directory that no walk enters (the output directory, so that running a
     // command again does not take its outputs as inputs); compared by identity.
