@@ -414,6 +414,10 @@ mkdir -p layouts/notes
 cp layouts/mixed/README.md layouts/notes/
 run_batch 2 --check layouts/notes
 contains "$stderr" "converter-batch: no input files in layouts/notes (1 file is of a kind that holds no instance (.md, .mzn, ...): name it, or give -i)."
+# An empty file is said to be empty.
+: > layouts/empty.sm
+run_batch 1 --check layouts/empty.sm
+contains "$stderr" "layouts/empty.sm: Invalid input at line 1, column 1: expected the PRECEDENCE RELATIONS section, found the end of the file: the file is empty."
 # Files without an extension beside a set (README, LICENSE) hold no instance either.
 printf 'MIT\n' > layouts/notes/LICENSE
 printf 'notes\n' > layouts/notes/README

@@ -250,6 +250,13 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
             return false;
         }
         message = describe(failure);
+        // Nothing at all is said so, rather than as a value missing.
+        if (failure.what == read_failure::kind::end_of_file && failure.offset == 0) {
+            const message_text said = message;
+            message = message_text(said.view().substr(0, said.view().size() - 1));
+            message.append(": the file is empty.");
+            return false;
+        }
         // A file in another layout than its name (or --from) says: say so,
         // and how to read it. rcp, what content tells when nothing else
         // fits, is no sign of another layout; nor is a layout of the same
