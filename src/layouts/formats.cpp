@@ -181,7 +181,7 @@ const layout_format formats[] = {
      true},
     {"dzn",
      ".dzn",
-     "MiniZinc data for the standard RCPSP model",
+     "MiniZinc data for the rcpsp, rcpsp_max and mrcpsp models",
      looks_like_dzn,
      read_dzn,
      dzn_can_hold,
