@@ -678,6 +678,12 @@ run_batch 1 --check layouts/tight.sch
     fail "the tight cycle gave [$stdout]"
 run_batch 0 --stats layouts/tight.sch
 contains "$stdout" "layouts/tight.sch,12,5,23,1.9167,0.7600,,,55"
+# The sch form of the last line is carried through JSON: byte for byte back.
+for name in j10_PSP33.SCH ubo10_psp5.sch; do
+    "${batch_command[@]}" -q --from sch --to json - < "$data/$name" | "${batch_command[@]}" -q --from json --to sch - |
+        tr -d '\r' > layouts/via_json.sch
+    same_bytes layouts/via_json.sch "$data/$name"
+done
 # PSPLIB's header (basedata name, seed, horizon, project information) is
 # carried: sm -> sm and sm -> json -> sm give the file back byte for byte.
 for name in j301_1 j301_2; do

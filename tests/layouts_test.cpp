@@ -810,6 +810,12 @@ TEST(json_reader, refuses_at_the_place_in_its_own_words) {
         {"{\"name\": \"\\uDC00\", \"capacities\": [], \"activities\": []}",
          "Invalid input at line 1, column 11: expected a character, found \"\\\\udc00\", a low surrogate without "
          "its high one."},
+        // The sch form holds one key, a Boolean.
+        {"{\"sch\": {\"capacities_line_ended\": 1}, \"capacities\": [], \"activities\": []}",
+         "Invalid input at line 1, column 35: expected true or false, found \"1\"."},
+        {"{\"sch\": {\"tab\": true}, \"capacities\": [], \"activities\": []}",
+         "Invalid input at line 1, column 10: expected the key \"capacities_line_ended\", found \"\\\"tab\\\"\", which "
+         "this layout does not hold."},
         // PSPLIB's basedata name is a header line of its own.
         {"{\"psplib\": {\"basedata\": \"j30\\n.bas\"}, \"capacities\": [], \"activities\": []}",
          "Invalid input at line 1, column 25: expected the basedata name, a string, found \"\\\"j30\\\\n.bas\\\"\", "

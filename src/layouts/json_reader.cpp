@@ -271,7 +271,7 @@ private:
 
     bool read_instance_object() {
         if (!expect('{', "the instance's object, \"{\"")) return false;
-        bool capacities = false, activities = false, named = false, header_read = false;
+        bool capacities = false, activities = false, named = false, header_read = false, sch_read = false;
         std::string key;
         in_.skip_space();
         if (in_.peek() != '}') {
@@ -282,6 +282,15 @@ private:
                 if (key == "psplib" && !header_read) {
                     header_read = true;
                     if (!expect(':', "\":\" after the key") || !read_header()) return false;
+                    in_.skip_space();
+                    if (in_.peek() == '}') break;
+                    if (!expect(',', "\",\" or \"}\"")) return false;
+                    continue;
+                }
+                // The sch form of the capacities line, which an .sch file held.
+                if (key == "sch" && !sch_read) {
+                    sch_read = true;
+                    if (!expect(':', "\":\" after the key") || !read_sch_form()) return false;
                     in_.skip_space();
                     if (in_.peek() == '}') break;
                     if (!expect(',', "\",\" or \"}\"")) return false;
@@ -306,10 +315,11 @@ private:
                     if (!expect(',', "\",\" or \"}\"")) return false;
                     continue;
                 }
-                if (key == "kinds" || key == "psplib" || key == "name")
+                if (key == "kinds" || key == "psplib" || key == "name" || key == "sch")
                     return fail_at(key_place,
                                    key == "kinds"    ? "\"kinds\" once"
                                    : key == "psplib" ? "\"psplib\" once"
+                                   : key == "sch"    ? "\"sch\" once"
                                                      : "\"name\" once",
                                    0, "given twice");
                 if (key != "capacities" && key != "activities")
@@ -626,6 +636,36 @@ private:
         }
         in_.advance();
         return result_.mode_counts.push_back(modes) || memory_failed();
+    }
+
+    // {"capacities_line_ended": true}: the form of an .sch file's last line.
+    bool read_sch_form() {
+        if (!expect('{', "the sch form's object, \"{\"")) return false;
+        in_.skip_space();
+        if (in_.peek() == '}') {
+            in_.advance();
+            return true;
+        }
+        std::string key;
+        read_failure key_place;
+        if (!read_string(key, key_place, "the key \"capacities_line_ended\"")) return false;
+        if (key != "capacities_line_ended")
+            return fail_at(key_place, "the key \"capacities_line_ended\"", 0, "which this layout does not hold");
+        if (!expect(':', "\":\" after the key")) return false;
+        in_.skip_space();
+        const char* const words[] = {"true", "false"};
+        bool matched = false;
+        for (const char* word : words) {
+            std::size_t length = std::strlen(word), index = 0;
+            while (index < length && in_.peek(index) == static_cast<unsigned char>(word[index])) ++index;
+            if (index != length || is_word_byte(in_.peek(index))) continue;
+            for (index = 0; index < length; ++index) in_.advance();
+            result_.capacities_line_ended = word[0] == 't';
+            matched = true;
+            break;
+        }
+        if (!matched) return fail_here(kind::unexpected, "true or false");
+        return expect('}', "\"}\" after the sch form");
     }
 
     // PSPLIB's header values: {"basedata": "j30_17.bas", "seed": 28123, ...},

@@ -156,6 +156,7 @@ void put_header(output_buffer& buffer, const project_header& header) {
 void write_json(output_buffer& buffer, const instance& source) {
     put_text(buffer, "{");
     if (!source.header.empty()) put_header(buffer, source.header);
+    if (source.capacities_line_ended) put_text(buffer, "\"sch\": {\"capacities_line_ended\": true}, ");
     put_instance(buffer, source, false);
 }
 
@@ -164,6 +165,7 @@ void write_json_line(output_buffer& buffer, const instance& source, std::string_
     put_string(buffer, name);
     put_text(buffer, ", ");
     if (!source.header.empty()) put_header(buffer, source.header);
+    if (source.capacities_line_ended) put_text(buffer, "\"sch\": {\"capacities_line_ended\": true}, ");
     put_instance(buffer, source, true);
 }
 
