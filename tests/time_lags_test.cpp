@@ -194,6 +194,91 @@ TEST(rcpsp_max_data, keep_every_task_between_the_start_and_the_end) {
     }
 }
 
+// A schedule of `source` (one resource) with every start in 0..horizon, by
+// trying them all: the check that a proof of infeasibility is never wrong.
+bool some_schedule_fits(const instance& source, std::int64_t horizon) {
+    const auto count = static_cast<std::size_t>(source.activity_count);
+    std::vector<std::int64_t> start(count, 0);
+    const auto fits = [&] {
+        for (std::size_t from = 0, place = 0; from < count; ++from)
+            for (std::int32_t index = 0; index < source.successor_counts[from]; ++index, ++place)
+                if (start[static_cast<std::size_t>(source.successors[place])] < start[from] + source.lags[place])
+                    return false;
+        for (std::int64_t period = 0; period <= 2 * horizon; ++period) {
+            std::int64_t used = 0;
+            for (std::size_t activity = 0; activity < count; ++activity)
+                if (start[activity] <= period && period < start[activity] + source.durations[activity])
+                    used += source.demands[activity];
+            if (used > source.capacities[0]) return false;
+        }
+        return true;
+    };
+    // Odometer over the starts of the activities but the dummy start, which is at 0.
+    for (;;) {
+        if (fits()) return true;
+        std::size_t digit = 1;
+        while (digit < count && start[digit] == horizon) start[digit++] = 0;
+        if (digit == count) return false;
+        ++start[digit];
+    }
+}
+
+// Activities the lags force to overlap, with demands together above the
+// capacity, prove that no schedule exists: against every schedule of small
+// random networks, and named by their place in the file.
+TEST(forced_overlap, proves_only_what_no_schedule_escapes) {
+    std::mt19937 random(20261211);
+    std::size_t proofs = 0, sets = 0;
+    for (int trial = 0; trial < 4000; ++trial) {
+        SCOPED_TRACE(trial);
+        const std::int32_t tasks = trial % 4 == 0 ? 2 : 3;
+        std::vector<std::int32_t> durations;
+        for (std::int32_t task = 0; task < tasks; ++task)
+            durations.push_back(std::uniform_int_distribution<std::int32_t>(0, 3)(random));
+        std::vector<arc> arcs;
+        std::int64_t horizon = 1;
+        for (const std::int32_t duration : durations) horizon += duration;
+        // Mostly narrow windows between pairs (an arc each way), where orders
+        // are forced, and some single arcs.
+        for (std::int32_t from = 1; from <= tasks; ++from)
+            for (std::int32_t to = from + 1; to <= tasks; ++to) {
+                const int shape = std::uniform_int_distribution<int>(0, 3)(random);
+                if (shape == 0) continue;
+                const std::int32_t ahead = std::uniform_int_distribution<std::int32_t>(-2, 3)(random);
+                const std::int32_t back = std::uniform_int_distribution<std::int32_t>(-4, 1)(random);
+                if (shape != 2) arcs.push_back({from, to, ahead});
+                if (shape != 3) arcs.push_back({to, from, back});
+                horizon += (ahead < 0 ? -ahead : ahead) + (back < 0 ? -back : back);
+            }
+        instance source = with_every_bound(durations, arcs);
+        source.resource_count = 1;
+        source.capacities.push_back(std::uniform_int_distribution<std::int32_t>(1, 5)(random));
+        for (std::int32_t activity = 0; activity < source.activity_count; ++activity)
+            source.demands.push_back(
+                activity == 0 || activity == tasks + 1 ? 0 : std::uniform_int_distribution<std::int32_t>(1, 3)(random));
+        if (earliest_starts_with_lags(source).earliest.empty()) continue;
+        forced_overlap proof;
+        if (!find_forced_overlap(source, proof)) continue;
+        ++proofs;
+        sets += proof.activities.size() > 2;
+        EXPECT_GT(proof.demand, source.capacities[0]);
+        EXPECT_FALSE(some_schedule_fits(source, horizon));
+    }
+    EXPECT_GT(proofs, 50u);
+    EXPECT_GT(sets, 0u) << proofs << " proofs, all of pairs";
+    // Named in the file's own terms: a pair of sch activities.
+    instance pair = with_every_bound({3, 3}, {{1, 2, 1}, {2, 1, -1}});
+    pair.resource_count = 1;
+    pair.capacities.push_back(4);
+    for (const std::int32_t demand : {0, 3, 2, 0}) pair.demands.push_back(demand);
+    const validation_report report = validate(pair, 20, nullptr, find_format("sch")->naming);
+    ASSERT_EQ(report.findings.size(), 1u);
+    EXPECT_EQ(report.findings[0].text.view(),
+              "activity 1: must overlap with 2 (the time lags leave room for neither order), and the two demand 5 of "
+              "resource 1, above its capacity 4, so that no schedule exists");
+    EXPECT_EQ(report.findings[0].level, finding_level::infeasible);
+}
+
 TEST(validate, finds_a_cycle_only_when_its_time_lags_add_up_to_more_than_zero) {
     const struct {
         const char* name;

@@ -83,7 +83,135 @@ std::vector<activity_index> cycle_of_predecessors(const activity_index* first, c
     return {};
 }
 
+// Every arc of `source` between activities within 0..N-1, self-arcs left out;
+// false when a successor is outside.
+bool arcs_between_activities(const instance& source, arcs_of& arcs) {
+    const std::size_t activities = source.activity_count > 0 ? static_cast<std::size_t>(source.activity_count) : 0;
+    arcs.start.assign(activities + 1, 0);
+    arcs.target.clear();
+    arcs.lag.clear();
+    for (std::size_t activity = 0, cursor = 0; activity < activities; ++activity) {
+        const std::int32_t count = source.successor_counts[activity];
+        for (std::int32_t position = 0; position < count; ++position, ++cursor) {
+            const std::int32_t successor = source.successors[cursor];
+            if (successor < 0 || static_cast<std::size_t>(successor) >= activities) return false;
+            if (static_cast<std::size_t>(successor) == activity) continue;
+            arcs.target.push_back(static_cast<activity_index>(successor));
+            arcs.lag.push_back(lag_of(source, cursor, activity));
+        }
+        arcs.start[activity + 1] = arcs.target.size();
+    }
+    return true;
+}
+
 } // namespace
+
+bool find_forced_overlap(const instance& source, forced_overlap& proof) {
+    arcs_of arcs;
+    if (!arcs_between_activities(source, arcs)) return false;
+    const std::size_t activities = arcs.start.size() - 1;
+    const auto resources = static_cast<std::size_t>(source.resource_count > 0 ? source.resource_count : 0);
+    std::uint32_t count = 0;
+    const std::vector<std::uint32_t> component = components(arcs, activities, count);
+    std::vector<std::vector<activity_index>> members(count);
+    for (std::size_t activity = 0; activity < activities; ++activity)
+        members[count - 1 - component[activity]].push_back(static_cast<activity_index>(activity));
+    constexpr std::int64_t no_path = std::numeric_limits<std::int64_t>::min();
+    std::uint64_t work = 0;
+    std::vector<std::int64_t> distance;
+    std::vector<std::size_t> place(activities, 0);
+    std::vector<char> forced;
+    for (const std::vector<activity_index>& group : members) {
+        const std::size_t size = group.size();
+        if (size < 2) continue;
+        // Floyd and Warshall's longest paths within the component, and the
+        // pair tests: all of it counted before it is done.
+        const std::uint64_t cost = static_cast<std::uint64_t>(size) * size * (size + resources);
+        if (cost > overlap_budget - work) continue;
+        work += cost;
+        for (std::size_t at = 0; at < size; ++at) place[group[at]] = at;
+        distance.assign(size * size, no_path);
+        for (std::size_t at = 0; at < size; ++at) {
+            distance[at * size + at] = 0;
+            const activity_index from = group[at];
+            for (std::size_t arc = arcs.start[from]; arc < arcs.start[from + 1]; ++arc) {
+                const activity_index to = arcs.target[arc];
+                if (component[to] != component[from]) continue;
+                std::int64_t& best = distance[at * size + place[to]];
+                best = std::max(best, std::int64_t{arcs.lag[arc]});
+            }
+        }
+        for (std::size_t via = 0; via < size; ++via)
+            for (std::size_t from = 0; from < size; ++from) {
+                const std::int64_t first = distance[from * size + via];
+                if (first == no_path) continue;
+                for (std::size_t to = 0; to < size; ++to) {
+                    const std::int64_t second = distance[via * size + to];
+                    if (second != no_path && first + second > distance[from * size + to])
+                        distance[from * size + to] = first + second;
+                }
+            }
+        const auto duration = [&](std::size_t at) { return std::int64_t{source.durations[group[at]]}; };
+        forced.assign(size * size, 0);
+        for (std::size_t first = 0; first < size; ++first)
+            for (std::size_t second = first + 1; second < size; ++second) {
+                if (duration(first) <= 0 || duration(second) <= 0) continue;
+                const std::int64_t ahead = distance[second * size + first], behind = distance[first * size + second];
+                // Within a component both paths exist; a missing one leaves that order free.
+                const bool first_then_second = ahead == no_path || -ahead >= duration(first);
+                const bool second_then_first = behind == no_path || -behind >= duration(second);
+                if (!first_then_second && !second_then_first)
+                    forced[first * size + second] = forced[second * size + first] = 1;
+            }
+        const auto demand = [&](std::size_t at, std::size_t resource) {
+            return std::max<std::int64_t>(source.demands[group[at] * resources + resource], 0);
+        };
+        std::vector<std::size_t> clique, order(size);
+        for (std::size_t resource = 0; resource < resources; ++resource) {
+            const std::int64_t capacity = source.capacities[resource];
+            for (std::size_t at = 0; at < size; ++at) order[at] = at;
+            std::stable_sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
+                return demand(left, resource) > demand(right, resource);
+            });
+            // A pair first: the plainest proof.
+            for (std::size_t first = 0; first < size; ++first)
+                for (std::size_t second = first + 1; second < size; ++second)
+                    if (forced[first * size + second] != 0 &&
+                        demand(first, resource) + demand(second, resource) > capacity) {
+                        proof.activities = {group[first], group[second]};
+                        std::sort(proof.activities.begin(), proof.activities.end());
+                        proof.resource = resource;
+                        proof.demand = demand(first, resource) + demand(second, resource);
+                        return true;
+                    }
+            // Then sets grown from each activity, largest demand first.
+            for (const std::size_t seed : order) {
+                if (demand(seed, resource) == 0) break;
+                clique.assign(1, seed);
+                std::int64_t total = demand(seed, resource);
+                for (const std::size_t candidate : order) {
+                    if (candidate == seed || demand(candidate, resource) == 0) continue;
+                    work += clique.size();
+                    if (work > overlap_budget) return false;
+                    bool with_all = true;
+                    for (const std::size_t member : clique)
+                        with_all = with_all && forced[candidate * size + member] != 0;
+                    if (!with_all) continue;
+                    clique.push_back(candidate);
+                    total += demand(candidate, resource);
+                    if (total <= capacity) continue;
+                    proof.activities.clear();
+                    for (const std::size_t member : clique) proof.activities.push_back(group[member]);
+                    std::sort(proof.activities.begin(), proof.activities.end());
+                    proof.resource = resource;
+                    proof.demand = total;
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
 
 lag_schedule earliest_starts_with_lags(const instance& source) {
     lag_schedule result;

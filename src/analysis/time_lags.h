@@ -45,4 +45,31 @@ constexpr std::uint64_t lag_relaxation_budget = 100000000;
 // Throws std::bad_alloc when memory runs out.
 lag_schedule earliest_starts_with_lags(const instance& source);
 
+// Activities that the time lags force to run at once, with demands together
+// above a capacity: a proof that no schedule exists. Within a strongly
+// connected component the longest paths bound every pair: S_j - S_i lies in
+// [dist(i, j), -dist(j, i)], so i can end before j starts only if -dist(j, i)
+// >= d_i, and j before i only if -dist(i, j) >= d_j. Two activities of
+// positive duration for which neither order fits must overlap, and activities
+// that pairwise must overlap share a period (intervals that pairwise meet have
+// a point in common), in which their demands add up.
+struct forced_overlap {
+    std::vector<activity_index> activities; // two or more, ascending
+    std::size_t resource = 0;
+    std::int64_t demand = 0; // their demands of `resource` together, above its capacity
+};
+
+// Work (distance updates, pair tests, and tests of a set's growth) within
+// components, at most, before the search stops without a proof: a component
+// of 500 activities costs some 10^8.
+constexpr std::uint64_t overlap_budget = 200000000;
+
+// The first such proof, by component in topological order, a pair before a
+// larger set (grown greedily from each activity, largest demand first); false
+// when none is found, also past overlap_budget (the test is a proof when it
+// finds one, never a decision when it does not). `source` must have general
+// lags, one mode per activity, and a lag schedule (no cycle of positive lag).
+// Throws std::bad_alloc when memory runs out.
+bool find_forced_overlap(const instance& source, forced_overlap& proof);
+
 } // namespace converter

@@ -533,6 +533,26 @@ void find_problems(const instance& source, const trailing_tokens* trailing, cons
                              "stops after looking at ")
                     .append_number(static_cast<std::int64_t>(lag_relaxation_budget))
                     .append(" arcs)");
+        forced_overlap overlap;
+        if (!schedule.earliest.empty() && !has_modes(source) && find_forced_overlap(source, overlap))
+            if (message_text* text = findings.add(overlap.activities.front(), finding_level::infeasible)) {
+                const std::size_t others = overlap.activities.size() - 1;
+                text->append(others == 1 ? "must overlap with " : "must overlap pairwise with ");
+                for (std::size_t index = 1; index <= others; ++index)
+                    text->append(index == 1        ? ""
+                                 : index == others ? " and "
+                                                   : ", ")
+                        .append_number(names.number(overlap.activities[index]));
+                text->append(others == 1 ? " (the time lags leave room for neither order), and the two demand "
+                                         : " (the time lags leave room for neither order of any two), and together "
+                                           "they demand ")
+                    .append_number(overlap.demand)
+                    .append(" of resource ")
+                    .append_number(static_cast<std::int64_t>(overlap.resource + 1))
+                    .append(", above its capacity ")
+                    .append_number(source.capacities[overlap.resource])
+                    .append(", so that no schedule exists");
+            }
     } else {
         cycle = find_cycle(graph, activities);
     }
