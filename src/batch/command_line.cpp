@@ -37,6 +37,8 @@ constexpr option_spec known_options[] = {
     {0, "check", nullptr},
     {0, "stats", nullptr},
     {0, "csv", nullptr},
+    {0, "verify", nullptr},
+    {0, "reference", "a table"},
     {0, "bundle", "a file"},
     {'q', "quiet", nullptr},
     {'h', "help", nullptr},
@@ -360,6 +362,14 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     app.add_flag("--check", parsed.check, "read and validate every input, write nothing");
     app.add_flag("--csv", parsed.csv,
                  "with --check: the findings as a CSV table on standard output (file, level, element, message)");
+    app.add_flag("--verify", parsed.verify,
+                 "check schedules against their instances: INSTANCE SCHEDULE (SCHEDULE - for standard input), or a "
+                 "directory of each, paired by name; a CSV table on standard output");
+    std::string reference;
+    app.add_option("--reference", reference,
+                   "with --verify: known makespans from TABLE (CSV problem,optimum, or PSPLIB's own table), or "
+                   "psplib for PSPLIB's j30 optima, shipped with the program")
+        ->type_name("TABLE");
     app.add_flag("--stats", parsed.stats,
                  "read every input and write a CSV table of its measures on standard output, nothing else");
     std::string bundle;
@@ -401,6 +411,7 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     for (const std::string& input : inputs) parsed.inputs.push_back(path_from_argument(input));
     for (const std::string& pattern : include) parsed.listing.include.push_back(path_from_argument(pattern));
     if (app.count("--bundle") != 0) parsed.bundle = path_from_argument(bundle);
+    if (app.count("--reference") != 0) parsed.reference = reference;
     if (app.count("--output-dir") != 0) parsed.plan.output_directory = path_from_argument(output_directory);
     if (app.count("--suffix") != 0)
         parsed.plan.suffix = path_from_argument(suffix);
@@ -414,6 +425,26 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
 
     if (parsed.inputs.empty()) {
         error = "missing INPUT";
+        return parse_result::usage_error;
+    }
+    if (parsed.verify) {
+        if (parsed.inputs.size() != 2) {
+            error = "--verify takes two INPUTs: an instance and its schedule, or a directory of each";
+            return parse_result::usage_error;
+        }
+        if (parsed.inputs[0] == "-") {
+            error = "--verify reads the instance from a file; only the schedule may be - (standard input)";
+            return parse_result::usage_error;
+        }
+        if (parsed.check || parsed.stats || parsed.bundle || app.count("--output-dir") != 0 ||
+            app.count("--suffix") != 0 || parsed.update || app.count("--to") != 0 || parsed.csv) {
+            error = "--verify writes its own table: not with --check, --stats, --bundle, --csv, -o, -s, -u or --to";
+            return parse_result::usage_error;
+        }
+        return parse_result::run;
+    }
+    if (parsed.reference) {
+        error = "--reference goes with --verify";
         return parse_result::usage_error;
     }
     if (parsed.inputs.size() > 1)

@@ -12,6 +12,7 @@
 #include "batch/options.h"
 #include "batch/run.h"
 #include "batch/text_output.h"
+#include "batch/verify.h"
 #include "files/compressed_input.h"
 #include "files/file_conversion.h"
 #include "files/file_identity.h"
@@ -228,6 +229,7 @@ int run(int argc, const char* const* argv) {
     case batch::parse_result::run: break;
     }
     handle_interrupts();
+    if (request.verify) return batch::run_verify(request);
     if (request.standard_streams()) return batch::run_standard_streams(request);
 
     if (request.converts()) request.listing.excluded_directory = request.plan.output_directory;

@@ -20,6 +20,10 @@ struct options {
     bool check = false;
     bool stats = false;
     bool csv = false; // with check: the findings as a CSV table
+    // --verify INSTANCE SCHEDULE (files, or directories paired by stem; the
+    // schedule "-" for standard input), against --reference when given.
+    bool verify = false;
+    std::optional<std::string> reference;
     bool quiet = false;
     bool update = false;   // skip inputs whose output exists and is at least as new
     layout_choice layouts; // --from (none: each input's own) and --to (sch by default)
@@ -27,8 +31,8 @@ struct options {
     std::optional<std::filesystem::path> bundle;
 
     // Whether an output is written for each input.
-    bool converts() const { return !check && !stats && !bundle; }
-    bool standard_streams() const { return inputs.size() == 1 && inputs[0] == "-"; }
+    bool converts() const { return !check && !stats && !bundle && !verify; }
+    bool standard_streams() const { return !verify && inputs.size() == 1 && inputs[0] == "-"; }
 };
 
 enum class parse_result {

@@ -495,6 +495,10 @@ file_result check_file(const fs::path& input, instance& scratch, std::size_t fin
                           [&](file_result& result) { validate_into(scratch, finding_limit, trailing, result); });
 }
 
+file_result read_instance_file(const fs::path& input, instance& scratch, const layout_format* from) {
+    return read_file_then(input, scratch, nullptr, from, input_part{}, [](file_result&) {});
+}
+
 file_result measure_file(const fs::path& input, instance& scratch, const layout_format* from, const input_part& part) {
     return read_file_then(input, scratch, nullptr, from, part,
                           [&](file_result& result) { measure_into(scratch, result); });

@@ -102,6 +102,11 @@ bool output_is_current(const std::filesystem::path& input, const std::filesystem
 file_result check_file(const std::filesystem::path& input, instance& scratch, std::size_t finding_limit,
                        const layout_format* from = nullptr, const input_part& part = {});
 
+// Reads `input` with the same reader into `scratch`, its layout in `layout`.
+// Never throws.
+file_result read_instance_file(const std::filesystem::path& input, instance& scratch,
+                               const layout_format* from = nullptr);
+
 // Reads `input` with the same reader and, when it reads, computes its measures.
 // Never throws.
 file_result measure_file(const std::filesystem::path& input, instance& scratch, const layout_format* from = nullptr,

@@ -1,0 +1,56 @@
+// Whether a schedule that a solver gave back keeps to its instance: the time
+// lags (or precedences), the capacities per period and over the project.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "analysis/validation.h"
+#include "instance/instance.h"
+#include "instance/messages.h"
+
+namespace converter {
+
+// One start per activity and, for an instance with modes, one mode per
+// activity (from 1); `modes` empty for a single-mode instance.
+struct schedule {
+    std::vector<std::int64_t> starts;
+    std::vector<std::int64_t> modes;
+};
+
+struct schedule_report {
+    bool feasible = true;
+    std::int64_t makespan = 0;            // the latest finish
+    std::vector<message_text> violations; // the first `limit`, in the order below
+    std::uint64_t violation_count = 0;    // all of them
+};
+
+// How resources are named: "resource 2", or as PSPLIB labels them, "R 2",
+// "N 1", "D 1", numbered within their kind.
+enum class resource_labels { numbers, psplib };
+
+// Checks `plan` against `source` (as a successful read leaves it, with
+// `plan.starts` and, with modes, `plan.modes` of one entry per activity:
+// the caller has checked their counts). A schedule is feasible when
+//   - every start is 0 or more, and every mode one of its activity's;
+//   - every arc i -> j holds S_j >= S_i + lag, the lag being the arc's own
+//     with general lags (a negative one a maximal lag) and else i's duration
+//     in its chosen mode: "job 11 starts at 11, before job 2 ends at 12";
+//   - per renewable (and doubly constrained) resource, the demands of the
+//     activities running in each period t (S <= t < S + d; one of duration 0
+//     uses nothing) keep within its capacity: "resource R 2: 14 used in
+//     periods 10-12 by jobs 4, 7 and 9, above its capacity 12", one finding
+//     per stretch of periods of the same use;
+//   - per nonrenewable (and doubly constrained) resource, the chosen modes'
+//     demands together keep within it: "resource N 1: the chosen modes need
+//     46, above its capacity 42".
+// A mode outside its activity's range is named and the activity then left
+// out of the other checks. Periods are never walked one by one: the use is
+// swept from start and finish events, so horizons of 10^8 cost nothing.
+// O(N log N + arcs) time, O(N) memory. Throws std::bad_alloc when memory
+// runs out.
+schedule_report verify_schedule(const instance& source, const schedule& plan, const activity_naming& naming,
+                                resource_labels labels = resource_labels::numbers, std::size_t limit = 20);
+
+} // namespace converter

@@ -1,0 +1,291 @@
+#include "batch/verify.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "analysis/csv_field.h"
+#include "analysis/schedule_check.h"
+#include "batch/text_output.h"
+#include "files/compressed_input.h"
+#include "files/file_conversion.h"
+#include "files/file_identity.h"
+#include "files/input_list.h"
+#include "files/reference_table.h"
+#include "files/system_path.h"
+#include "layouts/schedule_reader.h"
+
+namespace converter::batch {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr std::size_t violation_limit = 20;
+
+struct pairing {
+    fs::path instance;
+    fs::path schedule; // "-" for standard input
+};
+
+// A whole file (or standard input) as text; false with errno.
+bool read_whole(const fs::path& path, std::string& text, int& error) {
+    std::FILE* file = nullptr;
+    if (path == "-") {
+        file = stdin;
+    } else {
+#ifdef _WIN32
+        file = _wfopen(system_path(path).c_str(), L"rb");
+#else
+        file = std::fopen(path.c_str(), "rb");
+#endif
+    }
+    if (file == nullptr) {
+        error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    char buffer[1 << 16];
+    text.clear();
+    for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, file)) != 0;) text.append(buffer, count);
+    const bool failed = std::ferror(file) != 0;
+    error = failed ? (errno != 0 ? errno : EIO) : 0;
+    if (file != stdin) std::fclose(file);
+    return !failed;
+}
+
+// The name an instance is paired by: its file name without a compression
+// suffix and without its extension (j301_1.sm.gz: j301_1).
+std::string stem_of(const fs::path& path) {
+    const auto stem = without_compression(path.filename()).stem().u8string();
+    return std::string(stem.begin(), stem.end());
+}
+
+std::string name_of(const fs::path& path) {
+    const auto name = path.filename().u8string();
+    return std::string(name.begin(), name.end());
+}
+
+// The instance a schedule's name belongs to: the longest stem among
+// `stems` that, with a dot after it, starts the name (j301_1.minizinc.txt:
+// j301_1), not the file's own; `none` without one.
+std::size_t owner_of(const std::string& name, const std::map<std::string, std::size_t>& stems, std::size_t own) {
+    constexpr std::size_t none = static_cast<std::size_t>(-1);
+    std::size_t best = none, best_length = 0;
+    for (std::size_t dot = name.find('.'); dot != std::string::npos; dot = name.find('.', dot + 1)) {
+        const auto found = stems.find(name.substr(0, dot));
+        if (found != stems.end() && found->second != own && dot > best_length) {
+            best = found->second;
+            best_length = dot;
+        }
+    }
+    return best;
+}
+
+// Pairs the instances of one directory with the schedules of another (or of
+// the same one, where a file is a schedule when another's stem starts its
+// name); names what has no partner.
+std::vector<pairing> pair_directories(const options& request, bool& unpaired) {
+    const std::vector<input_file> instances = list_inputs({request.inputs[0]}, request.listing);
+    file_key first, second;
+    const bool same = identify(request.inputs[0], first) && identify(request.inputs[1], second) && first == second;
+    const std::vector<input_file> schedules = same ? instances : list_inputs({request.inputs[1]}, request.listing);
+    std::map<std::string, std::size_t> stems;
+    for (std::size_t index = 0; index < instances.size(); ++index)
+        if (!instances[index].error) stems.emplace(stem_of(instances[index].path), index);
+    std::vector<std::vector<std::size_t>> schedules_of(instances.size());
+    std::vector<char> is_schedule(instances.size(), 0);
+    std::vector<fs::path> orphans;
+    for (std::size_t index = 0; index < schedules.size(); ++index) {
+        if (schedules[index].error) continue;
+        const std::size_t owner =
+            owner_of(name_of(schedules[index].path), stems, same ? index : static_cast<std::size_t>(-1));
+        if (owner != static_cast<std::size_t>(-1)) {
+            schedules_of[owner].push_back(index);
+            if (same) is_schedule[index] = 1;
+        } else if (!same) {
+            orphans.push_back(schedules[index].path);
+        }
+    }
+    std::vector<pairing> pairs;
+    for (std::size_t index = 0; index < instances.size(); ++index) {
+        if (is_schedule[index] != 0 || instances[index].error) continue;
+        if (schedules_of[index].empty()) {
+            print_line(stderr, instances[index].path, "no schedule has this instance's name");
+            unpaired = true;
+        }
+        for (const std::size_t schedule : schedules_of[index])
+            pairs.push_back({instances[index].path, schedules[schedule].path});
+    }
+    for (const fs::path& orphan : orphans) {
+        print_line(stderr, orphan, "no instance has this schedule's name");
+        unpaired = true;
+    }
+    return pairs;
+}
+
+std::string number_text(std::int64_t value) { return std::to_string(value); }
+
+std::string reference_text(const reference_value& value) {
+    if (value.proven()) return number_text(*value.lower);
+    return (value.lower ? number_text(*value.lower) : std::string()) + ".." +
+           (value.upper ? number_text(*value.upper) : std::string());
+}
+
+// One pair: its row, and its violations and findings on standard error.
+// False when the schedule is infeasible or a finding was made.
+bool verify_pair(const pairing& pair, const reference_table& references, instance& scratch) {
+    const std::string schedule_name = pair.schedule == "-" ? std::string("-") : displayed(pair.schedule);
+    const fs::path shown_schedule = pair.schedule == "-" ? fs::path("(standard input)") : pair.schedule;
+    const file_result read = read_instance_file(pair.instance, scratch);
+    if (read.failed) {
+        print_line(stderr, pair.instance, read.message.view());
+        return false;
+    }
+    std::string text;
+    int error = 0;
+    if (!read_whole(pair.schedule, text, error)) {
+        print_line(stderr, shown_schedule,
+                   message_text("Can't open the schedule file: ").append(std::strerror(error)).append(".").view());
+        return false;
+    }
+    schedule_file file;
+    const read_failure failure = read_schedule(text, file);
+    if (failure) {
+        print_line(stderr, shown_schedule, describe(failure).view());
+        return false;
+    }
+    const activity_naming naming = read.layout != nullptr ? read.layout->naming : activity_naming{};
+    const resource_labels labels = naming.word != nullptr && std::strcmp(naming.word, "job") == 0
+                                       ? resource_labels::psplib
+                                       : resource_labels::numbers;
+    bool sound = true, feasible = true;
+    schedule_report last;
+    schedule plan;
+    const std::size_t count = file.solutions.size();
+    for (std::size_t index = 0; index < count; ++index) {
+        const schedule_solution& solution = file.solutions[index];
+        // Each line of a file of several solutions says which it is about.
+        std::string prefix = count > 1 ? "solution " + std::to_string(index + 1) + ": " : std::string();
+        read_failure why;
+        if (!to_schedule(scratch, file, solution, plan, why)) {
+            print_line(stderr, shown_schedule, prefix + std::string(describe(why).view()));
+            return false;
+        }
+        last = verify_schedule(scratch, plan, naming, labels, violation_limit);
+        feasible = feasible && last.feasible;
+        for (const message_text& violation : last.violations)
+            print_line(stderr, shown_schedule, prefix + std::string(violation.view()));
+        if (last.violation_count > last.violations.size())
+            print_line(
+                stderr, shown_schedule,
+                prefix + "... and " + std::to_string(last.violation_count - last.violations.size()) +
+                    (last.violation_count - last.violations.size() == 1 ? " more violation" : " more violations"));
+        if (solution.reported && *solution.reported != last.makespan) {
+            print_line(stderr, shown_schedule,
+                       prefix + "the solver reports the makespan " + number_text(*solution.reported) +
+                           ", and the schedule ends at " + number_text(last.makespan));
+            sound = false;
+        }
+    }
+    const reference_value* reference = references.find(stem_of(pair.instance));
+    std::string row;
+    append_csv_field(row, displayed(pair.instance));
+    row += ',';
+    append_csv_field(row, schedule_name);
+    row += ',' + std::to_string(count) + ',';
+    if (count != 0) row += feasible ? "true" : "false";
+    row += ',';
+    if (count != 0) row += number_text(last.makespan);
+    row += ',';
+    if (count != 0 && file.solutions.back().reported) row += number_text(*file.solutions.back().reported);
+    row += ',';
+    row += file.optimal ? "true" : file.unsatisfiable ? "unsatisfiable" : "false";
+    row += ',';
+    if (reference != nullptr) row += reference_text(*reference);
+    row += ',';
+    if (reference != nullptr && count != 0 && feasible) {
+        const std::optional<std::int64_t>& bound = reference->proven() ? reference->lower : reference->lower;
+        if (bound && *bound > 0) {
+            char gap[32];
+            std::snprintf(gap, sizeof gap, "%.2f",
+                          100.0 * static_cast<double>(last.makespan - *bound) / static_cast<double>(*bound));
+            row += gap;
+        }
+        if (reference->lower && last.makespan < *reference->lower) {
+            print_line(stderr, shown_schedule,
+                       "the makespan " + number_text(last.makespan) + " is below the reference's " +
+                           (reference->proven() ? "optimum " : "lower bound ") + number_text(*reference->lower) +
+                           ": the reference or the schedule is wrong");
+            sound = false;
+        }
+    }
+    row += '\n';
+    write_text(stdout, row);
+    return sound && feasible;
+}
+
+} // namespace
+
+int run_verify(const options& request) {
+    reference_table references;
+    if (request.reference) {
+        message_text why;
+        std::string text;
+        std::string set_name;
+        if (*request.reference == "psplib") {
+            text = std::string(builtin_references());
+        } else {
+            const fs::path table = path_from_argument(*request.reference);
+            int error = 0;
+            if (!read_whole(table, text, error)) {
+                write_text(stderr, "converter-batch: Can't open the reference table " + displayed(table) + ": " +
+                                       std::strerror(error) + ".\n");
+                return 2;
+            }
+            // PSPLIB names its tables by the set: j30opt.sm, j60hrs.sm.
+            const std::string name = name_of(table);
+            std::size_t end = 0;
+            while (end < name.size() && (std::isalpha(static_cast<unsigned char>(name[end])) != 0 || end == 0)) ++end;
+            while (end < name.size() && std::isdigit(static_cast<unsigned char>(name[end])) != 0) ++end;
+            set_name = name.substr(0, end);
+        }
+        if (!references.read(text, set_name, why)) {
+            write_text(stderr, "converter-batch: the reference table " + *request.reference + ", " +
+                                   std::string(why.view()) + ".\n");
+            return 2;
+        }
+    }
+    std::error_code error;
+    const bool directories = fs::is_directory(system_path(request.inputs[0]), error);
+    bool unpaired = false;
+    std::vector<pairing> pairs;
+    if (directories) {
+        if (!fs::is_directory(system_path(request.inputs[1]), error)) {
+            write_text(stderr, "converter-batch: --verify of a directory of instances takes a directory of "
+                               "schedules, not " +
+                                   displayed(request.inputs[1]) + ".\n");
+            return 2;
+        }
+        pairs = pair_directories(request, unpaired);
+    } else {
+        pairs.push_back({request.inputs[0], request.inputs[1]});
+    }
+    write_text(stdout, "instance,schedule,solutions,feasible,makespan,reported_makespan,optimal,reference,gap\n");
+    instance scratch;
+    std::size_t verified = 0, failed = 0;
+    for (const pairing& pair : pairs) {
+        if (!verify_pair(pair, references, scratch)) ++failed;
+        ++verified;
+        flush_standard_output();
+    }
+    if (!request.quiet)
+        write_text(stderr, "converter-batch: " + std::to_string(verified) + " verified, " + std::to_string(failed) +
+                               " with violations or findings, or unreadable\n");
+    const bool written = flush_standard_output() && standard_output_error() == 0;
+    (void)unpaired; // named, and no failure of a schedule
+    return failed != 0 || !written ? 1 : 0;
+}
+
+} // namespace converter::batch
