@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "analysis/instance_stats.h"
+#include "analysis/schedule_check.h"
 #include "analysis/validation.h"
 #include "files/json_lines.h"
 #include "instance/instance.h"
@@ -32,6 +33,7 @@
 #include "layouts/formats.h"
 #include "layouts/rcp_reader.h"
 #include "layouts/sch_writer.h"
+#include "layouts/schedule_reader.h"
 
 namespace {
 
@@ -351,6 +353,25 @@ void check_bundle_name(std::string_view input) {
           "an unusable name is not named as a line without one");
 }
 
+// The bytes as a schedule: read, and when they read, checked against
+// `source`, each refusal placed within them.
+void check_schedule(std::string_view input, const converter::instance& source) {
+    converter::schedule_file file;
+    converter::read_failure failure = converter::read_schedule(input, file);
+    if (!failure && !file.solutions.empty()) {
+        converter::schedule plan;
+        if (converter::to_schedule(source, file, file.solutions.back(), plan, failure)) {
+            const converter::schedule_report report = converter::verify_schedule(source, plan, {});
+            check(report.feasible == (report.violation_count == 0), "a schedule's verdict and violations disagree");
+            return;
+        }
+    }
+    if (!failure) return;
+    check(failure.offset <= input.size(), "a schedule's failure placed past the end");
+    const std::string message(converter::describe(failure).view());
+    check(message.rfind("Invalid input at line ", 0) == 0 && message.back() == '.', "schedule message shape");
+}
+
 void check_other_readers(std::string_view input) {
     for (const converter::layout_format* format = converter::formats_begin(); format != converter::formats_end();
          ++format) {
@@ -384,6 +405,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     build_instance(input, built);
     check_round_trips(built);
     check_analysis(built);
+    check_schedule(input, built);
 #if defined(__linux__)
     check_stream_agrees(input, instance, failure);
 #endif

@@ -23,7 +23,7 @@ cmake --preset release > /dev/null
 cmake --build --preset release --parallel 2 > /dev/null
 cmake --install build-release --prefix "$scratch/prefix" > /dev/null
 listed=$(cd "$scratch/prefix" && find . -type f | sort | tr '\n' ' ')
-[ "$listed" == "./bin/converter ./bin/converter-batch ./share/converter/instance.schema.json ./share/doc/converter/LICENSE ./share/doc/converter/README.md ./share/doc/converter/docs/converter.md ./share/doc/converter/docs/development.md ./share/doc/converter/docs/performance.md ./share/doc/converter/examples/reference.txt ./share/man/man1/converter-batch.1 ./share/man/man1/converter.1 " ] ||
+[ "$listed" == "./bin/converter ./bin/converter-batch ./share/converter/instance.schema.json ./share/converter/schedule.schema.json ./share/doc/converter/LICENSE ./share/doc/converter/README.md ./share/doc/converter/docs/converter.md ./share/doc/converter/docs/development.md ./share/doc/converter/docs/performance.md ./share/doc/converter/examples/reference.txt ./share/man/man1/converter-batch.1 ./share/man/man1/converter.1 " ] ||
     fail "cmake --install put in place: $listed"
 # The manual pages name the files where this install put them.
 for page in converter converter-batch; do
@@ -68,7 +68,7 @@ cpack --preset windows-zip > /dev/null
 zip_file=$(ls build-windows/*.zip)
 unzip -q "$zip_file" -d "$scratch/windows"
 folder=$(ls -d "$scratch/windows"/*/)
-for file in converter.exe converter-batch.exe README.txt LICENSE.txt examples/reference.txt schema/instance.schema.json; do
+for file in converter.exe converter-batch.exe README.txt LICENSE.txt examples/reference.txt schema/instance.schema.json schema/schedule.schema.json; do
     [ -f "$folder/$file" ] || fail "the zip has no $file"
 done
 grep -q $'\r$' "$folder/LICENSE.txt" || fail "LICENSE.txt has no CR LF line ends"

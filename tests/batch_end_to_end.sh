@@ -696,6 +696,51 @@ for name in j301_1 j301_2; do
         tr -d '\r' > layouts/via_json.sm
     same_bytes layouts/via_json.sm "$data/$name.sm"
 done
+# --verify: schedules against their instances, each sample's verdict.
+current="--verify"
+schedules="$data/schedules"
+verify_case() { # STATUS INSTANCE SCHEDULE ROW [VIOLATION]
+    run_batch "$1" --verify --reference psplib "$schedules/$2" "$schedules/$3"
+    [ "$stdout" == "instance,schedule,solutions,feasible,makespan,reported_makespan,optimal,reference,gap
+$schedules/$2,$schedules/$3,$4" ] || fail "--verify $3 gave [$stdout]"
+    if [ -n "${5:-}" ]; then contains "$stderr" "$schedules/$3: $5"; fi
+}
+verify_case 0 j301_1.sm j301_1.minizinc.txt "7,true,43,43,true,43,0.00"
+verify_case 1 j301_1.sm j301_1.precedence.json "1,false,43,,false,43," "job 11 starts at 11, before job 2 ends at 12"
+verify_case 0 j1010_1.mm j1010_1.minizinc-json.txt "4,true,17,17,true,,"
+verify_case 1 j1010_1.mm j1010_1.nonrenewable.json "1,false,17,,false,," "resource N 1: the chosen modes need 46, above its capacity 42"
+verify_case 0 PSP1.SCH PSP1.minizinc-dzn.txt "1,true,26,26,true,,"
+verify_case 1 PSP1.SCH PSP1.maximal-lag.json "1,false,28,,false,," "activity 1 starts at 3, before 4, which the time lag -22 of 8 -> 1 asks (activity 8 starts at 26)"
+verify_case 0 tiny-rcpsp.json tiny-rcpsp.schedule.json "1,true,5,,false,,"
+verify_case 1 tiny-mrcpsp.json tiny-mrcpsp.schedule.json "1,false,4,,false,," "activities[1] is given mode 3, which it does not have (modes 1..2)"
+verify_case 0 tiny-max.sch tiny-max.schedule.json "1,true,5,,false,,"
+if /usr/bin/python3 -c "import jsonschema" 2> /dev/null; then
+    checks=$((checks + 1))
+    for plain in tiny-mrcpsp.schedule.json j301_1.precedence.json; do
+        /usr/bin/python3 "$(dirname "$data")/validate_json.py" "$(dirname "$schema")/schedule.schema.json" \
+            "$schedules/$plain" > schema.out 2>&1 || fail "a plain schedule that the schema refuses: $(cat schema.out)"
+    done
+fi
+# Every solution counts: the last row's, the others' violations too.
+sed 's/^Start times = \[0, 17/Start times = [0, 0/' "$schedules/j301_1.minizinc.txt" > layouts/early.txt
+run_batch 1 --verify "$schedules/j301_1.sm" layouts/early.txt
+contains "$stdout" "7,false,43,43,true,,"
+contains "$stderr" "layouts/early.txt: solution 1: "
+# From a pipe, as minizinc writes it; a directory of each, paired by name.
+checks=$((checks + 1))
+"${batch_command[@]}" -q --verify "$schedules/PSP1.SCH" - < "$schedules/PSP1.minizinc-dzn.txt" > layouts/piped.csv ||
+    fail "--verify of standard input failed"
+contains "$(tr -d '\r' < layouts/piped.csv)" "PSP1.SCH,-,1,true,26,26,true,,"
+run_batch 1 --verify "$schedules" "$schedules"
+[ "$(printf '%s\n' "$stdout" | wc -l)" == 10 ] || fail "--verify of a directory gave [$stdout]"
+contains "$stdout" "$schedules/tiny-max.sch,$schedules/tiny-max.schedule.json,1,true,5,,false,,"
+printf 'problem,optimum\nj301_1.sm,44..50\n' > layouts/bounds.csv
+run_batch 1 --verify --reference layouts/bounds.csv "$schedules/j301_1.sm" "$schedules/j301_1.minizinc.txt"
+contains "$stdout" ",44..50,"
+contains "$stderr" "the makespan 43 is below the reference's lower bound 44: the reference or the schedule is wrong"
+run_batch 2 --verify "$schedules/j301_1.sm"
+contains "$stderr" "--verify takes two INPUTs"
+current="layouts"
 # Multi-mode instances: PSPLIB's .mm back byte for byte, directly and through
 # JSON; MiniZinc's mrcpsp data as the benchmarks ship them, read back to the
 # same instance; MMLIB's successors kept in their order; every measure and

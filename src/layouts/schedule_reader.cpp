@@ -175,7 +175,7 @@ private:
         while (end < text_.size() && text_[end] >= '0' && text_[end] <= '9') ++end;
         const std::string_view digits = text_.substr(at_, end - at_);
         const kind verdict = digits.empty() ? kind::not_an_integer : parse_int64(digits, value);
-        if (verdict != kind::none || (end < text_.size() && is_name_byte(text_[end]))) {
+        if (verdict != kind::none || (end < text_.size() && (is_name_byte(text_[end]) || text_[end] == '.'))) {
             fail(verdict == kind::out_of_range ? kind::unexpected : kind::not_an_integer, phrase,
                  verdict == kind::out_of_range ? "which is outside the signed 64-bit range" : nullptr);
             return false;
