@@ -17,7 +17,9 @@
 #       and on an instance a quarter of its size, to show each is linear; the
 #       same network with general time lags through sch, and with three modes
 #       an activity through mm, json and MiniZinc's mrcpsp data, beside the
-#       single-mode rates of the same layouts.
+#       single-mode rates of the same layouts;
+#   (g) converter-batch --verify of a schedule of the large instance beside
+#       --check of the instance alone: wall time and peak memory.
 # Every output of the converter is compared byte for byte with the baseline's.
 #
 # Usage: bench/run.sh [WORK_DIR]
@@ -185,3 +187,21 @@ while read -r file layout bytes read_rate write_rate; do
             "$(echo "$read_rate / $single_read" | bc -l)" "$(echo "$write_rate / $single_write" | bc -l)"
     fi
 done < "$work/layouts.txt"
+
+# (g) --verify: a schedule of the large instance (each activity after the one
+# before, so every capacity is kept) against --check of the instance alone;
+# time within 2x, memory within 2x.
+awk 'NR == 1 { n = $1; r = $2; next } { for (i = 1; i <= NF; ++i) v[++k] = $i }
+     END { at = r + 0; printf "{\"starts\": ["; t = 0
+           for (a = 1; a <= n; ++a) { d = v[++at]; at += r; c = v[++at]; at += c
+               printf "%s%d", (a > 1 ? ", " : ""), t; t += d }
+           print "]}" }' "$work/large.txt" > "$work/large.schedule.json"
+check_line=$( { /usr/bin/time -f '%e %M' "$work/build/converter-batch" -q --check "$work/large.txt" > /dev/null; } 2>&1)
+verify_line=$( { /usr/bin/time -f '%e %M' "$work/build/converter-batch" -q --verify "$work/large.txt" \
+    "$work/large.schedule.json" > "$work/verify.csv"; } 2>&1)
+read -r check_seconds check_kib <<< "$check_line"
+read -r verify_seconds verify_kib <<< "$verify_line"
+grep -q ',1,true,' "$work/verify.csv" || { echo "FAIL: the large schedule was not found feasible"; exit 1; }
+printf 'verify: the large schedule %.2f s, %d KiB; --check of the instance %.2f s, %d KiB (%.2f and %.2f times)\n' \
+    "$verify_seconds" "$verify_kib" "$check_seconds" "$check_kib" \
+    "$(echo "$verify_seconds / $check_seconds" | bc -l)" "$(echo "$verify_kib / $check_kib" | bc -l)"

@@ -1,11 +1,16 @@
 #include "batch/verify.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/csv_field.h"
@@ -133,28 +138,38 @@ std::string reference_text(const reference_value& value) {
            (value.upper ? number_text(*value.upper) : std::string());
 }
 
-// One pair: its row, and its violations and findings on standard error.
-// False when the schedule is infeasible or a finding was made.
-bool verify_pair(const pairing& pair, const reference_table& references, instance& scratch) {
+// What one pair gives: its row, and its violations and findings for
+// standard error, made by a job and printed in pair order.
+struct pair_result {
+    std::string row;
+    std::vector<std::pair<fs::path, std::string>> messages;
+    bool sound = false; // feasible, and no finding made
+};
+
+// One pair into `result`.
+void verify_pair(const pairing& pair, const reference_table& references, instance& scratch, pair_result& result) {
+    const auto print_line = [&result](std::FILE*, const fs::path& path, std::string_view text) {
+        result.messages.emplace_back(path, std::string(text));
+    };
     const std::string schedule_name = pair.schedule == "-" ? std::string("-") : displayed(pair.schedule);
     const fs::path shown_schedule = pair.schedule == "-" ? fs::path("(standard input)") : pair.schedule;
     const file_result read = read_instance_file(pair.instance, scratch);
     if (read.failed) {
         print_line(stderr, pair.instance, read.message.view());
-        return false;
+        return;
     }
     std::string text;
     int error = 0;
     if (!read_whole(pair.schedule, text, error)) {
         print_line(stderr, shown_schedule,
                    message_text("Can't open the schedule file: ").append(std::strerror(error)).append(".").view());
-        return false;
+        return;
     }
     schedule_file file;
     const read_failure failure = read_schedule(text, file);
     if (failure) {
         print_line(stderr, shown_schedule, describe(failure).view());
-        return false;
+        return;
     }
     const activity_naming naming = read.layout != nullptr ? read.layout->naming : activity_naming{};
     const resource_labels labels = naming.word != nullptr && std::strcmp(naming.word, "job") == 0
@@ -171,7 +186,7 @@ bool verify_pair(const pairing& pair, const reference_table& references, instanc
         read_failure why;
         if (!to_schedule(scratch, file, solution, plan, why)) {
             print_line(stderr, shown_schedule, prefix + std::string(describe(why).view()));
-            return false;
+            return;
         }
         last = verify_schedule(scratch, plan, naming, labels, violation_limit);
         feasible = feasible && last.feasible;
@@ -222,8 +237,8 @@ bool verify_pair(const pairing& pair, const reference_table& references, instanc
         }
     }
     row += '\n';
-    write_text(stdout, row);
-    return sound && feasible;
+    result.row = std::move(row);
+    result.sound = sound && feasible;
 }
 
 } // namespace
@@ -273,13 +288,59 @@ int run_verify(const options& request) {
         pairs.push_back({request.inputs[0], request.inputs[1]});
     }
     write_text(stdout, "instance,schedule,solutions,feasible,makespan,reported_makespan,optimal,reference,gap\n");
-    instance scratch;
+    // Jobs take the pairs in turn; their results are printed in pair order
+    // as they come, a few hundred pairs ahead at most.
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t jobs =
+        std::max<std::size_t>(1, std::min<std::size_t>(request.jobs != 0 ? request.jobs : processors, pairs.size()));
+    const std::size_t window = jobs * 64;
+    std::vector<pair_result> results(window);
+    std::vector<char> ready(window, 0);
+    std::size_t next = 0, printed = 0;
+    std::mutex mutex;
+    std::condition_variable changed;
+    const auto work = [&] {
+        instance scratch;
+        pair_result result;
+        for (;;) {
+            std::size_t index = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return next >= pairs.size() || next < printed + window; });
+                if (next >= pairs.size()) return;
+                index = next++;
+            }
+            result = pair_result();
+            try {
+                verify_pair(pairs[index], references, scratch, result);
+            } catch (const std::bad_alloc&) {
+                result = pair_result();
+                result.messages.emplace_back(pairs[index].schedule, "not enough memory to verify the schedule");
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            results[index % window] = std::move(result);
+            ready[index % window] = 1;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t job = 0; job < jobs; ++job) workers.emplace_back(work);
     std::size_t verified = 0, failed = 0;
-    for (const pairing& pair : pairs) {
-        if (!verify_pair(pair, references, scratch)) ++failed;
+    for (; printed < pairs.size(); ++printed) {
+        pair_result result;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return ready[printed % window] != 0; });
+            result = std::move(results[printed % window]);
+            ready[printed % window] = 0;
+        }
+        changed.notify_all();
+        for (const auto& [path, text] : result.messages) print_line(stderr, path, text);
+        write_text(stdout, result.row);
         ++verified;
-        flush_standard_output();
+        if (!result.sound) ++failed;
     }
+    for (std::thread& worker : workers) worker.join();
     if (!request.quiet)
         write_text(stderr, "converter-batch: " + std::to_string(verified) + " verified, " + std::to_string(failed) +
                                " with violations or findings, or unreadable\n");

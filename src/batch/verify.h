@@ -16,7 +16,8 @@ namespace converter::batch {
 // VIOLATION", at most 20 a schedule and then the count of the rest, as do an
 // instance without a schedule, a schedule without an instance, a reported
 // makespan that is not the schedule's, and a feasible makespan below a proven
-// optimum or lower bound. Returns the exit status: 0 when every schedule is
+// optimum or lower bound. The pairs are verified on request.jobs threads (0:
+// one per processor) and reported in pair order. Returns the exit status: 0 when every schedule is
 // feasible and every finding above absent, 1 otherwise (a file that can't be
 // read included), 2 when the reference table can't be read.
 int run_verify(const options& request);
