@@ -1062,8 +1062,9 @@ TEST(formats, are_told_by_extension_and_by_content) {
         const char* path;
         const char* format; // "" for none
     } extensions[] = {
-        {"j301_1.sm", "sm"}, {"J301_1.SM", "sm"}, {"x.Rcp", "rcp"}, {"dir.sm/x.sch", "sch"}, {"x.txt", ""},
-        {"x", ""},           {".sm", ""},         {"x.smx", ""},    {"drawn.dot", ""},
+        {"j301_1.sm", "sm"}, {"J301_1.SM", "sm"}, {"x.Rcp", "rcp"}, {"dir.sm/x.sch", "sch"},  {"x.txt", ""},
+        {"x", ""},           {".sm", ""},         {"x.smx", ""},    {"drawn.dot", ""},        {"dir.sm/x", ""},
+        {"a/.sm", ""},       {"x.sm.", ""},       {"..", ""},       {"a/b.c/j.json", "json"}, {"x.tar.sm", "sm"},
     };
     for (const auto& expected : extensions) {
         SCOPED_TRACE(expected.path);

@@ -40,13 +40,20 @@ template <typename visitor> void for_each_line(std::string_view text, visitor vi
 
 bool looks_like_sm(std::string_view start) {
     bool first = true, found = false;
+    // PSPLIB's header says so in its first line, MMLIB's within its first
+    // dozen: a sample of a file in another layout is not scanned to its end.
+    constexpr int most_lines = 16;
+    int lines = 0;
     for_each_line(start, [&](std::string_view line) {
         line = trimmed(line);
         if (line.empty()) return true;
+        if (++lines > most_lines) return false;
         if (first && line.find_first_not_of('*') == std::string_view::npos) {
             found = true;
             return false;
         }
+        // A layout of numbers (rcp, sch) starts with one; neither header does.
+        if (first && ((line[0] >= '0' && line[0] <= '9') || line[0] == '-' || line[0] == '+')) return false;
         first = false;
         if (line.substr(0, 20) == "PRECEDENCE RELATIONS") {
             found = true;
@@ -231,7 +238,21 @@ const layout_format* find_format(std::string_view name) {
 }
 
 bool has_extension(const std::filesystem::path& path, std::string_view extension) {
-    return same_without_case(path.extension().native(), extension);
+    // As path::extension() takes it, from the native text in place: asked
+    // for every file of a set, per layout, a new path each time is the
+    // listing's main cost.
+    using string_view_type = std::basic_string_view<std::filesystem::path::value_type>;
+    const string_view_type text(path.native());
+#ifdef _WIN32
+    const std::size_t separator = text.find_last_of(L"/\\");
+#else
+    const std::size_t separator = text.rfind('/');
+#endif
+    const string_view_type name = separator == string_view_type::npos ? text : text.substr(separator + 1);
+    const std::size_t dot = name.rfind('.');
+    // ".profile", "." and "..": no extension.
+    if (dot == string_view_type::npos || dot == 0 || (name.size() == 2 && name[0] == '.')) return false;
+    return same_without_case(name.substr(dot), extension);
 }
 
 const layout_format* format_of_extension(const std::filesystem::path& path) {
