@@ -1231,11 +1231,12 @@ TEST(sm_reader, keeps_psplib_header_values_for_the_writer) {
         odd.replace(odd.find(expected.from), std::strlen(expected.from), expected.to);
         EXPECT_EQ(read_as("sm", odd, source), expected.message);
     }
-    // The horizon and the MPM time, which the writer derives from the
-    // durations when it has none, are kept within 64 bits, through JSON too.
+    // The horizon, the due date and the MPM time, which the writer derives
+    // from the durations when it has none, are kept within 64 bits, through
+    // JSON too.
     std::string wide = file;
     wide.replace(wide.find(":  158"), 6, ":  3233857728");
-    wide.replace(wide.find("       26       38"), 18, "       26 3233857728");
+    wide.replace(wide.find("       38       26       38"), 27, " 3233857728       26 3233857728");
     ASSERT_EQ(read_as("sm", wide, source), "");
     EXPECT_EQ(written_as("sm", source), wide);
     instance through_json;

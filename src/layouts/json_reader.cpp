@@ -704,10 +704,10 @@ private:
                 while (which < 6 && key != names[which]) ++which;
                 if (which == 6 || *numbers[which])
                     return fail_at(key_place, phrase, 0, "which this layout does not hold, or given twice");
-                // The horizon and the MPM time as the sm reader takes them.
+                // The horizon, due date and MPM time as the sm reader takes them.
                 std::int64_t value = 0;
                 std::int32_t narrow = 0;
-                if (which == 1 || which == 5) {
+                if (which == 1 || which == 3 || which == 5) {
                     if (!read_wide(value, "a value of the PSPLIB header")) return false;
                 } else {
                     if (!read_int(narrow, "a value of the PSPLIB header")) return false;

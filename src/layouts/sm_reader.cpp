@@ -363,20 +363,25 @@ private:
                                                          &result_.header.tardiness_cost, &result_.header.mpm_time};
             const char* const phrases[] = {"the project's release date", "the project's due date",
                                            "the project's tardiness cost", "the project's MPM time"};
-            for (std::size_t index = 0; index < 3; ++index) {
-                if (!number_at(index + 2, value, phrases[index])) return false;
-                *kept[index] = value;
+            // The due date and the MPM time, like the horizon, may be derived
+            // past 32 bits: read within 64.
+            for (std::size_t index = 0; index < 4; ++index) {
+                const bool wide = index == 1 || index == 3;
+                if (!wide) {
+                    if (!number_at(index + 2, value, phrases[index])) return false;
+                    *kept[index] = value;
+                    continue;
+                }
+                field at;
+                std::int64_t wide_value = 0;
+                if (!field_at(index + 2, at)) return fail_missing(phrases[index]);
+                const kind verdict = parse_int64(at.text, wide_value);
+                if (verdict != kind::none)
+                    return verdict == kind::out_of_range ? fail(kind::unexpected, at.column, at.text, phrases[index], 0,
+                                                                0, "which is outside the signed 64-bit range")
+                                                         : fail(verdict, at.column, at.text, phrases[index]);
+                *kept[index] = wide_value;
             }
-            // The MPM time, like the horizon, may be derived past 32 bits.
-            field at;
-            std::int64_t mpm_time = 0;
-            if (!field_at(5, at)) return fail_missing(phrases[3]);
-            const kind verdict = parse_int64(at.text, mpm_time);
-            if (verdict != kind::none)
-                return verdict == kind::out_of_range ? fail(kind::unexpected, at.column, at.text, phrases[3], 0, 0,
-                                                            "which is outside the signed 64-bit range")
-                                                     : fail(verdict, at.column, at.text, phrases[3]);
-            *kept[3] = mpm_time;
             if (has_field(6)) return fail_field(6, "the end of the project's row", 0, 0, "after its six values");
         }
     }
