@@ -221,7 +221,8 @@ void verify_pair(const pairing& pair, const reference_table& references, instanc
     if (reference != nullptr) row += reference_text(*reference);
     row += ',';
     if (reference != nullptr && count != 0 && feasible) {
-        const std::optional<std::int64_t>& bound = reference->proven() ? reference->lower : reference->lower;
+        // The optimum when proven, else the lower bound: both are `lower`.
+        const std::optional<std::int64_t>& bound = reference->lower;
         if (bound && *bound > 0) {
             char gap[32];
             std::snprintf(gap, sizeof gap, "%.2f",

@@ -233,7 +233,6 @@ void index_json_lines(std::vector<input_file>& inputs) {
             continue;
         }
         auto index = std::make_shared<bundle_index>();
-        index->stem = without_compression(input.path).stem();
         json_line line;
         while (reader.next(line)) {
             ++index->instances;

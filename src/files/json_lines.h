@@ -94,8 +94,6 @@ struct bundle_index {
     // for line n. Their outputs follow from their numbers.
     std::vector<std::uint64_t> unnamed;
     std::vector<std::uint64_t> unusable; // lines whose name can't be a file's
-    // A line's output name without a name of its own: "<stem>_<line>.json".
-    std::filesystem::path stem;
 
     bool is_unnamed(std::uint64_t line) const {
         const std::uint64_t bit = line - 1;

@@ -69,11 +69,11 @@ std::size_t outputs_per_input(const plan_options& options) {
     return options.suffix ? 1 + options.more_suffixes.size() : 1;
 }
 
-// Calls `each(line, relative)` for every line of the JSON Lines file `index`
-// describes: those with names from the list, those without made from their
-// numbers, each in line order within its kind.
-template <typename visitor> void for_each_line(const input_file& bundle, const bundle_index& index, visitor each) {
-    for (const bundle_index::named_line& line : index.named) each(line.number, line.relative);
+// Calls `each(line, relative)` for every line without a name of its own of
+// the JSON Lines file `index` describes, in line order, its output name made
+// from its number.
+template <typename visitor>
+void for_each_unnamed_line(const input_file& bundle, const bundle_index& index, visitor each) {
     for (std::size_t word = 0; word < index.unnamed.size(); ++word)
         for (std::uint64_t bits = index.unnamed[word]; bits != 0; bits &= bits - 1) {
             int bit = 0;
@@ -81,6 +81,12 @@ template <typename visitor> void for_each_line(const input_file& bundle, const b
             const std::uint64_t line = word * 64 + static_cast<std::uint64_t>(bit) + 1;
             each(line, unnamed_relative(bundle.path, line));
         }
+}
+
+// The same for every line: those with names from the list first.
+template <typename visitor> void for_each_line(const input_file& bundle, const bundle_index& index, visitor each) {
+    for (const bundle_index::named_line& line : index.named) each(line.number, line.relative);
+    for_each_unnamed_line(bundle, index, each);
 }
 
 } // namespace
@@ -236,8 +242,7 @@ output_plan plan_outputs(const std::vector<input_file>& inputs, const plan_optio
     for (std::size_t index = 0; index < inputs.size(); ++index) {
         const input_file& input = inputs[index];
         if (input.error || input.bundle == nullptr || input.bundle->unnamed.empty()) continue;
-        for_each_line(input, *input.bundle, [&](std::uint64_t line, const fs::path& relative) {
-            if (!input.bundle->is_unnamed(line)) return;
+        for_each_unnamed_line(input, *input.bundle, [&](std::uint64_t line, const fs::path& relative) {
             line_outputs(input, relative, options, outputs.data());
             for (const fs::path& output : outputs) consider(output, {index, line}, false);
         });

@@ -918,36 +918,46 @@ private:
         drop_lags_equal_to_durations(result_);
     }
 
-    // `start_arc` holds 1 for each task the dummy start has an arc to; on
-    // return also for each task that S >= 0 needs it for. A task is bounded
-    // below by 0 when a path of rows of lags of 0 or more leads to it from one
-    // with an arc; the tasks that none leads to get one each, in task order.
-    void bound_by_start(std::vector<char>& start_arc, const std::vector<std::size_t>& first_row,
-                        const std::vector<std::size_t>& by_task) {
-        const std::size_t count = start_arc.size();
-        std::vector<char> bounded(start_arc);
+    // Marks bounded the tasks `arc` holds and every task `leads(task, mark)`
+    // reaches from them (it calls mark(next) for each task `task` bounds in
+    // turn); then gives each task left unbounded, in task order, an arc of its
+    // own in `arc`, and spreads from it.
+    template <typename edges> static void bound_in_task_order(std::vector<char>& arc, edges leads) {
+        std::vector<char> bounded(arc);
         std::vector<std::size_t> waiting;
         const auto spread = [&](std::size_t from) {
             waiting.push_back(from);
             while (!waiting.empty()) {
                 const std::size_t task = waiting.back();
                 waiting.pop_back();
-                for (std::size_t place = first_row[task + 1]; place < first_row[task + 2]; ++place) {
-                    const std::size_t row = by_task[place];
-                    const auto to = static_cast<std::size_t>(dcons_.values[row * 3 + 2] - 1);
-                    if (dcons_.values[row * 3 + 1] < 0 || bounded[to] != 0) continue;
-                    bounded[to] = 1;
-                    waiting.push_back(to);
-                }
+                leads(task, [&](std::size_t next) {
+                    if (bounded[next] != 0) return;
+                    bounded[next] = 1;
+                    waiting.push_back(next);
+                });
             }
         };
-        for (std::size_t task = 0; task < count; ++task)
-            if (start_arc[task] != 0) spread(task);
-        for (std::size_t task = 0; task < count; ++task) {
+        for (std::size_t task = 0; task < arc.size(); ++task)
+            if (arc[task] != 0) spread(task);
+        for (std::size_t task = 0; task < arc.size(); ++task) {
             if (bounded[task] != 0) continue;
-            start_arc[task] = bounded[task] = 1;
+            arc[task] = bounded[task] = 1;
             spread(task);
         }
+    }
+
+    // `start_arc` holds 1 for each task the dummy start has an arc to; on
+    // return also for each task that S >= 0 needs it for. A task is bounded
+    // below by 0 when a path of rows of lags of 0 or more leads to it from one
+    // with an arc; the tasks that none leads to get one each, in task order.
+    void bound_by_start(std::vector<char>& start_arc, const std::vector<std::size_t>& first_row,
+                        const std::vector<std::size_t>& by_task) {
+        bound_in_task_order(start_arc, [&](std::size_t task, auto mark) {
+            for (std::size_t place = first_row[task + 1]; place < first_row[task + 2]; ++place) {
+                const std::size_t row = by_task[place];
+                if (dcons_.values[row * 3 + 1] >= 0) mark(static_cast<std::size_t>(dcons_.values[row * 3 + 2] - 1));
+            }
+        });
     }
 
     // `end_arc` holds 1 for each task with an arc to the dummy end (of its
@@ -965,31 +975,14 @@ private:
         std::vector<std::size_t> next(first_in.begin(), first_in.end() - 1);
         for (std::size_t row = 0; row < rows; ++row)
             into[next[static_cast<std::size_t>(dcons_.values[row * 3 + 2] - 1)]++] = row;
-        std::vector<char> bounded(end_arc);
-        std::vector<std::size_t> waiting;
-        const auto spread = [&](std::size_t from) {
-            waiting.push_back(from);
-            while (!waiting.empty()) {
-                const std::size_t task = waiting.back();
-                waiting.pop_back();
-                for (std::size_t place = first_in[task]; place < first_in[task + 1]; ++place) {
-                    const std::size_t row = into[place];
-                    const auto before = static_cast<std::size_t>(dcons_.values[row * 3] - 1);
-                    if (bounded[before] != 0 ||
-                        std::int64_t{dcons_.values[row * 3 + 1]} + d_.values[task] < std::int64_t{d_.values[before]})
-                        continue;
-                    bounded[before] = 1;
-                    waiting.push_back(before);
-                }
+        bound_in_task_order(end_arc, [&](std::size_t task, auto mark) {
+            for (std::size_t place = first_in[task]; place < first_in[task + 1]; ++place) {
+                const std::size_t row = into[place];
+                const auto before = static_cast<std::size_t>(dcons_.values[row * 3] - 1);
+                if (std::int64_t{dcons_.values[row * 3 + 1]} + d_.values[task] >= std::int64_t{d_.values[before]})
+                    mark(before);
             }
-        };
-        for (std::size_t task = 0; task < count; ++task)
-            if (end_arc[task] != 0) spread(task);
-        for (std::size_t task = 0; task < count; ++task) {
-            if (bounded[task] != 0) continue;
-            end_arc[task] = bounded[task] = 1;
-            spread(task);
-        }
+        });
     }
 
     void push(int_store& store, std::int32_t value) {

@@ -222,6 +222,22 @@ private:
         return fail(verdict, at.column, at.text, phrase, activity, number);
     }
 
+    // `at` as a header value within 32 bits, or within 64 when `wide` (the
+    // values the writer derives, which may pass 32), into `value`.
+    bool header_value_in(const field& at, std::int64_t& value, const char* phrase, bool wide) {
+        if (!wide) {
+            std::int32_t narrow = 0;
+            if (!number_in(at, narrow, phrase)) return false;
+            value = narrow;
+            return true;
+        }
+        const kind verdict = parse_int64(at.text, value);
+        if (verdict == kind::none) return true;
+        return verdict == kind::out_of_range ? fail(kind::unexpected, at.column, at.text, phrase, 0, 0,
+                                                    "which is outside the signed 64-bit range")
+                                             : fail(verdict, at.column, at.text, phrase);
+    }
+
     // Field `index` as an integer.
     bool number_at(std::size_t index, std::int32_t& value, const char* phrase, std::int64_t activity = 0,
                    std::int64_t number = 0) {
@@ -257,18 +273,7 @@ private:
     bool header_number(const char* phrase, std::optional<std::int64_t>& kept, bool wide = false) {
         std::int64_t value = 0;
         field at;
-        if (!field_after_colon(phrase, at)) return false;
-        if (wide) {
-            const kind verdict = parse_int64(at.text, value);
-            if (verdict != kind::none)
-                return verdict == kind::out_of_range ? fail(kind::unexpected, at.column, at.text, phrase, 0, 0,
-                                                            "which is outside the signed 64-bit range")
-                                                     : fail(verdict, at.column, at.text, phrase);
-        } else {
-            std::int32_t narrow = 0;
-            if (!number_in(at, narrow, phrase)) return false;
-            value = narrow;
-        }
+        if (!field_after_colon(phrase, at) || !header_value_in(at, value, phrase, wide)) return false;
         for (std::size_t position = at.column + at.text.size(); position < line_.size(); ++position) {
             if (is_blank(line_[position])) continue;
             std::size_t end = position;
@@ -366,21 +371,11 @@ private:
             // The due date and the MPM time, like the horizon, may be derived
             // past 32 bits: read within 64.
             for (std::size_t index = 0; index < 4; ++index) {
-                const bool wide = index == 1 || index == 3;
-                if (!wide) {
-                    if (!number_at(index + 2, value, phrases[index])) return false;
-                    *kept[index] = value;
-                    continue;
-                }
                 field at;
-                std::int64_t wide_value = 0;
+                std::int64_t kept_value = 0;
                 if (!field_at(index + 2, at)) return fail_missing(phrases[index]);
-                const kind verdict = parse_int64(at.text, wide_value);
-                if (verdict != kind::none)
-                    return verdict == kind::out_of_range ? fail(kind::unexpected, at.column, at.text, phrases[index], 0,
-                                                                0, "which is outside the signed 64-bit range")
-                                                         : fail(verdict, at.column, at.text, phrases[index]);
-                *kept[index] = wide_value;
+                if (!header_value_in(at, kept_value, phrases[index], index == 1 || index == 3)) return false;
+                *kept[index] = kept_value;
             }
             if (has_field(6)) return fail_field(6, "the end of the project's row", 0, 0, "after its six values");
         }
