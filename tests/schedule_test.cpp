@@ -27,7 +27,7 @@ const char* const small = "5 1 3  0 0 2 2 3  2 2 1 4  3 2 1 5  0 5 1 5  0 0 0";
 
 std::vector<std::string> texts(const schedule_report& report) {
     std::vector<std::string> result;
-    for (const message_text& text : report.violations) result.emplace_back(text.view());
+    for (const schedule_violation& violation : report.violations) result.emplace_back(violation.text.view());
     return result;
 }
 
@@ -105,7 +105,7 @@ TEST(verify_schedule, sweeps_events_not_periods) {
     EXPECT_EQ(report.makespan, 150000000);
     EXPECT_EQ(report.violations.size(), 3u);
     EXPECT_EQ(report.violation_count, 3u);
-    const std::string_view first = report.violations[0].view();
+    const std::string_view first = report.violations[0].text.view();
     EXPECT_EQ(first.find("resource 1: 49999 used in periods 0\xe2\x80\x93"
                          "49999999 by activities 3, 5, 7, "),
               0u)

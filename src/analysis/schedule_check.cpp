@@ -9,18 +9,29 @@ namespace {
 class violation_list {
 public:
     violation_list(schedule_report& report, std::size_t limit) : report_(report), limit_(limit) {}
-    message_text* add() {
+    // The text of a new violation of kind `what` at the places given, or
+    // nullptr past the limit.
+    message_text* add(schedule_violation::kind what, std::size_t activity, std::size_t successor = 0,
+                      std::size_t resource = 0, std::int64_t from = 0, std::int64_t to = 0) {
         report_.feasible = false;
         ++report_.violation_count;
         if (report_.violations.size() == limit_) return nullptr;
-        report_.violations.emplace_back();
-        return &report_.violations.back();
+        schedule_violation& violation = report_.violations.emplace_back();
+        violation.what = what;
+        violation.activity = activity;
+        violation.successor = successor;
+        violation.resource = resource;
+        violation.from = from;
+        violation.to = to;
+        return &violation.text;
     }
 
 private:
     schedule_report& report_;
     std::size_t limit_;
 };
+
+} // namespace
 
 message_text& append_resource(message_text& text, const instance& source, std::size_t resource,
                               resource_labels labels) {
@@ -34,8 +45,6 @@ message_text& append_resource(message_text& text, const instance& source, std::s
                                                              : "D ")
         .append_number(within);
 }
-
-} // namespace
 
 schedule_report verify_schedule(const instance& source, const schedule& plan, const activity_naming& naming,
                                 resource_labels labels, std::size_t limit) {
@@ -53,7 +62,7 @@ schedule_report verify_schedule(const instance& source, const schedule& plan, co
         const std::int64_t mode = modes ? plan.modes[activity] : 1;
         if (mode >= 1 && mode <= count) {
             chosen[activity] = first + static_cast<std::size_t>(mode - 1);
-        } else if (message_text* text = violations.add()) {
+        } else if (message_text* text = violations.add(schedule_violation::kind::mode, activity)) {
             append_activity(*text, source, naming, static_cast<std::int64_t>(activity))
                 .append(" is given mode ")
                 .append_number(mode)
@@ -70,7 +79,7 @@ schedule_report verify_schedule(const instance& source, const schedule& plan, co
     for (std::size_t activity = 0; activity < activities; ++activity) {
         const std::int64_t start = plan.starts[activity];
         if (start < 0)
-            if (message_text* text = violations.add())
+            if (message_text* text = violations.add(schedule_violation::kind::start, activity))
                 append_activity(*text, source, naming, static_cast<std::int64_t>(activity))
                     .append(" starts at ")
                     .append_number(start)
@@ -90,7 +99,8 @@ schedule_report verify_schedule(const instance& source, const schedule& plan, co
             const std::int64_t lag = lagged ? std::int64_t{source.lags[arc]} : duration(activity);
             const std::int64_t earliest = plan.starts[activity] + lag;
             if (plan.starts[next] >= earliest) continue;
-            message_text* text = violations.add();
+            message_text* text =
+                violations.add(schedule_violation::kind::arc, activity, next, 0, earliest, plan.starts[next]);
             if (text == nullptr) continue;
             append_activity(*text, source, naming, successor).append(" starts at ").append_number(plan.starts[next]);
             if (!lagged) {
@@ -142,9 +152,9 @@ schedule_report verify_schedule(const instance& source, const schedule& plan, co
                     used += events[at].starts ? demand(events[at].activity, resource)
                                               : -demand(events[at].activity, resource);
                 if (used <= capacity || at == events.size()) continue;
-                message_text* text = violations.add();
-                if (text == nullptr) continue;
                 const std::int64_t last = events[at].time - 1;
+                message_text* text = violations.add(schedule_violation::kind::renewable, 0, 0, resource, time, last);
+                if (text == nullptr) continue;
                 append_resource(*text, source, resource, labels)
                     .append(": ")
                     .append_number(used)
@@ -173,7 +183,7 @@ schedule_report verify_schedule(const instance& source, const schedule& plan, co
         for (std::size_t activity = 0; activity < activities; ++activity)
             if (chosen[activity] != none) total += demand(activity, resource);
         if (total > capacity)
-            if (message_text* text = violations.add())
+            if (message_text* text = violations.add(schedule_violation::kind::nonrenewable, 0, 0, resource))
                 append_resource(*text, source, resource, labels)
                     .append(": the chosen modes need ")
                     .append_number(total)

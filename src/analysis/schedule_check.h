@@ -19,16 +19,40 @@ struct schedule {
     std::vector<std::int64_t> modes;
 };
 
+// One way a schedule fails its instance: where it is, for a picture to show
+// it there, and what the finding says.
+struct schedule_violation {
+    enum class kind {
+        mode,         // `activity` is given a mode it does not have
+        start,        // `activity` starts before time 0
+        arc,          // `successor` starts too early for the arc from `activity`
+        renewable,    // `resource` is over its capacity in periods `from`..`to`
+        nonrenewable, // the chosen modes need more of `resource` than it has
+    };
+    kind what = kind::start;
+    std::size_t activity = 0;  // from 0
+    std::size_t successor = 0; // from 0
+    std::size_t resource = 0;  // from 0
+    // renewable: the first and the last period over the capacity; arc: the
+    // earliest start the arc allows the successor, and its start.
+    std::int64_t from = 0;
+    std::int64_t to = 0;
+    message_text text;
+};
+
 struct schedule_report {
     bool feasible = true;
-    std::int64_t makespan = 0;            // the latest finish
-    std::vector<message_text> violations; // the first `limit`, in the order below
-    std::uint64_t violation_count = 0;    // all of them
+    std::int64_t makespan = 0;                  // the latest finish
+    std::vector<schedule_violation> violations; // the first `limit`, in the order below
+    std::uint64_t violation_count = 0;          // all of them
 };
 
 // How resources are named: "resource 2", or as PSPLIB labels them, "R 2",
 // "N 1", "D 1", numbered within their kind.
 enum class resource_labels { numbers, psplib };
+
+// Appends "resource " and the label of `resource` (from 0) as `labels` says.
+message_text& append_resource(message_text& text, const instance& source, std::size_t resource, resource_labels labels);
 
 // Checks `plan` against `source` (as a successful read leaves it, with
 // `plan.starts` and, with modes, `plan.modes` of one entry per activity:

@@ -39,6 +39,7 @@ constexpr option_spec known_options[] = {
     {0, "csv", nullptr},
     {0, "verify", nullptr},
     {0, "reference", "a table"},
+    {0, "draw", "a directory"},
     {0, "bundle", "a file"},
     {'q', "quiet", nullptr},
     {'h', "help", nullptr},
@@ -370,6 +371,12 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
                    "with --verify: known makespans from TABLE (CSV problem,optimum, or PSPLIB's own table), or "
                    "psplib for PSPLIB's j30 optima, shipped with the program")
         ->type_name("TABLE");
+    std::string draw;
+    app.add_option("--draw", draw,
+                   "with --verify: draw each schedule (its last solution) as an SVG Gantt chart with resource "
+                   "profiles, DIR/<schedule name>.svg; - for one schedule's picture on standard output, instead of "
+                   "the table")
+        ->type_name("DIR");
     app.add_flag("--stats", parsed.stats,
                  "read every input and write a CSV table of its measures on standard output, nothing else");
     std::string bundle;
@@ -412,6 +419,7 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     for (const std::string& pattern : include) parsed.listing.include.push_back(path_from_argument(pattern));
     if (app.count("--bundle") != 0) parsed.bundle = path_from_argument(bundle);
     if (app.count("--reference") != 0) parsed.reference = reference;
+    if (app.count("--draw") != 0) parsed.draw = path_from_argument(draw);
     if (app.count("--output-dir") != 0) parsed.plan.output_directory = path_from_argument(output_directory);
     if (app.count("--suffix") != 0)
         parsed.plan.suffix = path_from_argument(suffix);
@@ -443,8 +451,8 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
         }
         return parse_result::run;
     }
-    if (parsed.reference) {
-        error = "--reference goes with --verify";
+    if (parsed.reference || parsed.draw) {
+        error = parsed.reference ? "--reference goes with --verify" : "--draw goes with --verify";
         return parse_result::usage_error;
     }
     if (parsed.inputs.size() > 1)

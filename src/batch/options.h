@@ -24,6 +24,9 @@ struct options {
     // schedule "-" for standard input), against --reference when given.
     bool verify = false;
     std::optional<std::string> reference;
+    // --draw DIR: with --verify, each schedule drawn as DIR/<its stem>.svg
+    // ("-": the one schedule's picture on standard output, in the table's place).
+    std::optional<std::filesystem::path> draw;
     bool quiet = false;
     bool update = false;   // skip inputs whose output exists and is at least as new
     layout_choice layouts; // --from (none: each input's own) and --to (sch by default)

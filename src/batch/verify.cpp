@@ -16,12 +16,14 @@
 #include "analysis/csv_field.h"
 #include "analysis/schedule_check.h"
 #include "batch/text_output.h"
+#include "drawing/schedule_svg.h"
 #include "files/compressed_input.h"
 #include "files/file_conversion.h"
 #include "files/file_identity.h"
 #include "files/input_list.h"
 #include "files/reference_table.h"
 #include "files/system_path.h"
+#include "files/text_file.h"
 #include "layouts/schedule_reader.h"
 
 namespace converter::batch {
@@ -33,6 +35,7 @@ constexpr std::size_t violation_limit = 20;
 struct pairing {
     fs::path instance;
     fs::path schedule; // "-" for standard input
+    fs::path drawing;  // with --draw: the picture's file, "-" for standard output
 };
 
 // A whole file (or standard input) as text; false with errno.
@@ -121,7 +124,7 @@ std::vector<pairing> pair_directories(const options& request, bool& unpaired) {
             unpaired = true;
         }
         for (const std::size_t schedule : schedules_of[index])
-            pairs.push_back({instances[index].path, schedules[schedule].path});
+            pairs.push_back({instances[index].path, schedules[schedule].path, {}});
     }
     for (const fs::path& orphan : orphans) {
         print_line(stderr, orphan, "no instance has this schedule's name");
@@ -142,6 +145,7 @@ std::string reference_text(const reference_value& value) {
 // standard error, made by a job and printed in pair order.
 struct pair_result {
     std::string row;
+    std::string picture; // drawn for standard output
     std::vector<std::pair<fs::path, std::string>> messages;
     bool sound = false; // feasible, and no finding made
 };
@@ -190,8 +194,8 @@ void verify_pair(const pairing& pair, const reference_table& references, instanc
         }
         last = verify_schedule(scratch, plan, naming, labels, violation_limit);
         feasible = feasible && last.feasible;
-        for (const message_text& violation : last.violations)
-            print_line(stderr, shown_schedule, prefix + std::string(violation.view()));
+        for (const schedule_violation& violation : last.violations)
+            print_line(stderr, shown_schedule, prefix + std::string(violation.text.view()));
         if (last.violation_count > last.violations.size())
             print_line(
                 stderr, shown_schedule,
@@ -205,6 +209,37 @@ void verify_pair(const pairing& pair, const reference_table& references, instanc
         }
     }
     const reference_value* reference = references.find(stem_of(pair.instance));
+    const std::string reference_cell = reference != nullptr ? reference_text(*reference) : std::string();
+    std::string gap_cell;
+    if (reference != nullptr && count != 0 && feasible) {
+        // The optimum when proven, else the lower bound: both are `lower`.
+        const std::optional<std::int64_t>& bound = reference->lower;
+        if (bound && *bound > 0) {
+            char gap[32];
+            std::snprintf(gap, sizeof gap, "%.2f",
+                          100.0 * static_cast<double>(last.makespan - *bound) / static_cast<double>(*bound));
+            gap_cell = gap;
+        }
+        if (reference->lower && last.makespan < *reference->lower) {
+            print_line(stderr, shown_schedule,
+                       "the makespan " + number_text(last.makespan) + " is below the reference's " +
+                           (reference->proven() ? "optimum " : "lower bound ") + number_text(*reference->lower) +
+                           ": the reference or the schedule is wrong");
+            sound = false;
+        }
+    }
+    if (!pair.drawing.empty() && count != 0) {
+        const std::string name = name_of(pair.instance);
+        std::string picture;
+        draw_schedule(scratch, plan, last, naming, labels, {name, reference_cell, gap_cell}, picture);
+        message_text why;
+        if (pair.drawing == "-") {
+            result.picture = std::move(picture);
+        } else if (!write_text_file(pair.drawing, picture, why)) {
+            print_line(stderr, pair.drawing, why.view());
+            sound = false;
+        }
+    }
     std::string row;
     append_csv_field(row, displayed(pair.instance));
     row += ',';
@@ -218,28 +253,37 @@ void verify_pair(const pairing& pair, const reference_table& references, instanc
     row += ',';
     row += file.optimal ? "true" : file.unsatisfiable ? "unsatisfiable" : "false";
     row += ',';
-    if (reference != nullptr) row += reference_text(*reference);
+    row += reference_cell;
     row += ',';
-    if (reference != nullptr && count != 0 && feasible) {
-        // The optimum when proven, else the lower bound: both are `lower`.
-        const std::optional<std::int64_t>& bound = reference->lower;
-        if (bound && *bound > 0) {
-            char gap[32];
-            std::snprintf(gap, sizeof gap, "%.2f",
-                          100.0 * static_cast<double>(last.makespan - *bound) / static_cast<double>(*bound));
-            row += gap;
-        }
-        if (reference->lower && last.makespan < *reference->lower) {
-            print_line(stderr, shown_schedule,
-                       "the makespan " + number_text(last.makespan) + " is below the reference's " +
-                           (reference->proven() ? "optimum " : "lower bound ") + number_text(*reference->lower) +
-                           ": the reference or the schedule is wrong");
-            sound = false;
-        }
-    }
+    row += gap_cell;
     row += '\n';
     result.row = std::move(row);
     result.sound = sound && feasible;
+}
+
+// Gives each pair its picture's file in `directory`, made when missing: the
+// schedule's file name without its extension (and compression suffix), or
+// the whole name where two schedules would share one, and the instance's for
+// standard input. False when the directory can't be made, said.
+bool name_drawings(const fs::path& directory, std::vector<pairing>& pairs) {
+    std::error_code error;
+    fs::create_directories(system_path(directory), error);
+    if (error || !fs::is_directory(system_path(directory), error)) {
+        write_text(stderr, "converter-batch: Can't make the directory " + displayed(directory) + " for --draw: " +
+                               (error ? error.message() : std::string("a file has its name")) + ".\n");
+        return false;
+    }
+    const auto stem = [](const pairing& pair) {
+        return pair.schedule == "-" ? stem_of(pair.instance) : stem_of(pair.schedule);
+    };
+    std::map<std::string, std::size_t> uses;
+    for (const pairing& pair : pairs) ++uses[stem(pair)];
+    for (pairing& pair : pairs) {
+        std::string name = stem(pair);
+        if (uses[name] > 1 && pair.schedule != "-") name = name_of(pair.schedule);
+        pair.drawing = directory / fs::u8path(name + ".svg");
+    }
+    return true;
 }
 
 } // namespace
@@ -286,9 +330,18 @@ int run_verify(const options& request) {
         }
         pairs = pair_directories(request, unpaired);
     } else {
-        pairs.push_back({request.inputs[0], request.inputs[1]});
+        pairs.push_back({request.inputs[0], request.inputs[1], {}});
     }
-    write_text(stdout, "instance,schedule,solutions,feasible,makespan,reported_makespan,optimal,reference,gap\n");
+    const bool draws_to_output = request.draw && *request.draw == "-";
+    if (draws_to_output && directories) {
+        write_text(stderr, "converter-batch: --draw - draws one schedule on standard output; give a directory for "
+                           "a set.\n");
+        return 2;
+    }
+    if (request.draw && !draws_to_output && !name_drawings(*request.draw, pairs)) return 2;
+    if (draws_to_output) pairs.front().drawing = "-";
+    if (!draws_to_output)
+        write_text(stdout, "instance,schedule,solutions,feasible,makespan,reported_makespan,optimal,reference,gap\n");
     // Jobs take the pairs in turn; their results are printed in pair order
     // as they come, a few hundred pairs ahead at most.
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
@@ -337,7 +390,7 @@ int run_verify(const options& request) {
         }
         changed.notify_all();
         for (const auto& [path, text] : result.messages) print_line(stderr, path, text);
-        write_text(stdout, result.row);
+        write_text(stdout, draws_to_output ? result.picture : result.row);
         ++verified;
         if (!result.sound) ++failed;
     }
