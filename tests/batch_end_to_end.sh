@@ -740,6 +740,31 @@ contains "$stdout" ",44..50,"
 contains "$stderr" "the makespan 43 is below the reference's lower bound 44: the reference or the schedule is wrong"
 run_batch 2 --verify "$schedules/j301_1.sm"
 contains "$stderr" "--verify takes two INPUTs"
+# --draw: one picture a schedule, named by it, well-formed XML; a set's
+# pictures beside the table, one schedule's on standard output alone.
+current="--verify --draw"
+run_batch 1 --verify "$schedules" "$schedules" --draw pictures
+for schedule in j301_1.minizinc j301_1.precedence j1010_1.minizinc-json j1010_1.nonrenewable PSP1.minizinc-dzn \
+    PSP1.maximal-lag tiny-rcpsp.schedule tiny-mrcpsp.schedule tiny-max.schedule; do
+    [ -s "pictures/$schedule.svg" ] || fail "no picture pictures/$schedule.svg"
+done
+[ "$(printf '%s\n' "$stdout" | wc -l)" == 10 ] || fail "--draw changed the table: [$stdout]"
+if command -v xmllint > /dev/null; then
+    checks=$((checks + 1))
+    xmllint --noout pictures/*.svg 2> xmllint.out || fail "a picture that is no well-formed XML: $(cat xmllint.out)"
+else
+    echo "skipped: xmllint (Debian libxml2-utils) is not installed, so the pictures' XML is not checked"
+fi
+grep -q '#d00000' pictures/j301_1.minizinc.svg && fail "red in the picture of a feasible schedule"
+grep -q 'marker-end="url(#arrow)"><title>job 11 starts at 11, before job 2 ends at 12</title>' \
+    pictures/j301_1.precedence.svg || fail "the precedence violation is not drawn"
+run_batch 0 --verify "$schedules/j301_1.sm" "$schedules/j301_1.minizinc.txt" --reference psplib --draw -
+contains "$stdout" "<title>j301_1.sm: makespan 43, feasible, reference 43, gap 0.00 %</title>"
+[[ "$stdout" == *instance,schedule* ]] && fail "--draw - wrote the table as well"
+run_batch 2 --verify "$schedules" "$schedules" --draw -
+contains "$stderr" "--draw - draws one schedule on standard output"
+run_batch 2 --check "$schedules/j301_1.sm" --draw pictures
+contains "$stderr" "--draw goes with --verify"
 current="layouts"
 # Multi-mode instances: PSPLIB's .mm back byte for byte, directly and through
 # JSON; MiniZinc's mrcpsp data as the benchmarks ship them, read back to the
