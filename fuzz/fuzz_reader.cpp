@@ -26,6 +26,7 @@
 #include "analysis/instance_stats.h"
 #include "analysis/schedule_check.h"
 #include "analysis/validation.h"
+#include "drawing/schedule_svg.h"
 #include "files/json_lines.h"
 #include "instance/instance.h"
 #include "instance/messages.h"
@@ -363,6 +364,11 @@ void check_schedule(std::string_view input, const converter::instance& source) {
         if (converter::to_schedule(source, file, file.solutions.back(), plan, failure)) {
             const converter::schedule_report report = converter::verify_schedule(source, plan, {});
             check(report.feasible == (report.violation_count == 0), "a schedule's verdict and violations disagree");
+            std::string svg;
+            converter::draw_schedule(source, plan, report, {}, converter::resource_labels::psplib,
+                                     {input.substr(0, 40), {}, {}}, svg);
+            check(svg.rfind("<?xml ", 0) == 0 && svg.size() >= 7 && svg.compare(svg.size() - 7, 7, "</svg>\n") == 0,
+                  "a picture not whole");
             return;
         }
     }

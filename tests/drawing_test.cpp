@@ -24,11 +24,11 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
-std::string draw(const char* layout, const instance& source, const schedule& plan, const picture_title& title = {"x", {}, {}}) {
+std::string draw(const char* layout, const instance& source, const schedule& plan,
+                 const picture_title& title = {"x", {}, {}}) {
     const activity_naming& naming = find_format(layout)->naming;
-    const resource_labels labels = std::string(layout) == "sm" || std::string(layout) == "mm"
-                                       ? resource_labels::psplib
-                                       : resource_labels::numbers;
+    const resource_labels labels =
+        std::string(layout) == "sm" || std::string(layout) == "mm" ? resource_labels::psplib : resource_labels::numbers;
     const schedule_report report = verify_schedule(source, plan, naming, labels);
     std::string svg;
     draw_schedule(source, plan, report, naming, labels, title, svg);
@@ -68,7 +68,8 @@ TEST(draw_schedule, draws_each_class_and_its_violations_where_they_are) {
          "rcp",
          small,
          {{0, 0, 0, 1, 5}, {}},
-         {"infeasible (2 violations)", "marker-end=\"url(#arrow)\"><title>activity 4 starts at 1, before activity 2 ends at 2",
+         {"infeasible (2 violations)",
+          "marker-end=\"url(#arrow)\"><title>activity 4 starts at 1, before activity 2 ends at 2",
           "<title>resource 1: 4 used in periods 0\xe2\x80\x93"
           "1 by activities 2 and 3, above its capacity 3</title></rect>"},
          {}},
@@ -127,7 +128,8 @@ std::string draw_chain(std::size_t activities) {
         plan.starts.push_back(static_cast<std::int64_t>(activity));
     }
     std::string svg;
-    draw_schedule(source, plan, verify_schedule(source, plan, activity_naming{}), activity_naming{}, {}, {"x", {}, {}}, svg);
+    draw_schedule(source, plan, verify_schedule(source, plan, activity_naming{}), activity_naming{}, {}, {"x", {}, {}},
+                  svg);
     return svg;
 }
 

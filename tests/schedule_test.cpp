@@ -180,6 +180,12 @@ TEST(read_schedule, refuses_malformed_schedules_at_their_place) {
          "Invalid input at line 1, column 9: expected an integer, found \"x\", which is not an integer."},
         {"a start time of 1.5", rcpsp, "s = [0, 1.5, 2];\n",
          "Invalid input at line 1, column 9: expected an integer, found \"1.5\", which is not an integer."},
+        {"a start time past 10^15, where sums could overflow", rcpsp, "s = [0, 1000000000000001, 2];\n",
+         "Invalid input at line 1, column 9: expected an integer, found \"1000000000000001\", which is outside "
+         "-10^15..10^15, the values a schedule can hold."},
+        {"one past the 64-bit range", rcpsp, "s = [0, -9223372036854775809, 2];\n",
+         "Invalid input at line 1, column 9: expected an integer, found \"-9223372036854775809\", which is outside "
+         "the signed 64-bit range."},
         {"an array not closed", rcpsp, "s = [0, 0",
          "Invalid input at line 1, column 10: expected \",\" or \"]\", found the end of the file."},
         {"nothing", rcpsp, "\n",

@@ -31,6 +31,9 @@ void append_number(std::string& out, std::int64_t value) { out += std::to_string
 
 // A coordinate to two decimals at most, without trailing zeros.
 void append_coordinate(std::string& out, double value) {
+    // A picture's coordinates stay within a few thousand pixels; this keeps
+    // any other value from reaching llround.
+    value = std::isfinite(value) ? std::clamp(value, -1e9, 1e9) : 0;
     const auto hundredths = static_cast<std::int64_t>(std::llround(value * 100));
     const std::int64_t magnitude = hundredths < 0 ? -hundredths : hundredths;
     if (hundredths < 0) out += '-';

@@ -175,6 +175,13 @@ private:
         while (end < text_.size() && text_[end] >= '0' && text_[end] <= '9') ++end;
         const std::string_view digits = text_.substr(at_, end - at_);
         const kind verdict = digits.empty() ? kind::not_an_integer : parse_int64(digits, value);
+        // Times this far out leave room to add durations and lags, and to
+        // subtract two, without overflow; no schedule comes near them.
+        constexpr std::int64_t largest = 1000000000000000;
+        if (verdict == kind::none && (value > largest || value < -largest)) {
+            fail(kind::unexpected, phrase, "which is outside -10^15..10^15, the values a schedule can hold");
+            return false;
+        }
         if (verdict != kind::none || (end < text_.size() && (is_name_byte(text_[end]) || text_[end] == '.'))) {
             fail(verdict == kind::out_of_range ? kind::unexpected : kind::not_an_integer, phrase,
                  verdict == kind::out_of_range ? "which is outside the signed 64-bit range" : nullptr);

@@ -37,8 +37,9 @@ struct schedule_file {
 // each a set of assignments `name = value;` (default and dzn output), or a
 // JSON object (json output, the plain layout), values integers, Booleans or
 // arrays of them; names it does not know are passed over. A value that is
-// neither, an array not closed, or a file with no solution and no status is
-// refused at its place with the reader's usual message.
+// neither, an integer outside -10^15..10^15 (so that times, durations and lags
+// add up without overflow), an array not closed, or a file with no solution
+// and no status is refused at its place with the reader's usual message.
 read_failure read_schedule(std::string_view text, schedule_file& result);
 
 // `solution` of a file read above as a schedule of every activity of
