@@ -19,7 +19,9 @@
 #       an activity through mm, json and MiniZinc's mrcpsp data, beside the
 #       single-mode rates of the same layouts;
 #   (g) converter-batch --verify of a schedule of the large instance beside
-#       --check of the instance alone: wall time and peak memory.
+#       --check of the instance alone: wall time and peak memory;
+#   (h) --verify --draw of schedules of 30, 1,000 and the large instance's
+#       activities: wall time with and without the picture, its size.
 # Every output of the converter is compared byte for byte with the baseline's.
 #
 # Usage: bench/run.sh [WORK_DIR]
@@ -191,11 +193,15 @@ done < "$work/layouts.txt"
 # (g) --verify: a schedule of the large instance (each activity after the one
 # before, so every capacity is kept) against --check of the instance alone;
 # time within 2x, memory within 2x.
-awk 'NR == 1 { n = $1; r = $2; next } { for (i = 1; i <= NF; ++i) v[++k] = $i }
-     END { at = r + 0; printf "{\"starts\": ["; t = 0
-           for (a = 1; a <= n; ++a) { d = v[++at]; at += r; c = v[++at]; at += c
-               printf "%s%d", (a > 1 ? ", " : ""), t; t += d }
-           print "]}" }' "$work/large.txt" > "$work/large.schedule.json"
+# serial_schedule INSTANCE: each activity after the one before, as plain JSON.
+serial_schedule() {
+    awk 'NR == 1 { n = $1; r = $2; next } { for (i = 1; i <= NF; ++i) v[++k] = $i }
+         END { at = r + 0; printf "{\"starts\": ["; t = 0
+               for (a = 1; a <= n; ++a) { d = v[++at]; at += r; c = v[++at]; at += c
+                   printf "%s%d", (a > 1 ? ", " : ""), t; t += d }
+               print "]}" }' "$1"
+}
+serial_schedule "$work/large.txt" > "$work/large.schedule.json"
 check_line=$( { /usr/bin/time -f '%e %M' "$work/build/converter-batch" -q --check "$work/large.txt" > /dev/null; } 2>&1)
 verify_line=$( { /usr/bin/time -f '%e %M' "$work/build/converter-batch" -q --verify "$work/large.txt" \
     "$work/large.schedule.json" > "$work/verify.csv"; } 2>&1)
@@ -205,3 +211,25 @@ grep -q ',1,true,' "$work/verify.csv" || { echo "FAIL: the large schedule was no
 printf 'verify: the large schedule %.2f s, %d KiB; --check of the instance %.2f s, %d KiB (%.2f and %.2f times)\n' \
     "$verify_seconds" "$verify_kib" "$check_seconds" "$check_kib" \
     "$(echo "$verify_seconds / $check_seconds" | bc -l)" "$(echo "$verify_kib / $check_kib" | bc -l)"
+
+# (h) --draw: the picture of a schedule of 30, 1,000 and the large instance's
+# activities; its size, and the wall time beside --verify alone.
+for size in 30 1000 "$large_activities"; do
+    if [ "$size" = "$large_activities" ]; then
+        instance=$work/large.txt
+    else
+        instance=$work/draw$size.txt
+        "$work/build/bench/generate_instance" "$size" 4 8 1 > "$instance" 2> /dev/null
+        serial_schedule "$instance" > "$work/draw$size.schedule.json"
+    fi
+    schedule=${instance%.txt}.schedule.json
+    rm -rf "$work/pictures"
+    plain_line=$( { /usr/bin/time -f '%e' "$work/build/converter-batch" -q --verify "$instance" "$schedule" \
+        > /dev/null; } 2>&1)
+    draw_line=$( { /usr/bin/time -f '%e %M' "$work/build/converter-batch" -q --verify "$instance" "$schedule" \
+        --draw "$work/pictures" > /dev/null; } 2>&1)
+    read -r draw_seconds draw_kib <<< "$draw_line"
+    picture=$(ls "$work/pictures"/*.svg)
+    printf 'draw: %d activities, a picture of %d bytes in %.2f s, %d KiB (--verify alone %.2f s)\n' \
+        "$size" "$(wc -c < "$picture")" "$draw_seconds" "$draw_kib" "$plain_line"
+done
