@@ -765,6 +765,58 @@ run_batch 2 --verify "$schedules" "$schedules" --draw -
 contains "$stderr" "--draw - draws one schedule on standard output"
 run_batch 2 --check "$schedules/j301_1.sm" --draw pictures
 contains "$stderr" "--draw goes with --verify"
+# Sets in archives: each member an input at its path, bytes as converter
+# writes the files themselves; links, paths out of the archive, devices and
+# unread methods refused by name; a damaged archive fails at its place.
+current="archives"
+archives="$data/archives"
+"${batch_command[@]}" -q -o archive_references "$data/j301_1.sm" "$data/J301_1.rcp" "$data/j10_PSP33.SCH" ||
+    fail "the archives' instances did not convert"
+for file in archive_references/*; do
+    if [ "$windows" = 1 ]; then tr -d '\r' < "$file" > "references/archive_${file##*/}"; else cp "$file" "references/archive_${file##*/}"; fi
+done
+long=a-directory-name-long-enough-that-the-path-passes-the-hundred-bytes-of-a-plain-tar-header
+for archive in set.tar set.tgz set.tar.xz set.zip; do
+    rm -rf from_archive
+    run_batch 0 -o from_archive "$archives/$archive"
+    root=from_archive/set
+    [ "$archive" == set.zip ] && root=from_archive
+    contains "$stderr" "3 converted, 0 failed, 6216 bytes in"
+    for pair in "j301_1.sch archive_j301_1.sch" "J301_1.rcp archive_J301_1.rcp" "$long/j10_PSP33.sch archive_j10_PSP33.sch"; do
+        read -r output expected <<< "$pair"
+        if [ "$windows" = 1 ]; then tr -d '\r' < "$root/$output" > unix.out; else cp "$root/$output" unix.out; fi
+        same_bytes unix.out "references/$expected"
+    done
+    [ "$(find from_archive -type f | wc -l)" == 3 ] || fail "$archive: README or .hidden.sm converted too"
+done
+run_batch 0 --check "$archives/set.zip"
+contains "$stderr" "3 checked: 0 invalid, 0 infeasible, 0 with notes, 0 failed"
+run_batch 0 --stats "$archives/set.tgz"
+contains "$stdout" "$archives/set.tgz/set/j301_1.sm,32,4,48,"
+run_batch 0 --bundle - "$archives/set.tar.xz"
+contains "$stdout" '{"name": "set/j301_1.sm", '
+run_batch 1 -o from_archive "$archives/refused.tar"
+contains "$stderr" "refused.tar/link.sm: The member is a link (to ../../etc/passwd); links in an archive are not followed."
+contains "$stderr" "refused.tar/../up.sm: The member's path goes up out of the archive; it is not read."
+contains "$stderr" "refused.tar//absolute.sm: The member's path is absolute; it is not read."
+contains "$stderr" "refused.tar/fifo.sm: The member is no regular file (a device, a pipe); it is not read."
+contains "$stderr" "1 converted, 4 failed"
+run_batch 1 --check "$archives/refused.zip"
+contains "$stderr" "refused.zip/link.sm: The member is a link; links in an archive are not followed."
+contains "$stderr" "refused.zip/sub/../../up.sm: The member's path goes up out of the archive; it is not read."
+contains "$stderr" "refused.zip/bzip2.sm: The member is compressed by method 12, which is not read; only stored and deflated members are."
+[ -e up.sm ] || [ -e ../up.sm ] && fail "a member was written out of the archive's place"
+head -c 5000 "$archives/set.tar" > cut.tar
+run_batch 1 --check cut.tar
+contains "$stderr" "cut.tar: Can't read the archive: it ends within the member set/j301_1.sm, at byte 5000."
+cp "$archives/set.tar" damaged.tar
+printf 'XX' | dd of=damaged.tar bs=1 seek=5130 conv=notrunc 2> /dev/null
+run_batch 1 --check damaged.tar
+contains "$stderr" "damaged.tar: Can't read the archive: a tar header's checksum does not match, at byte 5120."
+contains "$stderr" "1 checked: 0 invalid, 0 infeasible, 0 with notes, 1 failed"
+head -c 1000 "$archives/set.zip" > cut.zip
+run_batch 1 --check cut.zip
+contains "$stderr" "cut.zip: Can't read the archive: no end of a zip central directory: not a zip archive, or cut short, at byte 1000."
 current="layouts"
 # Multi-mode instances: PSPLIB's .mm back byte for byte, directly and through
 # JSON; MiniZinc's mrcpsp data as the benchmarks ship them, read back to the

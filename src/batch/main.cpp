@@ -13,6 +13,7 @@
 #include "batch/run.h"
 #include "batch/text_output.h"
 #include "batch/verify.h"
+#include "files/archive_inputs.h"
 #include "files/compressed_input.h"
 #include "files/file_conversion.h"
 #include "files/file_identity.h"
@@ -239,6 +240,7 @@ int run(int argc, const char* const* argv) {
     if (request.inputs.size() > 1) drop_repeated_files(inputs);
     if (const int refused = refuse_bundle_over_input(request, inputs)) return refused;
     index_json_lines(inputs);
+    index_archives(inputs, request.listing, passed_over);
     if (request.converts() && !request.quiet) warn_unusable_names(inputs);
     if (request.converts()) drop_own_outputs(inputs, request.plan);
     const output_plan plan = request.converts() ? plan_outputs(inputs, request.plan) : output_plan{};

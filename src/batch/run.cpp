@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "batch/text_output.h"
+#include "files/archive_reader.h"
 #include "files/compressed_input.h"
 #include "files/file_conversion.h"
 #include "files/json_lines.h"
@@ -333,7 +334,10 @@ bool is_unnamed_non_instance(const fs::path& path, const file_result& result) {
 // One input of the run: a file, or a line of a JSON Lines file, taken in turn.
 struct work_item {
     std::size_t entry = 0; // in the input list
-    json_line line;        // number 0: the whole file
+    // number 0: the whole file; else a line of a JSON Lines file, or a member
+    // of an archive (its entry's number, its bytes as the text).
+    json_line line;
+    std::string member; // an archive's member: its name in the archive
     // Set when the JSON Lines file can't be read further: the item is its failure.
     bool unreadable = false;
     message_text failure;
@@ -359,6 +363,13 @@ public:
                 ++entry_;
                 sequence = taken_++;
                 return true;
+            }
+            if (input.bundle->archive) {
+                if (take_member(input, item)) {
+                    sequence = taken_++;
+                    return true;
+                }
+                continue;
             }
             bool read = false, failed = false;
             try {
@@ -399,6 +410,74 @@ public:
     std::size_t taken() const { return taken_; }
 
 private:
+    // The next member of the archive `input` that its index lists into
+    // `item`, or its failure; false once the archive is done, with the next
+    // input then current.
+    bool take_member(const input_file& input, work_item& item) {
+        const bundle_index& index = *input.bundle;
+        item.member.clear();
+        try {
+            if (!archive_) {
+                archive_ = std::make_unique<archive_reader>();
+                named_at_ = refused_at_ = 0;
+                int error = 0;
+                if (!archive_->open(input.path, archive_of(input.path), error)) {
+                    finish_archive();
+                    item.unreadable = true;
+                    item.failure = message_text("Can't open the input file: ").append(std::strerror(error)).append(".");
+                    return true;
+                }
+            }
+            for (;;) {
+                const bool named = named_at_ < index.named.size();
+                const bool refused = refused_at_ < index.refused.size();
+                // Past the last member listed the archive is still read to
+                // its end, for a failure there to be reported.
+                const std::uint64_t wanted =
+                    !named && !refused ? 0
+                    : !refused || (named && index.named[named_at_].number < index.refused[refused_at_])
+                        ? index.named[named_at_].number
+                        : index.refused[refused_at_];
+                const bool with_bytes = archive_->next_number() == wanted;
+                if (!archive_->next(member_, with_bytes)) {
+                    if (!archive_->failed(item.failure)) break;
+                    finish_archive();
+                    item.line.number = 0; // the archive's failure, named by the archive
+                    item.unreadable = true;
+                    return true;
+                }
+                if (member_.number != wanted) continue;
+                item.member = member_.name;
+                item.line.number = member_.number;
+                if (!member_.refused.view().empty()) {
+                    ++refused_at_;
+                    item.unreadable = true;
+                    item.failure = member_.refused;
+                    return true;
+                }
+                item.line.offset = 0;
+                item.line.bytes = member_.size;
+                item.line.text = std::move(member_.bytes);
+                item.line.name.clear();
+                item.line.relative = index.named[named_at_++].relative;
+                return true;
+            }
+        } catch (const std::bad_alloc&) {
+            finish_archive();
+            item.line.number = 0;
+            item.unreadable = true;
+            item.failure = message_text(out_of_memory_message);
+            return true;
+        }
+        finish_archive();
+        return false;
+    }
+
+    void finish_archive() {
+        archive_.reset();
+        ++entry_;
+    }
+
     void finish_bundle() {
         reader_.reset();
         open_ = false;
@@ -409,6 +488,9 @@ private:
     std::size_t entry_ = 0, taken_ = 0;
     std::unique_ptr<json_lines_reader> reader_;
     bool open_ = false;
+    std::unique_ptr<archive_reader> archive_;
+    archive_member member_;
+    std::size_t named_at_ = 0, refused_at_ = 0;
 };
 
 bool every_output_is_current(const fs::path& input, const fs::path* outputs, const layout_choice& layouts) {
@@ -473,7 +555,8 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
         file_result result;
         std::size_t entry = 0;
         std::uint64_t line = 0;
-        std::string name; // the name a bundle's line holds
+        std::string name;   // the name a bundle's line holds
+        std::string member; // an archive member's name in the archive
     };
     std::vector<slot> slots(window);
     work_source source(inputs);
@@ -504,7 +587,8 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
                            input.error);
         input_part part;
         if (item.line.number != 0)
-            part = {item.line.number, item.line.offset, item.line.bytes, item.line.text, item.line.relative};
+            part = {item.line.number, item.line.offset,   item.line.bytes,
+                    item.line.text,   item.line.relative, !item.member.empty()};
         if (request.check) return check_file(input.path, scratch, finding_limit, request.layouts.from, part);
         if (request.bundle) {
             // A line of a bundle keeps the name it had, or gets the one it is listed by.
@@ -571,6 +655,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             target.entry = item.entry;
             target.line = item.line.number;
             target.name = item.line.number != 0 ? item.line.name : std::string();
+            target.member = item.line.number != 0 ? item.member : std::string();
             shared_state.finished.fetch_add(1);
             target.ready.store(true);
             if (exhausted.load() && reporter_waiting.load()) {
@@ -610,7 +695,10 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
         const std::uint64_t line = ready_slot.line;
         const std::string held_name = line != 0 ? std::move(ready_slot.name) : std::string();
         // A bundle's line is named by the name it holds too, when checked or measured.
-        fs::path shown = shown_path(input, line);
+        // An archive's member by its name within it: j30.sm.zip/j301_1.sm.
+        fs::path shown = ready_slot.member.empty()
+                             ? shown_path(input, line)
+                             : fs::path(input.path) += fs::u8path("/" + ready_slot.member).native();
         if (!held_name.empty() && (request.check || request.stats))
             shown += fs::u8path(" (" + held_name + ")").native();
         ready_slot.ready.store(false);

@@ -216,14 +216,16 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
     text_cursor line{part != nullptr ? part->text : std::string_view()};
     if (part != nullptr) {
         file = text_source(&line);
-        from = &json_format();
+        if (!part->member) from = &json_format();
     }
     // A compressed file is read through its decompressor, and named by what
     // its compression suffix holds.
     compression kind{};
     std::optional<decompressing_source> decompressed;
     if (part == nullptr && compression_of(name, kind)) decompressed.emplace(kind, file);
-    const fs::path plain_name = decompressed ? without_compression(name) : name;
+    const fs::path plain_name = part != nullptr && part->member ? part->name
+                                : decompressed                  ? without_compression(name)
+                                                                : name;
     lookahead_source input(decompressed ? decompressed->source() : file);
     // Why the layout is the one read, for a failure's message.
     const char* chosen_by = from != nullptr ? "as --from says" : nullptr;
@@ -240,7 +242,7 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
     if (bytes_read != nullptr) *bytes_read += counted.bytes;
     if (failure) {
         if (decompressed && decompressed->failed(message)) return false;
-        if (part != nullptr && failure.has_offset()) {
+        if (part != nullptr && !part->member && failure.has_offset()) {
             // Placed in the whole file, not in the line.
             read_failure placed = failure;
             placed.line_ends_before += part->line - 1;

@@ -37,12 +37,16 @@ struct layout_choice {
 // json_lines.h), read from `text` in the JSON layout whatever --from says,
 // its bytes_in the line's with its line end, a failure placed in the whole
 // file.
+// Or a member of an archive (`member`), read from `text` in the layout its
+// own name's extension (or --from, or its content) says, a failure placed
+// within the member.
 struct input_part {
     std::uint64_t line = 0;   // counted from 1; 0: the whole file
     std::uint64_t offset = 0; // of the line's first byte in the file
     std::uint64_t bytes = 0;
     std::string_view text;      // the line
-    std::filesystem::path name; // the instance's own name, which the line gives
+    std::filesystem::path name; // the instance's own name, which the line gives; a member's path
+    bool member = false;
 };
 
 struct file_result {

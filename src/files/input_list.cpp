@@ -8,6 +8,7 @@
 #include <windows.h>
 #endif
 
+#include "files/archive_reader.h"
 #include "files/file_identity.h"
 #include "files/system_path.h"
 #include "files/wildcard.h"
@@ -27,23 +28,14 @@ bool is_hidden(const fs::path& name) {
 bool is_known_other_file(const fs::path& name) {
     // README, LICENSE, Makefile: the notes beside a set have no extension, its instances do.
     if (!name.has_extension()) return true;
-    static const char* const extensions[] = {".md",   ".mzn", ".metadata", ".sh",  ".py",   ".msc", ".pdf",
-                                             ".html", ".csv", ".log",      ".svg", ".png",  ".fzn", ".ozn",
-                                             ".dot",  ".zip", ".tar",      ".tgz", ".jsonl"};
+    static const char* const extensions[] = {".md",   ".mzn", ".metadata", ".sh",  ".py",  ".msc",  ".pdf",
+                                             ".html", ".csv", ".log",      ".svg", ".png", ".fzn",  ".ozn",
+                                             ".dot",  ".zip", ".tar",      ".tgz", ".txz", ".jsonl"};
     for (const char* other : extensions)
         if (has_extension(name, other)) return true;
-    return false;
-}
-
-bool included(const fs::path& name, const listing_options& options, listing_summary& summary) {
-    if (options.include.empty()) {
-        if (!is_known_other_file(name)) return true;
-        ++summary.other_files;
-        return false;
-    }
-    for (const fs::path& pattern : options.include)
-        if (matches_wildcard(pattern, name)) return true;
-    ++summary.files_not_included;
+    // Archives are read when named, not when found (see archive_reader.h).
+    if ((has_extension(name, ".gz") || has_extension(name, ".xz")) && archive_of(name) != archive_kind::none)
+        return true;
     return false;
 }
 
@@ -134,7 +126,7 @@ struct walk {
             if (is_hidden(item.name)) continue;
             // Spelled as the user spelled the directory, not as the system was asked.
             if (item.regular) {
-                if (included(item.name, options, summary))
+                if (takes_found_file(item.name, options, summary))
                     files.push_back({directory / item.name, relative / item.name, {}, true});
             } else if (item.directory && !item.link) {
                 if (!options.recursive)
@@ -184,6 +176,18 @@ void walk::list_input(const fs::path& input) {
 }
 
 } // namespace
+
+bool takes_found_file(const fs::path& name, const listing_options& options, listing_summary& summary) {
+    if (options.include.empty()) {
+        if (!is_known_other_file(name)) return true;
+        ++summary.other_files;
+        return false;
+    }
+    for (const fs::path& pattern : options.include)
+        if (matches_wildcard(pattern, name)) return true;
+    ++summary.files_not_included;
+    return false;
+}
 
 std::vector<input_file> list_inputs(const std::vector<fs::path>& inputs, const listing_options& options,
                                     listing_summary* summary) {

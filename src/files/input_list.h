@@ -56,6 +56,12 @@ struct listing_summary {
     std::size_t other_files = 0;            // left out as known to hold no instance
 };
 
+// Whether a file named `name`, found in a directory (or an archive), is an
+// input: by the `include` patterns when there are some, else unless it is
+// known to hold no instance (see listing_options). Counts what it passes over
+// into `summary`.
+bool takes_found_file(const std::filesystem::path& name, const listing_options& options, listing_summary& summary);
+
 // Lists the inputs in the order given. An INPUT that is a directory gives every
 // regular file directly inside it whose name does not start with a dot, in name
 // order, each relative to the directory (and, when several directories are

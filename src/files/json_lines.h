@@ -94,6 +94,11 @@ struct bundle_index {
     // for line n. Their outputs follow from their numbers.
     std::vector<std::uint64_t> unnamed;
     std::vector<std::uint64_t> unusable; // lines whose name can't be a file's
+    // An archive's index (see archive_inputs.h) rather than a JSON Lines
+    // file's: `named` holds its members that are inputs, by their entry's
+    // number, and `refused` those that are inputs only to be named as not read.
+    bool archive = false;
+    std::vector<std::uint64_t> refused;
 
     bool is_unnamed(std::uint64_t line) const {
         const std::uint64_t bit = line - 1;

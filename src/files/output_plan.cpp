@@ -93,8 +93,11 @@ template <typename visitor> void for_each_line(const input_file& bundle, const b
 
 void line_outputs(const input_file& bundle, const fs::path& relative, const plan_options& options, fs::path* outputs) {
     const fs::path beside = bundle.path.parent_path() / relative;
-    outputs_from(options.output_directory ? *options.output_directory / relative : beside, &json_format(), options,
-                 outputs);
+    // A line is JSON; a member is read as its name says, as a file would be.
+    const layout_format* read_as = bundle.bundle != nullptr && bundle.bundle->archive
+                                       ? (options.read_as != nullptr ? options.read_as : format_of_extension(relative))
+                                       : &json_format();
+    outputs_from(options.output_directory ? *options.output_directory / relative : beside, read_as, options, outputs);
 }
 
 void drop_own_outputs(std::vector<input_file>& inputs, const plan_options& options) {
