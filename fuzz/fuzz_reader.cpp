@@ -23,10 +23,15 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__linux__)
+#include <unistd.h>
+#endif
+
 #include "analysis/instance_stats.h"
 #include "analysis/schedule_check.h"
 #include "analysis/validation.h"
 #include "drawing/schedule_svg.h"
+#include "files/archive_reader.h"
 #include "files/json_lines.h"
 #include "instance/instance.h"
 #include "instance/messages.h"
@@ -378,6 +383,40 @@ void check_schedule(std::string_view input, const converter::instance& source) {
     check(message.rfind("Invalid input at line ", 0) == 0 && message.back() == '.', "schedule message shape");
 }
 
+#if defined(__linux__)
+// The bytes as a tar and as a zip archive: every member placed below the
+// root or refused, every failure said with its place.
+void check_archive(std::string_view input) {
+    static const std::string path = "/tmp/fuzz_archive_" + std::to_string(getpid());
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return;
+    std::fwrite(input.data(), 1, input.size(), file);
+    std::fclose(file);
+    for (const converter::archive_kind kind : {converter::archive_kind::tar, converter::archive_kind::zip}) {
+        converter::archive_reader reader;
+        int error = 0;
+        if (!reader.open(path, kind, error)) continue;
+        converter::archive_member member;
+        for (int entries = 0; entries < 64 && reader.next(member, true); ++entries) {
+            const std::string placed = member.path.generic_string();
+            check(member.refused.view().empty() || placed.empty(), "a refused member with a path");
+            bool up = !placed.empty() && placed[0] == '/';
+            for (std::size_t start = 0; start <= placed.size();) {
+                const std::size_t end = std::min(placed.find('/', start), placed.size());
+                up = up || placed.compare(start, end - start, "..") == 0;
+                start = end + 1;
+            }
+            check(!up, "a member placed out of the archive");
+            check(!member.refused.view().empty() || member.directory || member.bytes.size() == member.size,
+                  "a member's bytes are not its size");
+        }
+        converter::message_text message;
+        if (reader.failed(message))
+            check(message.view().rfind("Can't ", 0) == 0 && message.view().back() == '.', "archive message shape");
+    }
+}
+#endif
+
 void check_other_readers(std::string_view input) {
     for (const converter::layout_format* format = converter::formats_begin(); format != converter::formats_end();
          ++format) {
@@ -413,6 +452,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_analysis(built);
     check_schedule(input, built);
 #if defined(__linux__)
+    check_archive(input);
     check_stream_agrees(input, instance, failure);
 #endif
     if (failure) {

@@ -297,10 +297,8 @@ bool archive_reader::next_tar(archive_member& member, bool with_bytes) {
         } else if (type != '0' && type != '\0' && type != '7' && type != '5') {
             member.refused = message_text("The member is no regular file (a device, a pipe); it is not read.");
         }
-        if (member.directory) {
-            member.refused = message_text();
-            member.path.clear();
-        }
+        if (member.directory) member.refused = message_text();
+        if (member.directory || !member.refused.view().empty()) member.path.clear();
         if (with_bytes && member.refused.view().empty() && !member.directory) {
             member.bytes.resize(static_cast<std::size_t>(size));
             if (!read_exactly(member.bytes.data(), member.bytes.size()) || !skip(padded - size))
@@ -424,6 +422,7 @@ bool archive_reader::next_zip(archive_member& member, bool with_bytes) {
                                  .append_number(method)
                                  .append(", which is not read; only stored and deflated members are.");
     }
+    if (!member.refused.view().empty()) member.path.clear();
     if (!with_bytes || !member.refused.view().empty()) return true;
 
     char header[30];
