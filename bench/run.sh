@@ -202,7 +202,10 @@ serial_schedule() {
                print "]}" }' "$1"
 }
 serial_schedule "$work/large.txt" > "$work/large.schedule.json"
-check_line=$( { /usr/bin/time -f '%e %M' "$work/build/converter-batch" -q --check "$work/large.txt" > /dev/null; } 2>&1)
+# The generated network has activities the start does not reach, which
+# --check finds (status 1): the time is what counts here.
+check_line=$( { /usr/bin/time -f '%e %M' "$work/build/converter-batch" -q --check "$work/large.txt" > /dev/null ||
+    true; } 2>&1 | tail -n 1)
 verify_line=$( { /usr/bin/time -f '%e %M' "$work/build/converter-batch" -q --verify "$work/large.txt" \
     "$work/large.schedule.json" > "$work/verify.csv"; } 2>&1)
 read -r check_seconds check_kib <<< "$check_line"
