@@ -215,6 +215,28 @@ printf 'verify: the large schedule %.2f s, %d KiB; --check of the instance %.2f 
     "$verify_seconds" "$verify_kib" "$check_seconds" "$check_kib" \
     "$(echo "$verify_seconds / $check_seconds" | bc -l)" "$(echo "$verify_kib / $check_kib" | bc -l)"
 
+# (g) continued: a set of j30-sized pairs (SET_PAIRS, 10,000) verified beside
+# --check of its instances, medians of alternating runs.
+set_pairs=${SET_PAIRS:-10000}
+mkdir -p "$work/pairs/instances" "$work/pairs/schedules"
+for ((pair = 1; pair <= set_pairs; pair++)); do
+    "$work/build/bench/generate_instance" 30 4 3 "$pair" > "$work/pairs/instances/g$pair.rcp" 2> /dev/null
+    serial_schedule "$work/pairs/instances/g$pair.rcp" > "$work/pairs/schedules/g$pair.json"
+done
+verify_times=() check_times=()
+for ((run = 0; run < 5; run++)); do
+    begin=$EPOCHREALTIME
+    "$work/build/converter-batch" -q --verify "$work/pairs/instances" "$work/pairs/schedules" > /dev/null
+    verify_times+=("$(echo "$EPOCHREALTIME - $begin" | bc -l)")
+    begin=$EPOCHREALTIME
+    "$work/build/converter-batch" -q --check "$work/pairs/instances" > /dev/null 2>&1 || true
+    check_times+=("$(echo "$EPOCHREALTIME - $begin" | bc -l)")
+done
+verify_median=$(printf '%s\n' "${verify_times[@]}" | sort -g | sed -n 3p)
+check_median=$(printf '%s\n' "${check_times[@]}" | sort -g | sed -n 3p)
+printf 'verify: %d j30-sized pairs %.3f s, --check of their instances %.3f s (%.2f times), medians of 5\n' \
+    "$set_pairs" "$verify_median" "$check_median" "$(echo "$verify_median / $check_median" | bc -l)"
+
 # (h) --draw: the picture of a schedule of 30, 1,000 and the large instance's
 # activities; its size, and the wall time beside --verify alone.
 for size in 30 1000 "$large_activities"; do

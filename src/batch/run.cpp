@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "batch/progress.h"
 #include "batch/text_output.h"
 #include "files/archive_reader.h"
 #include "files/compressed_input.h"
@@ -32,83 +33,11 @@ namespace {
 constexpr std::size_t finding_limit = 20;
 constexpr std::size_t results_ahead_per_job = 64;
 
-using clock_type = std::chrono::steady_clock;
-
-bool standard_error_is_terminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(STDERR_FILENO) != 0;
-#endif
-}
-
-// What an interrupt reports, from whichever thread takes it.
-struct {
-    std::atomic<std::size_t> finished{0}, total{0};
-    std::atomic<bool> quiet{true};
-    std::atomic<std::size_t> progress_drawn{0}; // columns of the progress line on screen
-} shared_state;
-
 struct totals {
     std::size_t done = 0, failed = 0, skipped = 0;
     // Checked files by the gravest level of their findings.
     std::size_t invalid = 0, infeasible = 0, with_notes = 0;
     std::uint64_t bytes_in = 0, bytes_out = 0;
-};
-
-// Blanks rather than an escape sequence, which not every console knows.
-void erase_progress() {
-    const std::size_t drawn = shared_state.progress_drawn.exchange(0);
-    if (drawn == 0) return;
-    std::string blanks(drawn + 2, ' ');
-    blanks.front() = '\r';
-    blanks.back() = '\r';
-    write_text(stderr, blanks);
-    std::fflush(stderr);
-}
-
-// The progress line, drawn on a terminal only, at most ten times a second, and
-// erased before other output.
-class progress_line {
-public:
-    progress_line(bool shown, std::size_t total, clock_type::time_point start)
-        : shown_(shown), total_(total), start_(start) {}
-
-    void update(const totals& counts) {
-        if (!shown_) return;
-        const clock_type::time_point now = clock_type::now();
-        if (drawn_once_ && now - last_drawn_ < std::chrono::milliseconds(100)) return;
-        drawn_once_ = true;
-        last_drawn_ = now;
-        char line[128];
-        int length =
-            std::snprintf(line, sizeof line, "\r%zu of %zu files, %zu failed", counts.done, total_, counts.failed);
-        // A run of some seconds also shows its rate and the time it has left.
-        const double seconds = std::chrono::duration<double>(now - start_).count();
-        if (length > 0 && seconds >= 3 && counts.done != 0) {
-            const double rate = static_cast<double>(counts.done) / seconds;
-            const double left = static_cast<double>(total_ - counts.done) / rate;
-            const int more = std::snprintf(line + length, sizeof line - static_cast<std::size_t>(length),
-                                           ", %.0f files/s, %.0f s left", rate < 1 ? 1 : rate, left);
-            if (more > 0) length += more;
-        }
-        if (length <= 0) return;
-        erase_progress();
-        write_text(stderr, line);
-        std::fflush(stderr);
-        shared_state.progress_drawn.store(static_cast<std::size_t>(length) - 1);
-    }
-
-    void erase() {
-        if (shown_) erase_progress();
-    }
-
-private:
-    bool shown_;
-    std::size_t total_;
-    clock_type::time_point start_;
-    bool drawn_once_ = false;
-    clock_type::time_point last_drawn_;
 };
 
 // Output directories that failed files, each reported once with its count.
@@ -672,8 +601,8 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
     const std::string include_hint = request.listing.include.empty() ? include_hint_for(inputs) : std::string();
     totals counts;
     directory_causes causes;
-    progress_line progress(!request.quiet && standard_error_is_terminal(), total, start);
-    progress.update(counts);
+    progress_line progress(!request.quiet && standard_error_is_terminal(), total, start, "files");
+    progress.update(counts.done, counts.failed);
     const auto finished = [&](std::size_t index) { return exhausted.load() && index >= taken_count.load(); };
     for (std::size_t index = 0; standard_output_error() == 0 && bundle_written; ++index) {
         slot& ready_slot = slots[index % window];
@@ -684,7 +613,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             while (!ready_slot.ready.load() && !finished(index))
                 if (result_ready.wait_for(lock, std::chrono::milliseconds(4)) == std::cv_status::timeout) {
                     lock.unlock();
-                    progress.update(counts);
+                    progress.update(counts.done, counts.failed);
                     lock.lock();
                 }
             reporter_waiting.store(false);
@@ -731,7 +660,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             }
             if (request.bundle && !result.failed) bundle_written = bundle.append(result.bundle_line);
         }
-        progress.update(counts);
+        progress.update(counts.done, counts.failed);
     }
     {
         std::lock_guard<std::mutex> lock(mutex);

@@ -1,8 +1,10 @@
 #include "batch/verify.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +17,7 @@
 
 #include "analysis/csv_field.h"
 #include "analysis/schedule_check.h"
+#include "batch/progress.h"
 #include "batch/text_output.h"
 #include "drawing/schedule_svg.h"
 #include "files/compressed_input.h"
@@ -37,31 +40,6 @@ struct pairing {
     fs::path schedule; // "-" for standard input
     fs::path drawing;  // with --draw: the picture's file, "-" for standard output
 };
-
-// A whole file (or standard input) as text; false with errno.
-bool read_whole(const fs::path& path, std::string& text, int& error) {
-    std::FILE* file = nullptr;
-    if (path == "-") {
-        file = stdin;
-    } else {
-#ifdef _WIN32
-        file = _wfopen(system_path(path).c_str(), L"rb");
-#else
-        file = std::fopen(path.c_str(), "rb");
-#endif
-    }
-    if (file == nullptr) {
-        error = errno != 0 ? errno : EIO;
-        return false;
-    }
-    char buffer[1 << 16];
-    text.clear();
-    for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, file)) != 0;) text.append(buffer, count);
-    const bool failed = std::ferror(file) != 0;
-    error = failed ? (errno != 0 ? errno : EIO) : 0;
-    if (file != stdin) std::fclose(file);
-    return !failed;
-}
 
 // The name an instance is paired by: its file name without a compression
 // suffix and without its extension (j301_1.sm.gz: j301_1).
@@ -164,7 +142,7 @@ void verify_pair(const pairing& pair, const reference_table& references, instanc
     }
     std::string text;
     int error = 0;
-    if (!read_whole(pair.schedule, text, error)) {
+    if (!read_whole_file(pair.schedule, text, error)) {
         print_line(stderr, shown_schedule,
                    message_text("Can't open the schedule file: ").append(std::strerror(error)).append(".").view());
         return;
@@ -299,7 +277,7 @@ int run_verify(const options& request) {
         } else {
             const fs::path table = path_from_argument(*request.reference);
             int error = 0;
-            if (!read_whole(table, text, error)) {
+            if (!read_whole_file(table, text, error)) {
                 write_text(stderr, "converter-batch: Can't open the reference table " + displayed(table) + ": " +
                                        std::strerror(error) + ".\n");
                 return 2;
@@ -343,57 +321,88 @@ int run_verify(const options& request) {
     if (!draws_to_output)
         write_text(stdout, "instance,schedule,solutions,feasible,makespan,reported_makespan,optimal,reference,gap\n");
     // Jobs take the pairs in turn; their results are printed in pair order
-    // as they come, a few hundred pairs ahead at most.
+    // as they come, a few hundred pairs ahead at most. As in a conversion
+    // run, the printer looks every few milliseconds and prints what is ready,
+    // and is woken by the last pair alone: a wake-up per pair would cost two
+    // system calls.
+    const clock_type::time_point start = clock_type::now();
+    shared_state.total.store(pairs.size());
+    shared_state.quiet.store(request.quiet);
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t jobs =
         std::max<std::size_t>(1, std::min<std::size_t>(request.jobs != 0 ? request.jobs : processors, pairs.size()));
     const std::size_t window = jobs * 64;
-    std::vector<pair_result> results(window);
-    std::vector<char> ready(window, 0);
-    std::size_t next = 0, printed = 0;
+    struct slot {
+        std::atomic<bool> ready{false};
+        pair_result result;
+    };
+    std::vector<slot> slots(window);
+    std::atomic<std::size_t> next{0}, printed{0}, waiting_for_room{0};
+    std::atomic<bool> printer_waiting{false};
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable result_ready, room_ready;
     const auto work = [&] {
         instance scratch;
-        pair_result result;
         for (;;) {
-            std::size_t index = 0;
-            {
+            const std::size_t index = next.fetch_add(1);
+            if (index >= pairs.size()) return;
+            if (index >= printed.load() + window) {
                 std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [&] { return next >= pairs.size() || next < printed + window; });
-                if (next >= pairs.size()) return;
-                index = next++;
+                // The printer may be asleep with every slot full: wake it.
+                result_ready.notify_one();
+                ++waiting_for_room;
+                while (index >= printed.load() + window) room_ready.wait_for(lock, std::chrono::milliseconds(50));
+                --waiting_for_room;
             }
-            result = pair_result();
+            slot& target = slots[index % window];
+            target.result = pair_result();
             try {
-                verify_pair(pairs[index], references, scratch, result);
+                verify_pair(pairs[index], references, scratch, target.result);
             } catch (const std::bad_alloc&) {
-                result = pair_result();
-                result.messages.emplace_back(pairs[index].schedule, "not enough memory to verify the schedule");
+                target.result = pair_result();
+                target.result.messages.emplace_back(pairs[index].schedule, "not enough memory to verify the schedule");
             }
-            std::lock_guard<std::mutex> lock(mutex);
-            results[index % window] = std::move(result);
-            ready[index % window] = 1;
-            changed.notify_all();
+            shared_state.finished.fetch_add(1);
+            target.ready.store(true);
+            if (index + 1 == pairs.size() && printer_waiting.load()) {
+                std::lock_guard<std::mutex> lock(mutex);
+                result_ready.notify_one();
+            }
         }
     };
     std::vector<std::thread> workers;
     for (std::size_t job = 0; job < jobs; ++job) workers.emplace_back(work);
     std::size_t verified = 0, failed = 0;
-    for (; printed < pairs.size(); ++printed) {
-        pair_result result;
-        {
+    progress_line progress(!request.quiet && !draws_to_output && standard_error_is_terminal(), pairs.size(), start,
+                           "schedules");
+    for (std::size_t index = 0; index < pairs.size(); ++index) {
+        slot& ready = slots[index % window];
+        if (!ready.ready.load()) {
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return ready[printed % window] != 0; });
-            result = std::move(results[printed % window]);
-            ready[printed % window] = 0;
+            printer_waiting.store(true);
+            while (!ready.ready.load())
+                if (result_ready.wait_for(lock, std::chrono::milliseconds(4)) == std::cv_status::timeout) {
+                    lock.unlock();
+                    progress.update(verified, failed);
+                    lock.lock();
+                }
+            printer_waiting.store(false);
         }
-        changed.notify_all();
+        const pair_result result = std::move(ready.result);
+        ready.ready.store(false);
+        printed.store(index + 1);
+        if (waiting_for_room.load() != 0) {
+            std::lock_guard<std::mutex> lock(mutex);
+            room_ready.notify_all();
+        }
+        if (!result.messages.empty()) progress.erase();
         for (const auto& [path, text] : result.messages) print_line(stderr, path, text);
         write_text(stdout, draws_to_output ? result.picture : result.row);
         ++verified;
         if (!result.sound) ++failed;
+        progress.update(verified, failed);
     }
+    progress.erase();
     for (std::thread& worker : workers) worker.join();
     if (!request.quiet)
         write_text(stderr, "converter-batch: " + std::to_string(verified) + " verified, " + std::to_string(failed) +

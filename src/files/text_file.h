@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "instance/messages.h"
@@ -15,5 +16,11 @@ namespace converter {
 // <reason>." in `message`, and no file left but an existing `path` as it was.
 // Never throws.
 bool write_text_file(const std::filesystem::path& path, std::string_view text, message_text& message);
+
+// Reads the whole of `path` ("-": standard input) into `text`, its bytes as
+// they are (binary mode). False with errno in `error` when it can't be opened
+// or read. A regular file is read in one call when it does not grow
+// meanwhile. Throws std::bad_alloc when memory runs out.
+bool read_whole_file(const std::filesystem::path& path, std::string& text, int& error);
 
 } // namespace converter
