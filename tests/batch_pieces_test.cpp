@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file_check.h"
 #include "files/file_conversion.h"
 #include "files/input_list.h"
 #include "files/output_plan.h"
@@ -88,7 +89,10 @@ TEST_F(list_inputs_test, takes_directories_in_name_order_without_dot_files) {
          {root_ / "loose.dat", root_ / "set/.hidden.txt"},
          {false, {"*.txt"}, {}},
          {"loose.dat > loose.dat", "set/.hidden.txt > .hidden.txt"}},
-        {"notes and models only when -i takes them", {root_ / "set"}, {false, {"*.md"}, {}}, {"set/notes.md > notes.md"}},
+        {"notes and models only when -i takes them",
+         {root_ / "set"},
+         {false, {"*.md"}, {}},
+         {"set/notes.md > notes.md"}},
         {"two directories keep their names",
          {root_ / "set", root_ / "set/sub"},
          {},
@@ -336,9 +340,14 @@ TEST_F(convert_file_test, finds_an_output_current_by_its_time_and_its_layout) {
         const char* layout;
         bool current;
     } contents[] = {
-        {"0\t0\t0\t0\n", "sch", true},   {"0\t0\t0\t0\n", "sm", false}, {"0 0\n", "rcp", true},
-        {"0 0\n", "sch", false},          {"{\"capacities\": []", "json", true}, {"n_res = 0;\n", "dzn", true},
-        {"digraph project {\n", "dot", true}, {"0 0\n", "dot", false},
+        {"0\t0\t0\t0\n", "sch", true},
+        {"0\t0\t0\t0\n", "sm", false},
+        {"0 0\n", "rcp", true},
+        {"0 0\n", "sch", false},
+        {"{\"capacities\": []", "json", true},
+        {"n_res = 0;\n", "dzn", true},
+        {"digraph project {\n", "dot", true},
+        {"0 0\n", "dot", false},
         {"************\nfile with basedata : x.bas\n", "sm", true},
     };
     for (const auto& expected : contents) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "files/compressed_input.h"
+#include "files/file_check.h"
 #include "files/file_conversion.h"
 #include "files/output_plan.h"
 #include "test_files.h"

@@ -15,7 +15,7 @@
 #include "batch/verify.h"
 #include "files/archive_inputs.h"
 #include "files/compressed_input.h"
-#include "files/file_conversion.h"
+#include "files/file_access.h"
 #include "files/file_identity.h"
 #include "files/input_list.h"
 #include "files/json_lines.h"

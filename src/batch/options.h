@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "files/file_conversion.h"
 #include "files/input_list.h"
+#include "files/input_work.h"
 #include "files/output_plan.h"
 
 namespace converter::batch {

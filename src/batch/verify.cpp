@@ -21,7 +21,7 @@
 #include "batch/text_output.h"
 #include "drawing/schedule_svg.h"
 #include "files/compressed_input.h"
-#include "files/file_conversion.h"
+#include "files/file_check.h"
 #include "files/file_identity.h"
 #include "files/input_list.h"
 #include "files/reference_table.h"

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "files/file_conversion.h"
+#include "files/bundle_output.h"
 #include "files/system_path.h"
 
 #ifdef _WIN32
