@@ -195,9 +195,13 @@ TEST_F(plan_outputs_test, names_outputs_and_refuses_collisions) {
     write_text(root_ / "a.txt", "");
     write_text(root_ / "a.dat", "");
     write_text(root_ / "sub/a.txt", "");
-    const auto inputs_of = [this](std::vector<const char*> names) {
+    // Listed as list_inputs lists them, read in `from` or by extension.
+    const auto inputs_of = [this](std::vector<const char*> names, const layout_format* from = nullptr) {
         std::vector<input_file> inputs;
-        for (const char* name : names) inputs.push_back({root_ / name, fs::path(name).filename(), {}});
+        for (const char* name : names) {
+            inputs.push_back({root_ / name, fs::path(name).filename(), {}});
+            inputs.back().source = resolve_source(inputs.back().path, from);
+        }
         return inputs;
     };
     const fs::path out = root_ / "out";
@@ -233,10 +237,9 @@ TEST_F(plan_outputs_test, names_outputs_and_refuses_collisions) {
         const output_plan renamed = plan_outputs(inputs_of({"j.sm", "p.rcp", "a.txt", "d.DZN", "s.sch"}), named);
         EXPECT_EQ(renamed.outputs,
                   (std::vector<fs::path>{out / "j.sch", out / "p.rcp", out / "a.txt", out / "d.sch", out / "s.sch"}));
-        named.read_as = find_format("json");
-        EXPECT_EQ(plan_outputs(inputs_of({"a.txt"}), named).outputs, (std::vector<fs::path>{out / "a.sch"}));
-        named.read_as = &rcp_format();
-        EXPECT_EQ(plan_outputs(inputs_of({"j.sm"}), named).outputs, (std::vector<fs::path>{out / "j.sm"}));
+        EXPECT_EQ(plan_outputs(inputs_of({"a.txt"}, find_format("json")), named).outputs,
+                  (std::vector<fs::path>{out / "a.sch"}));
+        EXPECT_EQ(plan_outputs(inputs_of({"j.sm"}, &rcp_format()), named).outputs, (std::vector<fs::path>{out / "j.sm"}));
     }
     ASSERT_EQ(plan.conflicts.size(), 2u);
     EXPECT_EQ(plan.conflicts[0].what, plan_conflict::kind::same_output);
@@ -263,7 +266,7 @@ TEST_F(convert_file_test, writes_the_converted_layout_or_leaves_everything_as_it
     write_text(root_ / "bad.txt", "3 0\n7 2 2 x\n");
     instance scratch;
 
-    file_result result = convert_file(root_ / "good.txt", root_ / "good.out", scratch);
+    file_result result = convert_file(resolve_source(root_ / "good.txt"), root_ / "good.out", scratch);
     ASSERT_FALSE(result.failed) << result.message.view();
     instance source;
     ASSERT_FALSE(read_instance(reference, source));
@@ -276,18 +279,18 @@ TEST_F(convert_file_test, writes_the_converted_layout_or_leaves_everything_as_it
     EXPECT_EQ(result.bytes_out, expected.size());
 
     write_text(root_ / "kept.out", "keep me");
-    result = convert_file(root_ / "bad.txt", root_ / "kept.out", scratch);
+    result = convert_file(resolve_source(root_ / "bad.txt"), root_ / "kept.out", scratch);
     EXPECT_TRUE(result.failed);
     EXPECT_EQ(
         result.message.view(),
         "Invalid input at line 2, column 7: expected successor 2 of activity 1, found \"x\", which is not an integer.");
     EXPECT_EQ(file_text(root_ / "kept.out"), "keep me");
 
-    result = convert_file(root_ / "missing.txt", root_ / "missing.out", scratch);
+    result = convert_file(resolve_source(root_ / "missing.txt"), root_ / "missing.out", scratch);
     EXPECT_TRUE(result.failed);
     EXPECT_EQ(result.message.view(), "Can't open the input file: No such file or directory.");
 
-    result = convert_file(root_ / "good.txt", root_ / "no/such/dir/good.out", scratch);
+    result = convert_file(resolve_source(root_ / "good.txt"), root_ / "no/such/dir/good.out", scratch);
     EXPECT_TRUE(result.failed);
     EXPECT_EQ(result.message.view(), "Can't create the output file: No such file or directory.");
     EXPECT_EQ(result.directory_error, ENOENT);
@@ -300,7 +303,7 @@ TEST_F(convert_file_test, writes_the_converted_layout_or_leaves_everything_as_it
 
     // The reason is the rename's, and nothing counts as written.
     fs::create_directories(root_ / "directory.out");
-    result = convert_file(root_ / "good.txt", root_ / "directory.out", scratch);
+    result = convert_file(resolve_source(root_ / "good.txt"), root_ / "directory.out", scratch);
     EXPECT_TRUE(result.failed);
 #ifndef _WIN32
     EXPECT_EQ(result.message.view(), "Can't replace the output file: Is a directory.");
@@ -309,7 +312,7 @@ TEST_F(convert_file_test, writes_the_converted_layout_or_leaves_everything_as_it
     EXPECT_EQ(result.bytes_in, reference.size());
     fs::remove(root_ / "directory.out");
 
-    result = check_file(root_ / "good.txt", scratch, 20);
+    result = check_file(resolve_source(root_ / "good.txt"), scratch, 20);
     EXPECT_FALSE(result.failed);
     EXPECT_EQ(result.report.total, 2u); // no dummy start, no dummy end
 }

@@ -168,10 +168,12 @@ TEST_F(compressed_file_test, converts_as_the_plain_file_does_and_names_outputs_b
     instance scratch;
     layout_choice to_json;
     to_json.to = find_format("json");
-    ASSERT_FALSE(convert_file(root_ / "a.rcp", root_ / "plain.json", scratch, to_json).failed);
+    ASSERT_FALSE(
+        convert_file(resolve_source(root_ / "a.rcp", to_json.from), root_ / "plain.json", scratch, to_json).failed);
     for (const char* name : {"a.rcp.gz", "b.rcp.xz"}) {
         SCOPED_TRACE(name);
-        const file_result result = convert_file(root_ / name, root_ / "out.json", scratch, to_json);
+        const file_result result =
+            convert_file(resolve_source(root_ / name, to_json.from), root_ / "out.json", scratch, to_json);
         ASSERT_FALSE(result.failed) << result.message.view();
         EXPECT_EQ(result.layout, find_format("rcp"));
         EXPECT_EQ(result.bytes_in, fs::file_size(root_ / name));
@@ -179,11 +181,12 @@ TEST_F(compressed_file_test, converts_as_the_plain_file_does_and_names_outputs_b
     }
     // An error in the data is placed in the decompressed text.
     write("bad.rcp.gz", gzip("3 1\n4\n0 0 x\n"));
-    const file_result bad = check_file(root_ / "bad.rcp.gz", scratch, 20);
+    const file_result bad = check_file(resolve_source(root_ / "bad.rcp.gz"), scratch, 20);
     EXPECT_EQ(bad.message.view().substr(0, 30), "Invalid input at line 3, colum");
 
     // j.sm.gz is written as j.sm would be.
-    const std::vector<input_file> inputs{{root_ / "j.sm.gz", "j.sm.gz", {}}, {root_ / "p.rcp.xz", "p.rcp.xz", {}}};
+    std::vector<input_file> inputs{{root_ / "j.sm.gz", "j.sm.gz", {}}, {root_ / "p.rcp.xz", "p.rcp.xz", {}}};
+    for (input_file& input : inputs) input.source = resolve_source(input.path);
     plan_options beside{root_ / "out", fs::path(".dzn")};
     beside.more_suffixes = {".json"};
     const output_plan plan = plan_outputs(inputs, beside);
@@ -204,14 +207,16 @@ TEST_F(several_layouts_test, writes_every_layout_or_none) {
     std::vector<std::string> alone;
     for (const char* name : {"dzn", "json", "sm"}) {
         one.to = find_format(name);
-        ASSERT_FALSE(convert_file(root_ / "a.rcp", root_ / (std::string("alone.") + name), scratch, one).failed);
+        ASSERT_FALSE(convert_file(resolve_source(root_ / "a.rcp", one.from), root_ / (std::string("alone.") + name),
+                                  scratch, one)
+                         .failed);
         alone.push_back(file_text(root_ / (std::string("alone.") + name)));
     }
     layout_choice three;
     three.to = find_format("dzn");
     three.also_to = {find_format("json"), find_format("sm")};
     const fs::path outputs[] = {root_ / "a.dzn", root_ / "a.json", root_ / "a.sm"};
-    const file_result result = convert_file(root_ / "a.rcp", outputs, scratch, three);
+    const file_result result = convert_file(resolve_source(root_ / "a.rcp", three.from), outputs, scratch, three);
     ASSERT_FALSE(result.failed) << result.message.view();
     std::uint64_t total = 0;
     for (std::size_t index = 0; index < 3; ++index) {
@@ -226,7 +231,8 @@ TEST_F(several_layouts_test, writes_every_layout_or_none) {
     json_then_dzn.to = find_format("json");
     json_then_dzn.also_to = {find_format("dzn")};
     const fs::path wrong[] = {root_ / "wrong.json", root_ / "wrong.dzn"};
-    const file_result refused = convert_file(root_ / "wrong.rcp", wrong, scratch, json_then_dzn);
+    const file_result refused =
+        convert_file(resolve_source(root_ / "wrong.rcp", json_then_dzn.from), wrong, scratch, json_then_dzn);
     EXPECT_EQ(refused.message.view(),
               "Can't write the dzn layout: activity 2 has successor 7, which is not a task of the model.");
     for (const fs::path& output : wrong) EXPECT_FALSE(fs::exists(output)) << output;
@@ -236,7 +242,7 @@ TEST_F(several_layouts_test, writes_every_layout_or_none) {
     write("b.rcp", reference);
     const fs::path blocked[] = {root_ / "b.dzn", root_ / "b.json", root_ / "b.sm"};
     write("b.dzn", "old");
-    const file_result failed = convert_file(root_ / "b.rcp", blocked, scratch, three);
+    const file_result failed = convert_file(resolve_source(root_ / "b.rcp", three.from), blocked, scratch, three);
     EXPECT_TRUE(failed.failed);
     EXPECT_EQ(failed.bytes_out, 0u);
     std::size_t temporary = 0;

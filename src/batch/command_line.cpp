@@ -430,6 +430,7 @@ parse_result parse_command_line(int argc, const char* const* argv, options& pars
     } else
         parsed.plan.written_extension = path_from_argument(parsed.layouts.to->extension);
     parsed.plan.read_as = parsed.layouts.from;
+    parsed.listing.read_as = parsed.layouts.from;
 
     if (parsed.inputs.empty()) {
         error = "missing INPUT";

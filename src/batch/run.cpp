@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -490,7 +491,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
         std::string member; // an archive member's name in the archive
     };
     std::vector<slot> slots(window);
-    work_source source(inputs);
+    work_source items(inputs);
     std::mutex taking;
     std::atomic<std::size_t> reported{0}, taken_count{0};
     std::atomic<bool> reporter_waiting{false}, stopping{false}, exhausted{false};
@@ -516,20 +517,26 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             return failure(fs::is_directory(system_path(input.path)) ? "Can't read the directory: "
                                                                      : "Can't open the input file: ",
                            input.error);
-        input_part part;
-        if (item.line.number != 0)
-            part = {item.line.number, item.line.offset,   item.line.bytes,
-                    item.line.text,   item.line.relative, !item.member.empty()};
-        if (request.check) return check_file(input.path, scratch, finding_limit, request.layouts.from, part);
+        // A line or a member is resolved as it comes, from what the index and
+        // the reader give of it.
+        std::optional<input_source> part_source;
+        if (item.line.number != 0) {
+            const input_part part{item.line.number, item.line.offset,   item.line.bytes,
+                                  item.line.text,   item.line.relative, false};
+            part_source = item.member.empty() ? line_source(input.path, part)
+                                              : member_source(input.path, part, request.layouts.from);
+        }
+        const input_source& source = part_source ? *part_source : input.source;
+        if (request.check) return check_file(source, scratch, finding_limit);
         if (request.bundle) {
             // A line of a bundle keeps the name it had, or gets the one it is listed by.
             const auto path = (item.line.number != 0 ? item.line.relative : input.path).generic_u8string();
             const std::string_view name =
                 !item.line.name.empty() ? std::string_view(item.line.name)
                                         : std::string_view(reinterpret_cast<const char*>(path.data()), path.size());
-            return bundle_file(input.path, scratch, name, request.layouts.from, part);
+            return bundle_file(source, scratch, name);
         }
-        if (request.stats) return measure_file(input.path, scratch, request.layouts.from, part);
+        if (request.stats) return measure_file(source, scratch);
         std::vector<fs::path> line_paths;
         const fs::path* outputs = plan.outputs_of(item.entry);
         if (item.line.number != 0) {
@@ -551,7 +558,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             result.skipped = true;
             return result;
         }
-        file_result result = convert_file(input.path, outputs, scratch, request.layouts, part);
+        file_result result = convert_file(source, outputs, scratch, request.layouts);
         if (result.directory_error != 0) result.failed_directory = outputs[0].parent_path();
         return result;
     };
@@ -563,9 +570,9 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
             {
                 std::lock_guard<std::mutex> lock(taking);
                 if (stopping.load()) return;
-                if (!source.take(item, index)) {
+                if (!items.take(item, index)) {
                     // The count first: the reporter reads it once it sees the end.
-                    taken_count.store(source.taken());
+                    taken_count.store(items.taken());
                     exhausted.store(true);
                     std::lock_guard<std::mutex> wake(mutex);
                     result_ready.notify_one();

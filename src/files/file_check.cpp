@@ -30,20 +30,18 @@ void measure_into(const instance& scratch, file_result& result) {
 
 } // namespace
 
-file_result check_file(const fs::path& input, instance& scratch, std::size_t finding_limit, const layout_format* from,
-                       const input_part& part) {
+file_result check_file(const input_source& input, instance& scratch, std::size_t finding_limit) {
     trailing_tokens trailing;
-    return read_file_then(input, scratch, &trailing, from, part,
+    return read_file_then(input, scratch, &trailing,
                           [&](file_result& result) { validate_into(scratch, finding_limit, trailing, result); });
 }
 
 file_result read_instance_file(const fs::path& input, instance& scratch, const layout_format* from) {
-    return read_file_then(input, scratch, nullptr, from, input_part{}, [](file_result&) {});
+    return read_file_then(resolve_source(input, from), scratch, nullptr, [](file_result&) {});
 }
 
-file_result measure_file(const fs::path& input, instance& scratch, const layout_format* from, const input_part& part) {
-    return read_file_then(input, scratch, nullptr, from, part,
-                          [&](file_result& result) { measure_into(scratch, result); });
+file_result measure_file(const input_source& input, instance& scratch) {
+    return read_file_then(input, scratch, nullptr, [&](file_result& result) { measure_into(scratch, result); });
 }
 
 file_result measure_standard_input(instance& scratch, const layout_format* from) {
@@ -59,9 +57,8 @@ file_result check_standard_input(instance& scratch, std::size_t finding_limit, c
     return result;
 }
 
-file_result bundle_file(const fs::path& input, instance& scratch, std::string_view name, const layout_format* from,
-                        const input_part& part) {
-    return read_file_then(input, scratch, nullptr, from, part, [&](file_result& result) {
+file_result bundle_file(const input_source& input, instance& scratch, std::string_view name) {
+    return read_file_then(input, scratch, nullptr, [&](file_result& result) {
         if (!holds(json_format(), result.layout, scratch, result.message)) {
             result.failed = true;
             return;

@@ -67,11 +67,11 @@ bool write_temporary(const fs::path& output, const layout_format& layout, const 
 
 } // namespace
 
-file_result convert_file(const fs::path& input, const fs::path* outputs, instance& scratch,
-                         const layout_choice& layouts, const input_part& part) {
+file_result convert_file(const input_source& input, const fs::path* outputs, instance& scratch,
+                         const layout_choice& layouts) {
     file_result result;
     try {
-        if (!read_file(input, scratch, result, nullptr, layouts.from, part)) return result;
+        if (!read_file(input, scratch, result, nullptr)) return result;
         const std::size_t count = layouts.written_count();
         for (std::size_t index = 0; index < count; ++index)
             if (!holds(layouts.written(index), result.layout, scratch, result.message)) {

@@ -24,11 +24,12 @@ namespace converter {
 // file), with the invalid-input message at the place where the rest begins.
 // `scratch` holds the instance meanwhile, so that one worker reuses its
 // memory. Never throws.
-file_result convert_file(const std::filesystem::path& input, const std::filesystem::path* outputs, instance& scratch,
-                         const layout_choice& layouts, const input_part& part = {});
+// `layouts.from` is not looked at: `input` says the layout it is read in.
+file_result convert_file(const input_source& input, const std::filesystem::path* outputs, instance& scratch,
+                         const layout_choice& layouts);
 // The same for a single layout.
-inline file_result convert_file(const std::filesystem::path& input, const std::filesystem::path& output,
-                                instance& scratch, const layout_choice& layouts = {}) {
+inline file_result convert_file(const input_source& input, const std::filesystem::path& output, instance& scratch,
+                                const layout_choice& layouts = {}) {
     return convert_file(input, &output, scratch, layouts);
 }
 

@@ -202,6 +202,8 @@ std::vector<input_file> list_inputs(const std::vector<fs::path>& inputs, const l
     }
     walker.keep_directory_names = directories > 1;
     for (const fs::path& input : inputs) walker.list_input(input);
+    for (input_file& file : files)
+        if (!file.error) file.source = resolve_source(file.path, options.read_as);
     return files;
 }
 

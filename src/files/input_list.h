@@ -9,6 +9,8 @@
 #include <system_error>
 #include <vector>
 
+#include "files/input_work.h"
+
 namespace converter {
 
 struct bundle_index;
@@ -27,9 +29,13 @@ struct input_file {
     bool found_in_directory = false;
     // With `error`: a wildcard the program expanded itself (on Windows) matched nothing.
     bool unmatched_wildcard = false;
-    // For a JSON Lines file (see json_lines.h), whose lines are each an input
-    // of their own: what the plan needs of them; null for any other entry.
+    // For a JSON Lines file (see json_lines.h) or an archive (archive_inputs.h),
+    // whose lines or members are each an input of their own: what the plan
+    // needs of them; null for any other entry.
     std::shared_ptr<const bundle_index> bundle = {};
+    // How the file is read, resolved once when it is listed (see
+    // resolve_source and listing_options::read_as).
+    input_source source = {};
 };
 
 // How messages name an input: its path, and for line `line` (not 0) of a JSON
@@ -47,6 +53,9 @@ struct listing_options {
     // A directory that no walk enters (the output directory, so that running a
     // command again does not take its outputs as inputs); compared by identity.
     std::optional<std::filesystem::path> excluded_directory;
+    // --from: the layout every file listed is read in; nullptr: each as its
+    // extension says, or its content.
+    const layout_format* read_as = nullptr;
 };
 
 // What the walks passed over, to explain an empty list.
@@ -73,7 +82,8 @@ bool takes_found_file(const std::filesystem::path& name, const listing_options& 
 // their kind and name. On Windows an INPUT that does not exist and whose last
 // part holds a wildcard is expanded there, as a POSIX shell would have done:
 // matching files and directories in name order. Never throws for a file system
-// error: such an INPUT becomes an entry with `error` set, in its place. Counts
+// error: such an INPUT becomes an entry with `error` set, in its place. Each
+// entry's `source` is resolved from its path and `options.read_as`. Counts
 // into `summary`, when given, what the walks passed over. Throws std::bad_alloc
 // when memory runs out.
 std::vector<input_file> list_inputs(const std::vector<std::filesystem::path>& inputs, const listing_options& options,

@@ -10,6 +10,7 @@
 
 #include "analysis/instance_stats.h"
 #include "analysis/validation.h"
+#include "files/compressed_input.h"
 #include "instance/messages.h"
 #include "layouts/formats.h"
 
@@ -45,6 +46,36 @@ struct input_part {
     std::filesystem::path name; // the instance's own name, which the line gives; a member's path
     bool member = false;
 };
+
+// One input as it is read, resolved once, when the plan is made: where its
+// bytes come from, how they are decompressed, the layout they are read in
+// and why, and the name its extension and stem are taken from.
+struct input_source {
+    // The file the bytes are in, or the one holding `part`; empty for
+    // standard input.
+    std::filesystem::path path;
+    input_part part; // line 0: the whole file
+    // Decompressed as read, as the name's suffix says (never a part, whose
+    // bytes are plain already).
+    bool compressed = false;
+    compression kind = compression::gzip;
+    // The name without its compression suffix (a line's held name, a
+    // member's path in its archive): its extension tells the layout, its
+    // stem names the instance.
+    std::filesystem::path plain_name;
+    const layout_format* layout = nullptr; // nullptr: told by the first bytes
+    const char* chosen_by = nullptr;       // with `layout`: "as --from says", "as its extension says"
+};
+
+// A file named `path` (empty: standard input), read in `from` or else as its
+// extension says.
+input_source resolve_source(const std::filesystem::path& path, const layout_format* from = nullptr);
+// Line `line` of the JSON Lines file `path`: in the JSON layout whatever
+// --from says.
+input_source line_source(const std::filesystem::path& path, const input_part& line);
+// Member `member` of the archive `path`: in `from` or else as its own name's
+// extension says.
+input_source member_source(const std::filesystem::path& path, const input_part& member, const layout_format* from);
 
 struct file_result {
     bool failed = false;

@@ -41,50 +41,36 @@ bool seek_to(int descriptor, std::uint64_t offset) {
 // Whether the input open as `descriptor` (from the start of its file, or of
 // `part`) reads in `layout`: for a hint, after a read in another layout
 // failed. False when it can't be read again from there (a pipe).
-bool reads_again_in(int descriptor, const fs::path& name, const layout_format& layout) {
+bool reads_again_in(int descriptor, const input_source& source, const layout_format& layout) {
     if (!seek_to(descriptor, 0)) return false;
     byte_source file = descriptor_source(&descriptor);
-    compression kind{};
     std::optional<decompressing_source> decompressed;
-    if (compression_of(name, kind)) decompressed.emplace(kind, file);
+    if (source.compressed) decompressed.emplace(source.kind, file);
     instance other;
     trailing_tokens tail;
     return !layout.read(decompressed ? decompressed->source() : file, other, &tail);
 }
 
-// Reads an open input in the layout `from` or, without it, in the one its name's
-// extension or else its first bytes tell; fills `message` on failure. Adds the
+// Reads an open input (or the part `source` holds) in its layout or, without
+// one, in the one its first bytes tell; fills `message` on failure. Adds the
 // bytes read to `bytes_read`. Without `trailing` (a conversion, a measure),
 // the whole input must be one instance: one that goes on as another instance
 // does (several files joined) fails where the rest begins, so that nothing is
 // dropped unsaid; with it (a check) what follows is counted there.
-bool read_in_layout(int descriptor, const fs::path& name, const layout_format* from, instance& scratch,
-                    message_text& message, trailing_tokens* trailing, std::uint64_t* bytes_read = nullptr,
-                    const layout_format** read_as = nullptr, const input_part* part = nullptr) {
+bool read_in_layout(int descriptor, const input_source& source, instance& scratch, message_text& message,
+                    trailing_tokens* trailing, std::uint64_t* bytes_read, const layout_format** read_as) {
     counted_source counted{descriptor_source(&descriptor)};
     byte_source file = bytes_read != nullptr ? byte_source{counted_source::read, &counted} : counted.inner;
-    // A line of a set's JSON Lines file holds one instance in the JSON layout,
-    // read from memory, decompressed already.
-    text_cursor line{part != nullptr ? part->text : std::string_view()};
-    if (part != nullptr) {
-        file = text_source(&line);
-        if (!part->member) from = &json_format();
-    }
-    // A compressed file is read through its decompressor, and named by what
-    // its compression suffix holds.
-    compression kind{};
+    // A line of a JSON Lines file or an archive's member is read from memory,
+    // decompressed already.
+    const input_part* const part = source.part.line != 0 ? &source.part : nullptr;
+    text_cursor line{source.part.text};
+    if (part != nullptr) file = text_source(&line);
     std::optional<decompressing_source> decompressed;
-    if (part == nullptr && compression_of(name, kind)) decompressed.emplace(kind, file);
-    const fs::path plain_name = part != nullptr && part->member ? part->name
-                                : decompressed                  ? without_compression(name)
-                                                                : name;
+    if (part == nullptr && source.compressed) decompressed.emplace(source.kind, file);
     lookahead_source input(decompressed ? decompressed->source() : file);
-    // Why the layout is the one read, for a failure's message.
-    const char* chosen_by = from != nullptr ? "as --from says" : nullptr;
-    if (from == nullptr && !plain_name.empty()) {
-        from = format_of_extension(plain_name);
-        if (from != nullptr) chosen_by = "as its extension says";
-    }
+    const layout_format* from = source.layout;
+    const char* const chosen_by = source.chosen_by;
     // The first bytes stay readable after the read, for a failure's message.
     const std::string_view start = input.peek(content_sample_size, content_sample_lines);
     if (from == nullptr) from = &format_of_content(start);
@@ -118,7 +104,7 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
         // reads the file, so it never sends the user from one refusal to another.
         const layout_format& content = chosen_by != nullptr ? format_of_content(start) : *from;
         if (part == nullptr && &content != from && &content != &rcp_format() && content.read != from->read &&
-            reads_again_in(descriptor, name, content))
+            reads_again_in(descriptor, source, content))
             message.append(" Read as ")
                 .append(from->name)
                 .append(", ")
@@ -141,23 +127,55 @@ bool read_in_layout(int descriptor, const fs::path& name, const layout_format* f
         return false;
     }
     // A line is named by what it holds, not by the file's stem.
-    const auto stem = (part != nullptr ? part->name : plain_name).stem().u8string();
+    const auto stem = source.plain_name.stem().u8string();
     scratch.source_name.assign(stem.begin(), stem.end());
     return true;
 }
 
 } // namespace
 
-bool read_file(const fs::path& input, instance& scratch, file_result& result, trailing_tokens* trailing,
-               const layout_format* from, const input_part& part) {
-    if (part.line != 0) {
-        result.bytes_in = part.bytes;
-        result.failed =
-            !read_in_layout(-1, input, from, scratch, result.message, trailing, nullptr, &result.layout, &part);
+input_source resolve_source(const fs::path& path, const layout_format* from) {
+    input_source source;
+    source.path = path;
+    source.compressed = !path.empty() && compression_of(path, source.kind);
+    source.plain_name = source.compressed ? without_compression(path) : path;
+    if (from != nullptr) {
+        source.layout = from;
+        source.chosen_by = "as --from says";
+    } else if (!source.plain_name.empty()) {
+        source.layout = format_of_extension(source.plain_name);
+        if (source.layout != nullptr) source.chosen_by = "as its extension says";
+    }
+    return source;
+}
+
+input_source line_source(const fs::path& path, const input_part& line) {
+    input_source source;
+    source.path = path;
+    source.part = line;
+    source.plain_name = line.name;
+    source.layout = &json_format();
+    source.chosen_by = "as --from says";
+    return source;
+}
+
+input_source member_source(const fs::path& path, const input_part& member, const layout_format* from) {
+    input_source source = resolve_source(member.name, from);
+    source.path = path;
+    source.part = member;
+    source.part.member = true;
+    source.compressed = false;
+    source.plain_name = member.name;
+    return source;
+}
+
+bool read_file(const input_source& source, instance& scratch, file_result& result, trailing_tokens* trailing) {
+    if (source.part.line != 0) {
+        result.bytes_in = source.part.bytes;
+        result.failed = !read_in_layout(-1, source, scratch, result.message, trailing, nullptr, &result.layout);
         return !result.failed;
     }
-    compression kind;
-    const int descriptor = open_for_reading(input, compression_of(input, kind));
+    const int descriptor = open_for_reading(source.path, source.compressed);
     if (descriptor < 0) {
         result.failed = true;
         result.message = errno == ENOMEM ? message_text("Not enough memory to open the input file.")
@@ -165,8 +183,7 @@ bool read_file(const fs::path& input, instance& scratch, file_result& result, tr
         return false;
     }
     result.bytes_in = size_of(descriptor);
-    const bool read =
-        read_in_layout(descriptor, input, from, scratch, result.message, trailing, nullptr, &result.layout);
+    const bool read = read_in_layout(descriptor, source, scratch, result.message, trailing, nullptr, &result.layout);
     close_descriptor(descriptor);
     result.failed = !read;
     return read;
@@ -175,8 +192,8 @@ bool read_file(const fs::path& input, instance& scratch, file_result& result, tr
 bool read_standard_input(const layout_format* from, instance& scratch, file_result& result, trailing_tokens* trailing) {
     result.bytes_in = standard_input_size();
     std::uint64_t bytes_read = 0;
-    const bool read = read_in_layout(standard_input_descriptor(), {}, from, scratch, result.message, trailing,
-                                     result.bytes_in == 0 ? &bytes_read : nullptr, &result.layout);
+    const bool read = read_in_layout(standard_input_descriptor(), resolve_source({}, from), scratch, result.message,
+                                     trailing, result.bytes_in == 0 ? &bytes_read : nullptr, &result.layout);
     if (result.bytes_in == 0) result.bytes_in = bytes_read;
     result.failed = !read;
     return read;

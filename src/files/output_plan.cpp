@@ -59,8 +59,7 @@ void outputs_from(fs::path output, const layout_format* read_as, const plan_opti
 
 // The outputs of `input`, a file, one per layout written, into `outputs`.
 void outputs_of(const input_file& input, const plan_options& options, fs::path* outputs) {
-    const layout_format* read_as =
-        options.read_as != nullptr ? options.read_as : format_of_extension(without_compression(input.path));
+    const layout_format* read_as = input.source.layout;
     outputs_from(options.output_directory ? *options.output_directory / input.relative : input.path, read_as, options,
                  outputs);
 }
