@@ -239,7 +239,8 @@ TEST_F(plan_outputs_test, names_outputs_and_refuses_collisions) {
                   (std::vector<fs::path>{out / "j.sch", out / "p.rcp", out / "a.txt", out / "d.sch", out / "s.sch"}));
         EXPECT_EQ(plan_outputs(inputs_of({"a.txt"}, find_format("json")), named).outputs,
                   (std::vector<fs::path>{out / "a.sch"}));
-        EXPECT_EQ(plan_outputs(inputs_of({"j.sm"}, &rcp_format()), named).outputs, (std::vector<fs::path>{out / "j.sm"}));
+        EXPECT_EQ(plan_outputs(inputs_of({"j.sm"}, &rcp_format()), named).outputs,
+                  (std::vector<fs::path>{out / "j.sm"}));
     }
     ASSERT_EQ(plan.conflicts.size(), 2u);
     EXPECT_EQ(plan.conflicts[0].what, plan_conflict::kind::same_output);

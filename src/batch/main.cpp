@@ -142,17 +142,17 @@ int refuse_plan(const std::vector<input_file>& inputs, const output_plan& plan) 
     // two layouts) are taken one layout at a time; an output that is an input
     // goes elsewhere.
     const plan_conflict& first = plan.conflicts.front();
+    const input_source& one_source = inputs[first.first].source;
+    const input_source& other_source = inputs[first.second].source;
     const fs::path& one = inputs[first.first].path;
     const fs::path& other = inputs[first.second].path;
     std::string way_out = "give -o DIR or another -s SUFFIX";
-    compression kind;
     if (first.what == plan_conflict::kind::same_output && first.first_line != 0 && first.second_line != 0)
         way_out = "give the instances of the lines distinct names";
-    else if (first.what == plan_conflict::kind::same_output &&
-             compression_of(one, kind) != compression_of(other, kind) &&
-             without_compression(one) == without_compression(other))
+    else if (first.what == plan_conflict::kind::same_output && one_source.compressed != other_source.compressed &&
+             one_source.plain_name == other_source.plain_name)
         way_out = "take the compressed files or the others, as with -i '*" +
-                  batch::displayed((compression_of(one, kind) ? one : other).extension()) + "'";
+                  batch::displayed((one_source.compressed ? one : other).extension()) + "'";
     else if (first.what == plan_conflict::kind::same_output && one.stem() == other.stem() &&
              one.extension() != other.extension() && !one.extension().empty())
         way_out = "take one layout at a time, as with -i '*" + batch::displayed(one.extension()) + "'";

@@ -250,17 +250,15 @@ std::map<fs::path, directory_failure> make_output_directories(const output_plan&
 // by the extension of the set's first instance file.
 std::string include_hint_for(const std::vector<input_file>& inputs) {
     for (const input_file& input : inputs) {
-        const fs::path name = without_compression(input.path);
-        if (input.found_in_directory && format_of_extension(name) != nullptr)
+        if (input.found_in_directory && input.source.named_layout != nullptr)
             return " If it holds no instance, take only the instances with -i, as in -i '*" +
                    displayed(input.path.extension()) + "'.";
     }
     return {};
 }
 
-bool is_unnamed_non_instance(const fs::path& path, const file_result& result) {
-    return format_of_extension(without_compression(path)) == nullptr &&
-           result.message.view().substr(0, 14) == "Invalid input ";
+bool is_unnamed_non_instance(const input_file& input, const file_result& result) {
+    return input.source.named_layout == nullptr && result.message.view().substr(0, 14) == "Invalid input ";
 }
 
 // One input of the run: a file, or a line of a JSON Lines file, taken in turn.
@@ -660,7 +658,7 @@ int run_files(const options& request, const std::vector<input_file>& inputs, con
         } else {
             if (result.failed || result.report.total != 0 || request.stats) progress.erase();
             if (result.failed && line == 0 && input.found_in_directory && !include_hint.empty() &&
-                is_unnamed_non_instance(input.path, result)) {
+                is_unnamed_non_instance(input, result)) {
                 file_result hinted = result;
                 hinted.message.append(include_hint);
                 report(shown, hinted, request, counts);

@@ -63,8 +63,9 @@ struct input_source {
     // member's path in its archive): its extension tells the layout, its
     // stem names the instance.
     std::filesystem::path plain_name;
-    const layout_format* layout = nullptr; // nullptr: told by the first bytes
-    const char* chosen_by = nullptr;       // with `layout`: "as --from says", "as its extension says"
+    const layout_format* layout = nullptr;       // nullptr: told by the first bytes
+    const char* chosen_by = nullptr;             // with `layout`: "as --from says", "as its extension says"
+    const layout_format* named_layout = nullptr; // the one the extension names, whatever --from says
 };
 
 // A file named `path` (empty: standard input), read in `from` or else as its

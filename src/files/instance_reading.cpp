@@ -139,12 +139,13 @@ input_source resolve_source(const fs::path& path, const layout_format* from) {
     source.path = path;
     source.compressed = !path.empty() && compression_of(path, source.kind);
     source.plain_name = source.compressed ? without_compression(path) : path;
+    if (!source.plain_name.empty()) source.named_layout = format_of_extension(source.plain_name);
     if (from != nullptr) {
         source.layout = from;
         source.chosen_by = "as --from says";
-    } else if (!source.plain_name.empty()) {
-        source.layout = format_of_extension(source.plain_name);
-        if (source.layout != nullptr) source.chosen_by = "as its extension says";
+    } else if (source.named_layout != nullptr) {
+        source.layout = source.named_layout;
+        source.chosen_by = "as its extension says";
     }
     return source;
 }
