@@ -6,17 +6,10 @@
 
 #include "drawing/schedule_svg.h"
 #include "layouts/formats.h"
+#include "test_instances.h"
 
 namespace converter {
 namespace {
-
-instance read_as(const char* layout, const std::string& text) {
-    instance result;
-    text_cursor cursor{text};
-    const read_failure failure = find_format(layout)->read(text_source(&cursor), result, nullptr);
-    EXPECT_FALSE(failure) << describe(failure).view();
-    return result;
-}
 
 std::size_t occurrences(const std::string& text, const std::string& part) {
     std::size_t count = 0;

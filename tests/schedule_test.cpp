@@ -9,17 +9,10 @@
 #include "files/reference_table.h"
 #include "layouts/formats.h"
 #include "layouts/schedule_reader.h"
+#include "test_instances.h"
 
 namespace converter {
 namespace {
-
-instance read_as(const char* layout, const std::string& text) {
-    instance result;
-    text_cursor cursor{text};
-    const read_failure failure = find_format(layout)->read(text_source(&cursor), result, nullptr);
-    EXPECT_FALSE(failure) << describe(failure).view();
-    return result;
-}
 
 // Two activities on one resource of capacity 3 between the dummies: 1 (d 2,
 // r 2) before the end, 2 (d 3, r 2), and 3 of duration 0 demanding 5.

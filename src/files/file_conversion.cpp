@@ -9,12 +9,6 @@
 #include "files/system_path.h"
 #include "layouts/output_buffer.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace converter {
 namespace fs = std::filesystem;
 
