@@ -6,6 +6,8 @@
 #include <cstring>
 #include <deque>
 
+#include "files/system_path.h"
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
