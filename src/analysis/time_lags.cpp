@@ -104,6 +104,90 @@ bool arcs_between_activities(const instance& source, arcs_of& arcs) {
     return true;
 }
 
+// An arc within a component, between places in it.
+struct local_arc {
+    std::size_t target;
+    std::int64_t lag;
+};
+
+// The earliest starts within a component from all 0, which every arc then
+// keeps (potential[to] >= potential[from] + lag); false should they not
+// settle, which a cycle of positive lag would cause (the caller has ruled
+// it out).
+bool local_potentials(const std::vector<std::size_t>& start, const std::vector<local_arc>& arcs, std::size_t size,
+                      std::vector<std::int64_t>& potential) {
+    potential.assign(size, 0);
+    for (std::size_t round = 0; round <= size; ++round) {
+        bool changed = false;
+        for (std::size_t from = 0; from < size; ++from)
+            for (std::size_t arc = start[from]; arc < start[from + 1]; ++arc) {
+                const std::int64_t reach = potential[from] + arcs[arc].lag;
+                if (reach > potential[arcs[arc].target]) {
+                    potential[arcs[arc].target] = reach;
+                    changed = true;
+                }
+            }
+        if (!changed) return true;
+    }
+    return false;
+}
+
+// The longest paths between every two places of a component, by Floyd and
+// Warshall, into `distance` (size * size, no_path where there is none).
+void floyd_warshall(const std::vector<std::size_t>& start, const std::vector<local_arc>& arcs, std::size_t size,
+                    std::vector<std::int64_t>& distance) {
+    constexpr std::int64_t no_path = std::numeric_limits<std::int64_t>::min();
+    for (std::size_t from = 0; from < size; ++from) {
+        distance[from * size + from] = 0;
+        for (std::size_t arc = start[from]; arc < start[from + 1]; ++arc) {
+            std::int64_t& best = distance[from * size + arcs[arc].target];
+            best = std::max(best, arcs[arc].lag);
+        }
+    }
+    for (std::size_t via = 0; via < size; ++via)
+        for (std::size_t from = 0; from < size; ++from) {
+            const std::int64_t first = distance[from * size + via];
+            if (first == no_path) continue;
+            for (std::size_t to = 0; to < size; ++to) {
+                const std::int64_t second = distance[via * size + to];
+                if (second != no_path && first + second > distance[from * size + to])
+                    distance[from * size + to] = first + second;
+            }
+        }
+}
+
+// The longest path from `from` to every place of the component into `row`
+// (no_path where there is none), by Dijkstra's search over the reduced costs.
+void reduced_distances(const std::vector<std::size_t>& start, const std::vector<local_arc>& arcs,
+                       const std::vector<std::int64_t>& potential, std::size_t from, std::int64_t* row,
+                       std::vector<std::pair<std::int64_t, std::size_t>>& queue) {
+    constexpr std::int64_t no_path = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t unreached = std::numeric_limits<std::int64_t>::max();
+    const std::size_t size = potential.size();
+    // The least reduced cost to each place, kept in `row` until the end.
+    for (std::size_t at = 0; at < size; ++at) row[at] = unreached;
+    row[from] = 0;
+    queue.assign(1, {0, from});
+    const auto later = [](const std::pair<std::int64_t, std::size_t>& left,
+                          const std::pair<std::int64_t, std::size_t>& right) { return left.first > right.first; };
+    while (!queue.empty()) {
+        std::pop_heap(queue.begin(), queue.end(), later);
+        const auto [cost, at] = queue.back();
+        queue.pop_back();
+        if (cost != row[at]) continue;
+        for (std::size_t arc = start[at]; arc < start[at + 1]; ++arc) {
+            const std::size_t to = arcs[arc].target;
+            const std::int64_t next = cost + potential[to] - potential[at] - arcs[arc].lag;
+            if (next >= row[to]) continue;
+            row[to] = next;
+            queue.push_back({next, to});
+            std::push_heap(queue.begin(), queue.end(), later);
+        }
+    }
+    for (std::size_t to = 0; to < size; ++to)
+        row[to] = row[to] == unreached ? no_path : potential[to] - potential[from] - row[to];
+}
+
 } // namespace
 
 bool find_forced_overlap(const instance& source, forced_overlap& proof) {
@@ -118,39 +202,51 @@ bool find_forced_overlap(const instance& source, forced_overlap& proof) {
         members[count - 1 - component[activity]].push_back(static_cast<activity_index>(activity));
     constexpr std::int64_t no_path = std::numeric_limits<std::int64_t>::min();
     std::uint64_t work = 0;
-    std::vector<std::int64_t> distance;
-    std::vector<std::size_t> place(activities, 0);
+    std::vector<std::int64_t> distance, potential;
+    std::vector<std::size_t> place(activities, 0), local_start;
+    std::vector<local_arc> local_arcs;
+    std::vector<std::pair<std::int64_t, std::size_t>> queue;
     std::vector<char> forced;
     for (const std::vector<activity_index>& group : members) {
         const std::size_t size = group.size();
         if (size < 2) continue;
-        // Floyd and Warshall's longest paths within the component, and the
-        // pair tests: all of it counted before it is done.
-        const std::uint64_t cost = static_cast<std::uint64_t>(size) * size * (size + resources);
+        // Longest paths within the component: by Floyd and Warshall in size^3
+        // steps, or Johnson's way in some size * arcs * log size, where
+        // earliest starts within it (no cycle of positive lag) make every
+        // arc's reduced cost potential[to] - potential[from] - lag at least 0
+        // for a Dijkstra search from each member. All of it, and the pair
+        // tests, counted before it is done.
+        for (std::size_t at = 0; at < size; ++at) place[group[at]] = at;
+        local_arcs.clear();
+        local_start.assign(size + 1, 0);
+        for (std::size_t at = 0; at < size; ++at) {
+            const activity_index from = group[at];
+            for (std::size_t arc = arcs.start[from]; arc < arcs.start[from + 1]; ++arc)
+                if (component[arcs.target[arc]] == component[from])
+                    local_arcs.push_back({place[arcs.target[arc]], std::int64_t{arcs.lag[arc]}});
+            local_start[at + 1] = local_arcs.size();
+        }
+        std::uint64_t steps = 1;
+        while ((std::uint64_t{1} << steps) < size) ++steps;
+        // Floyd and Warshall's plain loops win where the component is small
+        // or dense: a heap's step costs some eight of theirs.
+        const std::uint64_t cubed = static_cast<std::uint64_t>(size) * size * size;
+        const std::uint64_t searches = static_cast<std::uint64_t>(size + 1) * local_arcs.size() +
+                                       8 * static_cast<std::uint64_t>(size) * (local_arcs.size() + size) * (steps + 1);
+        const bool plain = cubed <= searches;
+        // The distances, then the pair tests.
+        const std::uint64_t cost =
+            (plain ? cubed : searches) + static_cast<std::uint64_t>(size) * size * (resources + 1);
         if (cost > overlap_budget - work) continue;
         work += cost;
-        for (std::size_t at = 0; at < size; ++at) place[group[at]] = at;
         distance.assign(size * size, no_path);
-        for (std::size_t at = 0; at < size; ++at) {
-            distance[at * size + at] = 0;
-            const activity_index from = group[at];
-            for (std::size_t arc = arcs.start[from]; arc < arcs.start[from + 1]; ++arc) {
-                const activity_index to = arcs.target[arc];
-                if (component[to] != component[from]) continue;
-                std::int64_t& best = distance[at * size + place[to]];
-                best = std::max(best, std::int64_t{arcs.lag[arc]});
-            }
+        if (plain) {
+            floyd_warshall(local_start, local_arcs, size, distance);
+        } else {
+            if (!local_potentials(local_start, local_arcs, size, potential)) continue;
+            for (std::size_t from = 0; from < size; ++from)
+                reduced_distances(local_start, local_arcs, potential, from, &distance[from * size], queue);
         }
-        for (std::size_t via = 0; via < size; ++via)
-            for (std::size_t from = 0; from < size; ++from) {
-                const std::int64_t first = distance[from * size + via];
-                if (first == no_path) continue;
-                for (std::size_t to = 0; to < size; ++to) {
-                    const std::int64_t second = distance[via * size + to];
-                    if (second != no_path && first + second > distance[from * size + to])
-                        distance[from * size + to] = first + second;
-                }
-            }
         const auto duration = [&](std::size_t at) { return std::int64_t{source.durations[group[at]]}; };
         forced.assign(size * size, 0);
         for (std::size_t first = 0; first < size; ++first)
