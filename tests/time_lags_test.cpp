@@ -223,6 +223,39 @@ bool some_schedule_fits(const instance& source, std::int64_t horizon) {
     }
 }
 
+// A component too large for Floyd and Warshall's loops to be the cheaper
+// (the distances then come from a search per member): one chain of 500 tasks
+// held within windows of [1, 5] each way, in which tasks 200 and 202 are tied
+// 2 apart and so must overlap.
+TEST(forced_overlap, finds_a_pair_in_a_large_sparse_component) {
+    constexpr std::int32_t tasks = 500;
+    std::vector<std::int32_t> durations(tasks, 1);
+    durations[199] = durations[201] = 3;
+    std::vector<arc> arcs;
+    for (std::int32_t task = 1; task < tasks; ++task) {
+        arcs.push_back({task, task + 1, 1});
+        arcs.push_back({task + 1, task, -5});
+    }
+    arcs.push_back({200, 202, 2});
+    arcs.push_back({202, 200, -2});
+    const auto with_demands = [](instance network) {
+        network.resource_count = 1;
+        network.capacities.push_back(5);
+        for (std::int32_t activity = 0; activity < network.activity_count; ++activity)
+            network.demands.push_back(activity == 200 || activity == 202 ? 3 : 0);
+        return network;
+    };
+    const instance source = with_demands(with_every_bound(durations, arcs));
+    ASSERT_FALSE(earliest_starts_with_lags(source).earliest.empty());
+    forced_overlap proof;
+    ASSERT_TRUE(find_forced_overlap(source, proof));
+    EXPECT_EQ(proof.activities, (std::vector<activity_index>{200, 202}));
+    EXPECT_EQ(proof.demand, 6);
+    // Two to four apart leaves room for 200 to end first: no proof.
+    arcs.back().lag = -4;
+    EXPECT_FALSE(find_forced_overlap(with_demands(with_every_bound(durations, arcs)), proof));
+}
+
 // Activities the lags force to overlap, with demands together above the
 // capacity, prove that no schedule exists: against every schedule of small
 // random networks, and named by their place in the file.
