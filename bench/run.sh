@@ -21,7 +21,9 @@
 #   (g) converter-batch --verify of a schedule of the large instance beside
 #       --check of the instance alone: wall time and peak memory;
 #   (h) --verify --draw of schedules of 30, 1,000 and the large instance's
-#       activities: wall time with and without the picture, its size.
+#       activities: wall time with and without the picture, its size;
+#   (i) --check of random RCPSP/max networks (bench/rcpsp_max_networks.py)
+#       beside their conversion, instructions on one job (callgrind).
 # Every output of the converter is compared byte for byte with the baseline's.
 #
 # Usage: bench/run.sh [WORK_DIR]
@@ -258,3 +260,18 @@ for size in 30 1000 "$large_activities"; do
     printf 'draw: %d activities, a picture of %d bytes in %.2f s, %d KiB (--verify alone %.2f s)\n' \
         "$size" "$(wc -c < "$picture")" "$draw_seconds" "$draw_kib" "$plain_line"
 done
+
+# (i) --check of RCPSP/max networks beside their conversion, on one job.
+if [ "${CALLGRIND:-1}" != 0 ] && command -v python3 > /dev/null; then
+    python3 "$root/bench/rcpsp_max_networks.py" "$work/rcpsp_max" "${MAX_NETWORKS:-40}"
+    instructions() {
+        valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.max" "$@" > /dev/null 2>&1 || true
+        callgrind_annotate "$work/callgrind.max" 2> /dev/null | awk '/PROGRAM TOTALS/ { gsub(",", "", $1); print $1 }'
+    }
+    check_instructions=$(instructions "$work/build/converter-batch" -q -j 1 --check "$work/rcpsp_max")
+    rm -rf "$work/rcpsp_max.json"
+    convert_instructions=$(instructions "$work/build/converter-batch" -q -j 1 --to json -o "$work/rcpsp_max.json" \
+        "$work/rcpsp_max")
+    printf 'rcpsp_max: %d networks, --check %d instructions, conversion %d (%.2f times)\n' "${MAX_NETWORKS:-40}" \
+        "$check_instructions" "$convert_instructions" "$(echo "$check_instructions / $convert_instructions" | bc -l)"
+fi
