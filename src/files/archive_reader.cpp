@@ -30,6 +30,10 @@ std::string name_text(const fs::path& name) {
     return std::string(text.begin(), text.end());
 }
 
+// A member's bytes are taken in pieces of this size as they come, so that a
+// size claimed by a damaged header costs no memory the data do not fill.
+constexpr std::size_t member_piece = std::size_t{1} << 20;
+
 constexpr const char* tar_suffixes[] = {".tar.gz", ".tar.xz", ".tgz", ".txz", ".tar"};
 
 std::uint32_t little16(const char* bytes) {
@@ -183,6 +187,17 @@ bool archive_reader::read_exactly(char* buffer, std::size_t size) {
     return true;
 }
 
+bool archive_reader::read_member_bytes(std::string& bytes, std::uint64_t size) {
+    bytes.clear();
+    while (bytes.size() < size) {
+        const std::size_t filled = bytes.size();
+        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(size - filled, member_piece));
+        bytes.resize(filled + part);
+        if (!read_exactly(bytes.data() + filled, part)) return false;
+    }
+    return true;
+}
+
 bool archive_reader::skip(std::uint64_t size) {
     char buffer[1 << 14];
     while (size != 0) {
@@ -300,8 +315,7 @@ bool archive_reader::next_tar(archive_member& member, bool with_bytes) {
         if (member.directory) member.refused = message_text();
         if (member.directory || !member.refused.view().empty()) member.path.clear();
         if (with_bytes && member.refused.view().empty() && !member.directory) {
-            member.bytes.resize(static_cast<std::size_t>(size));
-            if (!read_exactly(member.bytes.data(), member.bytes.size()) || !skip(padded - size))
+            if (!read_member_bytes(member.bytes, size) || !skip(padded - size))
                 return error_ != 0 ? false
                                    : fail((std::string("it ends within the member ") + member.name).c_str(), offset_);
         } else if (!skip(padded)) {
@@ -432,14 +446,29 @@ bool archive_reader::next_zip(archive_member& member, bool with_bytes) {
     const std::uint64_t data_at = local + 30 + little16(header + 26) + little16(header + 28);
     if (seek_file(file_, static_cast<std::int64_t>(data_at), SEEK_SET) != 0)
         return fail("a zip member outside the archive", data_at);
-    member.bytes.resize(static_cast<std::size_t>(size));
     const std::string damaged = "the member " + member.name + " is damaged";
+    // The bytes grow as they come, never to the size the directory claims
+    // before they are there.
+    std::string& bytes = member.bytes;
     if (method == 0) {
-        if (compressed != size || std::fread(member.bytes.data(), 1, member.bytes.size(), file_) != member.bytes.size())
-            return fail(damaged.c_str(), data_at);
+        if (compressed != size) return fail(damaged.c_str(), data_at);
+        while (bytes.size() < size) {
+            const std::size_t filled = bytes.size();
+            const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(size - filled, member_piece));
+            bytes.resize(filled + part);
+            if (std::fread(bytes.data() + filled, 1, part, file_) != part) return fail(damaged.c_str(), data_at);
+        }
     } else {
-        z_stream stream{};
-        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) throw std::bad_alloc();
+        struct inflater {
+            z_stream stream{};
+            bool ready = false;
+            ~inflater() {
+                if (ready) inflateEnd(&stream);
+            }
+        } state;
+        if (inflateInit2(&state.stream, -MAX_WBITS) != Z_OK) throw std::bad_alloc();
+        state.ready = true;
+        z_stream& stream = state.stream;
         char input[1 << 14];
         std::uint64_t left = compressed;
         std::size_t filled = 0;
@@ -452,20 +481,21 @@ bool archive_reader::next_zip(archive_member& member, bool with_bytes) {
                 stream.next_in = reinterpret_cast<Bytef*>(input);
                 stream.avail_in = static_cast<uInt>(part);
             }
-            char spare;
-            const bool full = filled == member.bytes.size();
-            stream.next_out = reinterpret_cast<Bytef*>(full ? &spare : member.bytes.data() + filled);
-            stream.avail_out =
-                full ? 1u : static_cast<uInt>(std::min<std::size_t>(member.bytes.size() - filled, 1u << 30));
+            // One byte past the size, to tell data that go on beyond it.
+            if (filled == bytes.size())
+                bytes.resize(filled + static_cast<std::size_t>(std::min<std::uint64_t>(
+                                          size - std::min<std::uint64_t>(size, filled) + 1, member_piece)));
+            stream.next_out = reinterpret_cast<Bytef*>(bytes.data() + filled);
+            stream.avail_out = static_cast<uInt>(std::min<std::size_t>(bytes.size() - filled, 1u << 30));
             const uInt before = stream.avail_out;
             status = inflate(&stream, Z_NO_FLUSH);
-            if (full && stream.avail_out != before) status = Z_DATA_ERROR; // more than its size says
             filled += before - stream.avail_out;
+            if (filled > size) status = Z_DATA_ERROR;
             if (status == Z_BUF_ERROR && stream.avail_in == 0 && left == 0) break;
             if (status == Z_BUF_ERROR) status = Z_OK;
         }
-        inflateEnd(&stream);
-        if (status != Z_STREAM_END || filled != member.bytes.size()) return fail(damaged.c_str(), data_at);
+        bytes.resize(std::min<std::size_t>(filled, bytes.size()));
+        if (status != Z_STREAM_END || filled != size) return fail(damaged.c_str(), data_at);
     }
     const uLong check = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(member.bytes.data()),
                               static_cast<uInt>(member.bytes.size()));

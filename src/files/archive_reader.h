@@ -74,6 +74,7 @@ private:
     bool next_zip(archive_member& member, bool with_bytes);
     bool read_zip_directory();
     bool read_exactly(char* buffer, std::size_t size);
+    bool read_member_bytes(std::string& bytes, std::uint64_t size);
     bool skip(std::uint64_t size);
     bool fail(const char* what, std::uint64_t at);
 
