@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks that no source file includes upward: each folder of src/ may include
 # its own headers and those of the folders below it, nothing else.
-#   instance  <  analysis  <  layouts  <  files  <  converter, batch
+#   instance  <  analysis  <  layouts  <  drawing  <  files  <  converter, batch
 # Usage: include_layers.sh SRC_DIR
 set -u
 cd "$1" || exit 1
@@ -10,8 +10,9 @@ allowed() { # FOLDER: the folders it may include
     instance) echo "instance" ;;
     layouts) echo "instance analysis layouts" ;;
     analysis) echo "instance analysis" ;;
-    files) echo "instance layouts analysis files" ;;
-    converter | batch) echo "instance layouts analysis files $1" ;;
+    drawing) echo "instance analysis layouts drawing" ;;
+    files) echo "instance layouts analysis drawing files" ;;
+    converter | batch) echo "instance layouts analysis drawing files $1" ;;
     *) echo "" ;;
     esac
 }
