@@ -390,7 +390,7 @@ void check_archive(std::string_view input) {
     static const std::string path = "/tmp/fuzz_archive_" + std::to_string(getpid());
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return;
-    std::fwrite(input.data(), 1, input.size(), file);
+    if (!input.empty()) std::fwrite(input.data(), 1, input.size(), file);
     std::fclose(file);
     for (const converter::archive_kind kind : {converter::archive_kind::tar, converter::archive_kind::zip}) {
         converter::archive_reader reader;
