@@ -8,7 +8,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCONVERTER_STATIC=OFF \
     -DCMAKE_CXX_FLAGS="--coverage -O0" -DCMAKE_EXE_LINKER_FLAGS="--coverage" > /dev/null
 cmake --build "$build" --parallel 2 > /dev/null
 lcov --quiet --zerocounters --directory "$build"
-ctest --test-dir "$build" --output-on-failure > /dev/null
+ctest --test-dir "$build" --output-on-failure -j 2 > /dev/null
 lcov --quiet --capture --directory "$build" --rc lcov_branch_coverage=1 --output-file "$build/all.info"
 lcov --quiet --extract "$build/all.info" "$root/src/*" --rc lcov_branch_coverage=1 --output-file "$build/src.info"
 lcov --list "$build/src.info" --rc lcov_branch_coverage=1
