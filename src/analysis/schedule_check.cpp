@@ -46,32 +46,48 @@ message_text& append_resource(message_text& text, const instance& source, std::s
         .append_number(within);
 }
 
+std::vector<std::size_t> chosen_modes(const instance& source, const schedule& plan) {
+    const auto activities = static_cast<std::size_t>(source.activity_count > 0 ? source.activity_count : 0);
+    std::vector<std::size_t> chosen(activities, no_mode);
+    for (std::size_t activity = 0, first = 0; activity < activities; ++activity) {
+        const std::int32_t count = modes_of(source, activity);
+        const std::int64_t mode = has_modes(source) ? plan.modes[activity] : 1;
+        if (mode >= 1 && mode <= count) chosen[activity] = first + static_cast<std::size_t>(mode - 1);
+        first += static_cast<std::size_t>(count > 0 ? count : 0);
+    }
+    return chosen;
+}
+
+use_sweep::use_sweep(const instance& source, const schedule& plan, const std::vector<std::size_t>& chosen)
+    : source_(source), chosen_(chosen),
+      resources_(static_cast<std::size_t>(source.resource_count > 0 ? source.resource_count : 0)) {
+    for (std::size_t activity = 0; activity < chosen.size(); ++activity) {
+        if (chosen[activity] == no_mode || source.durations[chosen[activity]] <= 0) continue;
+        events_.push_back({plan.starts[activity], activity, true});
+        events_.push_back({plan.starts[activity] + source.durations[chosen[activity]], activity, false});
+    }
+    std::sort(events_.begin(), events_.end(), [](const event& left, const event& right) {
+        return left.time != right.time ? left.time < right.time : left.starts < right.starts;
+    });
+}
+
 schedule_report verify_schedule(const instance& source, const schedule& plan, const activity_naming& naming,
                                 resource_labels labels, std::size_t limit) {
     schedule_report report;
     violation_list violations(report, limit);
     const auto activities = static_cast<std::size_t>(source.activity_count > 0 ? source.activity_count : 0);
     const auto resources = static_cast<std::size_t>(source.resource_count > 0 ? source.resource_count : 0);
-    const bool modes = has_modes(source);
-    // Each activity's chosen mode, as its place in the stores; `none` for a
-    // mode it does not have.
-    constexpr std::size_t none = static_cast<std::size_t>(-1);
-    std::vector<std::size_t> chosen(activities, none);
-    for (std::size_t activity = 0, first = 0; activity < activities; ++activity) {
-        const std::int32_t count = modes_of(source, activity);
-        const std::int64_t mode = modes ? plan.modes[activity] : 1;
-        if (mode >= 1 && mode <= count) {
-            chosen[activity] = first + static_cast<std::size_t>(mode - 1);
-        } else if (message_text* text = violations.add(schedule_violation::kind::mode, activity)) {
-            append_activity(*text, source, naming, static_cast<std::int64_t>(activity))
-                .append(" is given mode ")
-                .append_number(mode)
-                .append(", which it does not have (modes 1..")
-                .append_number(count)
-                .append(")");
-        }
-        first += static_cast<std::size_t>(count > 0 ? count : 0);
-    }
+    const std::vector<std::size_t> chosen = chosen_modes(source, plan);
+    constexpr std::size_t none = no_mode;
+    for (std::size_t activity = 0; activity < activities; ++activity)
+        if (chosen[activity] == none)
+            if (message_text* text = violations.add(schedule_violation::kind::mode, activity))
+                append_activity(*text, source, naming, static_cast<std::int64_t>(activity))
+                    .append(" is given mode ")
+                    .append_number(has_modes(source) ? plan.modes[activity] : 1)
+                    .append(", which it does not have (modes 1..")
+                    .append_number(modes_of(source, activity))
+                    .append(")");
     const auto duration = [&](std::size_t activity) { return std::int64_t{source.durations[chosen[activity]]}; };
     const auto demand = [&](std::size_t activity, std::size_t resource) {
         return std::int64_t{source.demands[chosen[activity] * resources + resource]};
@@ -125,36 +141,16 @@ schedule_report verify_schedule(const instance& source, const schedule& plan, co
         }
     }
 
-    // Use per period, swept from start and finish events: a finish at t comes
-    // before a start at t, so that the two share no period.
-    struct event {
-        std::int64_t time;
-        std::size_t activity;
-        bool starts;
-    };
-    std::vector<event> events;
-    for (std::size_t activity = 0; activity < activities; ++activity)
-        if (chosen[activity] != none && duration(activity) > 0) {
-            events.push_back({plan.starts[activity], activity, true});
-            events.push_back({plan.starts[activity] + duration(activity), activity, false});
-        }
-    std::sort(events.begin(), events.end(), [](const event& left, const event& right) {
-        return left.time != right.time ? left.time < right.time : left.starts < right.starts;
-    });
+    const use_sweep use(source, plan, chosen);
     for (std::size_t resource = 0; resource < resources; ++resource) {
         const std::int64_t capacity = source.capacities[resource];
         const resource_kind kind = kind_of(source, resource);
-        if (kind != resource_kind::nonrenewable) {
-            std::int64_t used = 0;
-            for (std::size_t at = 0; at < events.size();) {
-                const std::int64_t time = events[at].time;
-                for (; at < events.size() && events[at].time == time; ++at)
-                    used += events[at].starts ? demand(events[at].activity, resource)
-                                              : -demand(events[at].activity, resource);
-                if (used <= capacity || at == events.size()) continue;
-                const std::int64_t last = events[at].time - 1;
+        if (kind != resource_kind::nonrenewable)
+            use.sweep(resource, [&](std::int64_t time, std::int64_t next, std::int64_t used) {
+                if (used <= capacity || next == time) return;
+                const std::int64_t last = next - 1;
                 message_text* text = violations.add(schedule_violation::kind::renewable, 0, 0, resource, time, last);
-                if (text == nullptr) continue;
+                if (text == nullptr) return;
                 append_resource(*text, source, resource, labels)
                     .append(": ")
                     .append_number(used)
@@ -176,8 +172,7 @@ schedule_report verify_schedule(const instance& source, const schedule& plan, co
                         .append_number(running[index]);
                 if (running.size() > named) text->append(", ...");
                 text->append(", above its capacity ").append_number(capacity);
-            }
-        }
+            });
         if (kind == resource_kind::renewable) continue;
         std::int64_t total = 0;
         for (std::size_t activity = 0; activity < activities; ++activity)

@@ -51,6 +51,49 @@ struct schedule_report {
 // "N 1", "D 1", numbered within their kind.
 enum class resource_labels { numbers, psplib };
 
+// Where each activity's chosen mode is in the stores (in `durations`, and
+// times R in `demands`), or no_mode where `plan` gives it a mode it does not
+// have. `plan` must hold one entry per activity (modes too, with modes).
+// Throws std::bad_alloc when memory runs out.
+inline constexpr std::size_t no_mode = static_cast<std::size_t>(-1);
+std::vector<std::size_t> chosen_modes(const instance& source, const schedule& plan);
+
+// The use of resources over time, swept from the start and finish events of
+// the activities that have a chosen mode (see chosen_modes) of positive
+// duration: a finish at t comes before a start at t, so that the two share no
+// period, and periods are never walked one by one. O(N log N) to make, O(N)
+// a sweep. Throws std::bad_alloc when memory runs out.
+class use_sweep {
+public:
+    use_sweep(const instance& source, const schedule& plan, const std::vector<std::size_t>& chosen);
+
+    // Calls `each(time, next, used)` at each time an event is at, in time
+    // order: `used` is what the activities running from `time` on demand of
+    // `resource`, `next` the time of the next event (`time` after the last).
+    template <typename visitor> void sweep(std::size_t resource, visitor each) const {
+        std::int64_t used = 0;
+        for (std::size_t at = 0; at < events_.size();) {
+            const std::int64_t time = events_[at].time;
+            for (; at < events_.size() && events_[at].time == time; ++at) {
+                const std::int64_t demand = source_.demands[chosen_[events_[at].activity] * resources_ + resource];
+                used += events_[at].starts ? demand : -demand;
+            }
+            each(time, at < events_.size() ? events_[at].time : time, used);
+        }
+    }
+
+private:
+    struct event {
+        std::int64_t time;
+        std::size_t activity;
+        bool starts;
+    };
+    const instance& source_;
+    const std::vector<std::size_t>& chosen_;
+    std::size_t resources_;
+    std::vector<event> events_;
+};
+
 // Appends "resource " and the label of `resource` (from 0) as `labels` says.
 message_text& append_resource(message_text& text, const instance& source, std::size_t resource, resource_labels labels);
 

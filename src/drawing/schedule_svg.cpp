@@ -12,7 +12,7 @@ namespace {
 
 // A palette that reads in print and for colour-blind readers (Okabe and
 // Ito's blues), with red kept for violations alone, which are also marked by
-// their shape: an arrow, an outline, a part above a dashed line.
+// their shape: an arrow, an outline, a fill above a dashed line.
 constexpr const char* bar_colour = "#0072b2";
 constexpr const char* use_colour = "#56b4e9";
 constexpr const char* violation_colour = "#d00000";
@@ -114,12 +114,6 @@ std::int64_t tick_step(std::int64_t span) {
             if (span / (factor * power) <= 10 || power > INT64_MAX / 100) return factor * power;
 }
 
-struct event {
-    std::int64_t time;
-    std::size_t activity;
-    bool starts;
-};
-
 class picture {
 public:
     picture(const instance& source, const schedule& plan, const schedule_report& report, const activity_naming& naming,
@@ -127,15 +121,8 @@ public:
         : source_(source), plan_(plan), report_(report), naming_(naming), labels_(labels), svg_(svg) {
         activities_ = static_cast<std::size_t>(source.activity_count > 0 ? source.activity_count : 0);
         resources_ = static_cast<std::size_t>(source.resource_count > 0 ? source.resource_count : 0);
-        // Each activity's chosen mode as its place in the stores; one it lacks
-        // is drawn as a mark of no duration.
-        chosen_.assign(activities_, none);
-        for (std::size_t activity = 0, first = 0; activity < activities_; ++activity) {
-            const std::int32_t count = modes_of(source, activity);
-            const std::int64_t mode = has_modes(source) ? plan.modes[activity] : 1;
-            if (mode >= 1 && mode <= count) chosen_[activity] = first + static_cast<std::size_t>(mode - 1);
-            first += static_cast<std::size_t>(count > 0 ? count : 0);
-        }
+        // An activity given a mode it lacks is drawn as a mark of no duration.
+        chosen_ = chosen_modes(source, plan);
         std::int64_t earliest = 0, latest = 1;
         for (std::size_t activity = 0; activity < activities_; ++activity) {
             earliest = std::min(earliest, plan.starts[activity]);
@@ -212,7 +199,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t none = static_cast<std::size_t>(-1);
+    static constexpr std::size_t none = no_mode;
 
     std::int64_t duration(std::size_t activity) const {
         return chosen_[activity] == none ? 0 : std::int64_t{source_.durations[chosen_[activity]]};
@@ -337,31 +324,18 @@ private:
     }
 
     void draw_profiles() {
-        std::vector<event> events;
-        events.reserve(2 * activities_);
-        for (std::size_t activity = 0; activity < activities_; ++activity)
-            if (duration(activity) > 0) {
-                events.push_back({plan_.starts[activity], activity, true});
-                events.push_back({finish(activity), activity, false});
-            }
-        std::sort(events.begin(), events.end(), [](const event& left, const event& right) {
-            return left.time != right.time ? left.time < right.time : left.starts < right.starts;
-        });
+        const use_sweep use(source_, plan_, chosen_);
         std::vector<std::pair<std::int64_t, std::int64_t>> changes; // time, use from then
         double top = profiles_top_;
         for (std::size_t resource = 0; resource < resources_; ++resource) {
             if (kind_of(source_, resource) == resource_kind::nonrenewable) continue;
             changes.clear();
-            std::int64_t used = 0, peak = 0;
-            for (std::size_t at = 0; at < events.size();) {
-                const std::int64_t time = events[at].time;
-                const std::int64_t before = used;
-                for (; at < events.size() && events[at].time == time; ++at)
-                    used += events[at].starts ? demand(events[at].activity, resource)
-                                              : -demand(events[at].activity, resource);
+            std::int64_t before = 0, peak = 0;
+            use.sweep(resource, [&](std::int64_t time, std::int64_t, std::int64_t used) {
                 if (used != before) changes.emplace_back(time, used);
+                before = used;
                 peak = std::max(peak, used);
-            }
+            });
             draw_profile(resource, top, changes, peak);
             top += profile_section;
         }
@@ -431,7 +405,7 @@ private:
         svg_ += ": use over time</title></path>\n";
 
         // The stretches over the capacity, those closer than half a pixel
-        // joined, shaded and their part above the capacity filled.
+        // joined, shaded and their use above the capacity filled.
         struct stretch {
             std::int64_t from, to, high;
         };
