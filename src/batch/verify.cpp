@@ -72,7 +72,7 @@ std::size_t owner_of(const std::string& name, const std::map<std::string, std::s
 // Pairs the instances of one directory with the schedules of another (or of
 // the same one, where a file is a schedule when another's stem starts its
 // name); names what has no partner.
-std::vector<pairing> pair_directories(const options& request, bool& unpaired) {
+std::vector<pairing> pair_directories(const options& request) {
     const std::vector<input_file> instances = list_inputs({request.inputs[0]}, request.listing);
     file_key first, second;
     const bool same = identify(request.inputs[0], first) && identify(request.inputs[1], second) && first == second;
@@ -99,14 +99,12 @@ std::vector<pairing> pair_directories(const options& request, bool& unpaired) {
         if (is_schedule[index] != 0 || instances[index].error) continue;
         if (schedules_of[index].empty()) {
             print_line(stderr, instances[index].path, "no schedule has this instance's name");
-            unpaired = true;
         }
         for (const std::size_t schedule : schedules_of[index])
             pairs.push_back({instances[index].path, schedules[schedule].path, {}});
     }
     for (const fs::path& orphan : orphans) {
         print_line(stderr, orphan, "no instance has this schedule's name");
-        unpaired = true;
     }
     return pairs;
 }
@@ -297,7 +295,6 @@ int run_verify(const options& request) {
     }
     std::error_code error;
     const bool directories = fs::is_directory(system_path(request.inputs[0]), error);
-    bool unpaired = false;
     std::vector<pairing> pairs;
     if (directories) {
         if (!fs::is_directory(system_path(request.inputs[1]), error)) {
@@ -306,7 +303,7 @@ int run_verify(const options& request) {
                                    displayed(request.inputs[1]) + ".\n");
             return 2;
         }
-        pairs = pair_directories(request, unpaired);
+        pairs = pair_directories(request);
     } else {
         pairs.push_back({request.inputs[0], request.inputs[1], {}});
     }
@@ -408,7 +405,6 @@ int run_verify(const options& request) {
         write_text(stderr, "converter-batch: " + std::to_string(verified) + " verified, " + std::to_string(failed) +
                                " with violations or findings, or unreadable\n");
     const bool written = flush_standard_output() && standard_output_error() == 0;
-    (void)unpaired; // named, and no failure of a schedule
     return failed != 0 || !written ? 1 : 0;
 }
 

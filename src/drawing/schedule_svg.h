@@ -43,7 +43,7 @@ inline constexpr std::size_t gantt_activity_limit = 5000;
 // The violations kept in `report` are drawn in red where they are, their
 // text as the element's <title>: an arc from the point where the successor
 // could start at the earliest to where it starts, a bar outlined (a mode it
-// lacks, a start before 0), a nonrenewable total's part above the capacity.
+// lacks, a start before 0), a nonrenewable total's excess over the capacity.
 // Every stretch of periods over a capacity is shaded red on its profile,
 // whether its violation was kept or not. Text from `title` and the findings is
 // escaped for XML, and a byte that is not well-formed UTF-8 becomes U+FFFD.

@@ -27,9 +27,9 @@ archive_kind archive_of(const std::filesystem::path& name);
 struct archive_member {
     std::uint64_t number = 0; // from 1: the entry's place among the archive's entries
     std::string name;         // its path as the archive stores it
-    // Its path below the archive's root, "." parts, repeated separators and
-    // a ".." with the part before it dropped; empty for a directory and for a
-    // member refused.
+    // Its path below the archive's root, "." components, repeated separators
+    // and a ".." with the component before it dropped; empty for a directory
+    // and for a member refused.
     std::filesystem::path path;
     bool directory = false;
     // Why the member is not read, as a sentence: a link ("The member is a

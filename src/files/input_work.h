@@ -1,5 +1,6 @@
 // What the work on one input shares, whatever the job: the layouts read and
-// written, the part of a file an input may be, and the result reported.
+// written, the line or member of a file an input may be, and the result
+// reported.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +32,7 @@ struct layout_choice {
     const layout_format& written(std::size_t index) const { return index == 0 ? *to : *also_to[index - 1]; }
 };
 
-// A part of a file read as a whole input: a line of a JSON Lines file (see
+// A line or member of a file read as a whole input: a line of a JSON Lines file (see
 // json_lines.h), read from `text` in the JSON layout whatever --from says,
 // its bytes_in the line's with its line end, a failure placed in the whole
 // file.

@@ -51,7 +51,7 @@ bool reads_again_in(int descriptor, const input_source& source, const layout_for
     return !layout.read(decompressed ? decompressed->source() : file, other, &tail);
 }
 
-// Reads an open input (or the part `source` holds) in its layout or, without
+// Reads an open input (or the line or member `source` holds) in its layout or, without
 // one, in the one its first bytes tell; fills `message` on failure. Adds the
 // bytes read to `bytes_read`. Without `trailing` (a conversion, a measure),
 // the whole input must be one instance: one that goes on as another instance

@@ -12,7 +12,7 @@
 
 namespace converter {
 
-// Reads the input (or the part of its file that it is) into `scratch`;
+// Reads the input (or the line or member of its file that it is) into `scratch`;
 // fills `result` on failure: its message worded as converter words the same
 // cause, and a hint when the content looks like another layout than the one
 // chosen. Without `trailing` the whole input must be one instance; with it
