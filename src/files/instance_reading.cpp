@@ -134,11 +134,11 @@ bool read_in_layout(int descriptor, const input_source& source, instance& scratc
 
 } // namespace
 
-input_source resolve_source(const fs::path& path, const layout_format* from) {
-    input_source source;
-    source.path = path;
-    source.compressed = !path.empty() && compression_of(path, source.kind);
-    source.plain_name = source.compressed ? without_compression(path) : path;
+namespace {
+
+// The layout `source` is read in, from `from` or else its plain name's
+// extension, and why.
+void choose_layout(input_source& source, const layout_format* from) {
     if (!source.plain_name.empty()) source.named_layout = format_of_extension(source.plain_name);
     if (from != nullptr) {
         source.layout = from;
@@ -147,6 +147,16 @@ input_source resolve_source(const fs::path& path, const layout_format* from) {
         source.layout = source.named_layout;
         source.chosen_by = "as its extension says";
     }
+}
+
+} // namespace
+
+input_source resolve_source(const fs::path& path, const layout_format* from) {
+    input_source source;
+    source.path = path;
+    source.compressed = !path.empty() && compression_of(path, source.kind);
+    source.plain_name = source.compressed ? without_compression(path) : path;
+    choose_layout(source, from);
     return source;
 }
 
@@ -160,13 +170,15 @@ input_source line_source(const fs::path& path, const input_part& line) {
     return source;
 }
 
+// A member's bytes are taken as they are: a compression suffix of its name
+// tells no layout.
 input_source member_source(const fs::path& path, const input_part& member, const layout_format* from) {
-    input_source source = resolve_source(member.name, from);
+    input_source source;
     source.path = path;
     source.part = member;
     source.part.member = true;
-    source.compressed = false;
     source.plain_name = member.name;
+    choose_layout(source, from);
     return source;
 }
 
