@@ -814,6 +814,10 @@ printf 'XX' | dd of=damaged.tar bs=1 seek=5130 conv=notrunc 2> /dev/null
 run_batch 1 --check damaged.tar
 contains "$stderr" "damaged.tar: Can't read the archive: a tar header's checksum does not match, at byte 5120."
 contains "$stderr" "1 checked: 0 invalid, 0 infeasible, 0 with notes, 1 failed"
+cp "$archives/set.zip" damaged.zip
+printf 'XXXX' | dd of=damaged.zip bs=1 seek=60 conv=notrunc 2> /dev/null
+run_batch 1 --check damaged.zip
+contains "$stderr" "damaged.zip: Can't read the archive: the member j301_1.sm is damaged, at byte 39."
 head -c 1000 "$archives/set.zip" > cut.zip
 run_batch 1 --check cut.zip
 contains "$stderr" "cut.zip: Can't read the archive: no end of a zip central directory: not a zip archive, or cut short, at byte 1000."
