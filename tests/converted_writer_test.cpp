@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace converter {
 namespace {
@@ -86,6 +87,33 @@ TEST(write_converted, writes_edge_cases_exactly) {
         SCOPED_TRACE(expected.name);
         EXPECT_EQ(converted(expected.input), expected.output);
     }
+}
+
+// Every digit count, both signs and the ends of the range, as values read and
+// written again, and line numbers past each power of ten.
+TEST(write_converted, writes_numbers_of_every_length_exactly) {
+    std::vector<long long> values = {0, -1, 2147483646, 2147483647, -2147483647 - 1};
+    for (long long power = 1; power <= 1000000000; power *= 10)
+        for (const long long value : {power - 1, power, power + 1, 2 * power - 1, 9 * power + power / 2})
+            if (value <= 2147483647) {
+                values.push_back(value);
+                values.push_back(-value);
+            }
+    const auto activities = static_cast<int>(values.size() > 1002 ? values.size() : 1002);
+    std::string input = std::to_string(activities) + " 1 12\n";
+    std::string successors_section;
+    std::string durations_section;
+    for (int activity = 0; activity < activities; ++activity) {
+        const std::string value = std::to_string(values[static_cast<std::size_t>(activity) % values.size()]);
+        const std::string demand = std::to_string(values[static_cast<std::size_t>(activity * 7) % values.size()]);
+        const bool last = activity + 1 == activities;
+        input += value + " " + demand + (last ? " 0\n" : " 1 " + std::to_string(activity + 2) + "\n");
+        successors_section += std::to_string(activity) + "\t1\t" +
+                              (last ? "0" : "1\t" + std::to_string(activity + 1) + "\t[" + value + "]") + "\n";
+        durations_section += std::to_string(activity) + "\t1\t" + value + "\t" + demand + "\n";
+    }
+    EXPECT_EQ(converted(input),
+              std::to_string(activities - 2) + "\t1\t0\t0\n" + successors_section + durations_section + "12\t");
 }
 
 // Lines far longer than the writer's buffer, and an output of several buffers.

@@ -293,6 +293,41 @@ TEST(read_instance, reads_many_chunks_of_mixed_values) {
     EXPECT_EQ(result.durations[activities - 1], activities - 1);
 }
 
+// Line ends counted over many chunks, as a failure far into the file is placed:
+// runs of one kind of line end, and every kind mixed in one run.
+TEST(read_instance, places_a_failure_after_chunks_of_every_kind_of_line_end) {
+    const struct {
+        const char* name;
+        std::vector<const char*> runs; // each run's line end, 70,000 lines a run
+    } cases[] = {
+        {"LF", {"\n"}},
+        {"CR LF", {"\r\n"}},
+        {"lone CR", {"\r"}},
+        {"LF, then CR, then CR LF, then LF", {"\n", "\r", "\r\n", "\n"}},
+        {"mixed in every line", {"\n\r\n\r"}},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        const int lines_per_run = 70000;
+        const auto activities = static_cast<int>(expected.runs.size()) * lines_per_run;
+        std::string input = std::to_string(activities + 1) + " 0\n";
+        std::size_t line = 2;
+        for (const char* line_end : expected.runs) {
+            for (int activity = 0; activity < lines_per_run; ++activity) input += std::string("1 0") + line_end;
+            // A CR followed by an LF is one line end, any other CR or LF one too.
+            for (const char* end = line_end; *end != '\0'; ++end)
+                if (*end == '\n' || end[1] != '\n') line += lines_per_run;
+        }
+        input += "  x 0\n";
+        ASSERT_GT(input.size(), std::size_t{4} << 16);
+        instance result;
+        const read_failure failure = read_instance(input, result);
+        ASSERT_EQ(failure.what, read_failure::kind::not_an_integer);
+        EXPECT_EQ(failure.position().line, line);
+        EXPECT_EQ(failure.position().column, 3u);
+    }
+}
+
 TEST(read_instance, reads_tokens_longer_than_a_chunk) {
     const std::string zeros(200000, '0');
     instance result;

@@ -31,19 +31,42 @@ std::uint64_t count_line_ends(const char* begin, const char* end) {
         return _mm_or_si128(_mm_cmpeq_epi8(chunk, line_feed),
                             _mm_andnot_si128(_mm_cmpeq_epi8(next, line_feed), _mm_cmpeq_epi8(chunk, carriage_return)));
     };
+    const auto line_feeds = [line_feed](const char* bytes) {
+        return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)), line_feed);
+    };
+    const auto returns = [carriage_return](const char* bytes) {
+        return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)), carriage_return);
+    };
+    const auto sum = [](__m128i counters) {
+        const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+        return static_cast<std::uint64_t>(_mm_cvtsi128_si32(sums)) +
+               static_cast<std::uint64_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    };
     while (end - begin >= 64) {
         // Each byte counter gains at most 4 a step and would overflow after 63
-        // steps: sum the counters before that.
+        // steps: sum the counters before that. A run without a CR, the common
+        // case, is counted by its LFs alone; one with a CR is counted again.
         const std::ptrdiff_t steps = (end - begin) / 64 < 63 ? (end - begin) / 64 : 63;
         __m128i counters = _mm_setzero_si128();
-        for (std::ptrdiff_t step = 0; step != steps; ++step, begin += 64) {
-            const __m128i pairs = _mm_add_epi8(matches(begin), matches(begin + 16));
+        __m128i any_return = _mm_setzero_si128();
+        const char* at = begin;
+        for (std::ptrdiff_t step = 0; step != steps; ++step, at += 64) {
+            const __m128i pairs = _mm_add_epi8(line_feeds(at), line_feeds(at + 16));
             counters =
-                _mm_sub_epi8(counters, _mm_add_epi8(pairs, _mm_add_epi8(matches(begin + 32), matches(begin + 48))));
+                _mm_sub_epi8(counters, _mm_add_epi8(pairs, _mm_add_epi8(line_feeds(at + 32), line_feeds(at + 48))));
+            any_return = _mm_or_si128(any_return, _mm_or_si128(_mm_or_si128(returns(at), returns(at + 16)),
+                                                               _mm_or_si128(returns(at + 32), returns(at + 48))));
         }
-        const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
-        count += static_cast<std::uint64_t>(_mm_cvtsi128_si32(sums)) +
-                 static_cast<std::uint64_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+        if (_mm_movemask_epi8(any_return) != 0) {
+            counters = _mm_setzero_si128();
+            for (std::ptrdiff_t step = 0; step != steps; ++step, begin += 64) {
+                const __m128i pairs = _mm_add_epi8(matches(begin), matches(begin + 16));
+                counters =
+                    _mm_sub_epi8(counters, _mm_add_epi8(pairs, _mm_add_epi8(matches(begin + 32), matches(begin + 48))));
+            }
+        }
+        begin = at;
+        count += sum(counters);
     }
 #endif
     for (; begin != end; ++begin) count += is_line_end(begin);
@@ -195,8 +218,10 @@ void token_reader::count_remaining(trailing_tokens& trailing, read_failure& fail
                 }
             }
             if (!in_first) continue;
-            if (first_size < sizeof first) first[first_size++] = *next_;
-            else first_cut = true;
+            if (first_size < sizeof first)
+                first[first_size++] = *next_;
+            else
+                first_cut = true;
         }
     } while (refill(next_));
     if (trailing.count != 0) {

@@ -49,12 +49,15 @@ CONVERTER_ALWAYS_INLINE std::size_t scan_short_number(const char* digits, std::u
     const std::uint64_t non_digits =
         (((values + 0x7676767676767676u) | values) & 0x8080808080808080u) | (std::uint64_t{1} << 63);
     const auto bits = static_cast<unsigned>(__builtin_ctzll(non_digits)) & 56u;
-    if (bits == 0) return 0;
-    // Digits to the top bytes, leading positions zero, then pairs, fours, eights.
-    std::uint64_t number = values << (64 - bits);
-    number = (number * 10 + (number >> 8)) & 0x00FF00FF00FF00FFu;
-    number = (number * 100 + (number >> 16)) & 0x0000FFFF0000FFFFu;
-    number = (number * 10000 + (number >> 32)) & 0xFFFFFFFFu;
+    // Digits to the top bytes, leading positions zero, then pairs, fours and
+    // eights, each by one multiplication: (n * (10 * 2^8 + 1)) >> 8 puts each
+    // pair's value in the pair's low byte. What overflows lands only in the
+    // bits the mask clears. Without digits the value is of no use and 0 is
+    // returned; the shift is masked so that it stays defined.
+    std::uint64_t number = values << ((64 - bits) & 63);
+    number = ((number * (10 * 256 + 1)) >> 8) & 0x00FF00FF00FF00FFu;
+    number = ((number * (100 * 65536 + 1)) >> 16) & 0x0000FFFF0000FFFFu;
+    number = (number * ((std::uint64_t{10000} << 32) + 1)) >> 32;
     value = static_cast<std::uint32_t>(number);
     return bits / 8;
 }
@@ -93,39 +96,17 @@ public:
     // the failing token, and a token is judged as soon as its verdict and the
     // text a message quotes are known (so an endless token ends too).
     CONVERTER_ALWAYS_INLINE bool next(std::int32_t& value, read_failure& failure) {
-        using detail::is_digit;
-        using detail::is_space;
-        while (is_space(*next_)) ++next_;
-        // A number needs at most 12 bytes with its terminator; keeping more than
-        // that in the buffer lets the fast path below ignore chunk boundaries.
-        if (end_ - next_ < lookahead && !fill_lookahead()) {
-            token_start_ = nullptr;
-            token_offset_ = offset();
-            return fail_at_end(failure);
-        }
-        token_start_ = next_;
-
         const char* cursor = next_;
         std::uint32_t magnitude = 0;
-        if (CONVERTER_LIKELY(is_digit(*cursor))) {
-            cursor += detail::scan_short_number(cursor, magnitude);
-        } else {
-            if (*cursor != '-' && *cursor != '+') return next_slowly(value, failure);
-            const std::size_t digit_count = detail::scan_short_number(cursor + 1, magnitude);
-            if (digit_count == 0) return next_slowly(value, failure);
-            cursor += 1 + digit_count;
-            if (*next_ == '-') magnitude = 0 - magnitude;
+        if (const std::size_t digit_count = short_number_at(cursor, fast_limit(), magnitude);
+            CONVERTER_LIKELY(digit_count != 0)) {
+            token_start_ = cursor;
+            value = static_cast<std::int32_t>(magnitude);
+            next_ = const_cast<char*>(cursor + digit_count + 1);
+            return true;
         }
-        // The token must end here, at white space (skipped at once) or at the end
-        // of the input, where the sentinel stands.
-        if (CONVERTER_LIKELY(is_space(*cursor))) {
-            ++cursor;
-        } else if (cursor != end_ || !at_end_ || error_ != 0) {
-            return next_slowly(value, failure);
-        }
-        value = static_cast<std::int32_t>(magnitude);
         next_ = const_cast<char*>(cursor);
-        return true;
+        return next_other(value, failure);
     }
 
     // The fast path of a time lag, "[d]" with a number of up to seven digits
@@ -153,19 +134,15 @@ public:
     // keeps its position in registers and hands every token the short path
     // can't take to next().
     std::size_t next_values(std::int32_t* out, std::size_t count, std::int32_t minus, read_failure& failure) {
-        using detail::is_digit;
-        using detail::is_space;
         const char* cursor = next_;
+        std::uintptr_t limit = fast_limit();
         for (std::size_t index = 0; index != count; ++index) {
-            while (is_space(*cursor)) ++cursor;
             std::uint32_t magnitude = 0;
-            if (CONVERTER_LIKELY(end_ - cursor >= lookahead && is_digit(*cursor))) {
-                const std::size_t digit_count = detail::scan_short_number(cursor, magnitude);
-                if (CONVERTER_LIKELY(is_space(cursor[digit_count]))) {
-                    out[index] = static_cast<std::int32_t>(magnitude) - minus;
-                    cursor += digit_count + 1;
-                    continue;
-                }
+            if (const std::size_t digit_count = short_number_at(cursor, limit, magnitude);
+                CONVERTER_LIKELY(digit_count != 0)) {
+                out[index] = static_cast<std::int32_t>(magnitude) - minus;
+                cursor += digit_count + 1;
+                continue;
             }
             next_ = const_cast<char*>(cursor);
             std::int32_t value = 0;
@@ -176,6 +153,7 @@ public:
                 return index;
             out[index] = value - minus;
             cursor = next_;
+            limit = fast_limit();
         }
         next_ = const_cast<char*>(cursor);
         return count;
@@ -215,8 +193,71 @@ private:
     // may touch; kept zero so that no load sees uninitialised memory.
     static constexpr std::size_t slack = 16;
 
+    // The last position from which `lookahead` bytes are in the buffer, as a
+    // number: the buffer may hold fewer bytes than that.
+    std::uintptr_t fast_limit() const { return reinterpret_cast<std::uintptr_t>(end_) - lookahead; }
+
     std::uint64_t offset_of(const char* position) const {
         return buffer_offset_ + static_cast<std::uint64_t>(position - buffer_);
+    }
+
+    // The common token: up to seven digits and one byte of white space, well
+    // inside the buffer. Skips the white space before `cursor` and returns the
+    // number of digits at it, their value in `magnitude`; 0 for any other
+    // token, to be read by next_other from `cursor`. The scan itself tells a
+    // digit from anything else, and more white space than the one byte that
+    // ended the last token is rare.
+    // `limit` is fast_limit(), passed so that a loop can keep it in a register.
+    CONVERTER_ALWAYS_INLINE static std::size_t short_number_at(const char*& cursor, std::uintptr_t limit,
+                                                               std::uint32_t& magnitude) {
+        using detail::is_space;
+        if (CONVERTER_UNLIKELY(reinterpret_cast<std::uintptr_t>(cursor) > limit)) return 0;
+        std::size_t digit_count = detail::scan_short_number(cursor, magnitude);
+        if (digit_count == 0 && is_space(*cursor)) {
+            do ++cursor;
+            while (is_space(*cursor));
+            if (reinterpret_cast<std::uintptr_t>(cursor) > limit) return 0;
+            digit_count = detail::scan_short_number(cursor, magnitude);
+        }
+        return digit_count != 0 && is_space(cursor[digit_count]) ? digit_count : 0;
+    }
+
+    // next() for every other token: a sign, white space up to the buffer's
+    // end, the end of the input, or anything that is not a short number.
+    CONVERTER_NOINLINE bool next_other(std::int32_t& value, read_failure& failure) {
+        using detail::is_digit;
+        using detail::is_space;
+        while (is_space(*next_)) ++next_;
+        // A number needs at most 12 bytes with its terminator; keeping more than
+        // that in the buffer lets the fast path below ignore chunk boundaries.
+        if (end_ - next_ < lookahead && !fill_lookahead()) {
+            token_start_ = nullptr;
+            token_offset_ = offset();
+            return fail_at_end(failure);
+        }
+        token_start_ = next_;
+
+        const char* cursor = next_;
+        std::uint32_t magnitude = 0;
+        if (CONVERTER_LIKELY(is_digit(*cursor))) {
+            cursor += detail::scan_short_number(cursor, magnitude);
+        } else {
+            if (*cursor != '-' && *cursor != '+') return next_slowly(value, failure);
+            const std::size_t digit_count = detail::scan_short_number(cursor + 1, magnitude);
+            if (digit_count == 0) return next_slowly(value, failure);
+            cursor += 1 + digit_count;
+            if (*next_ == '-') magnitude = 0 - magnitude;
+        }
+        // The token must end here, at white space (skipped at once) or at the end
+        // of the input, where the sentinel stands.
+        if (CONVERTER_LIKELY(is_space(*cursor))) {
+            ++cursor;
+        } else if (cursor != end_ || !at_end_ || error_ != 0) {
+            return next_slowly(value, failure);
+        }
+        value = static_cast<std::int32_t>(magnitude);
+        next_ = const_cast<char*>(cursor);
+        return true;
     }
 
     CONVERTER_NOINLINE bool fill_lookahead();
@@ -234,7 +275,7 @@ private:
     // past the last of them.
     std::uint64_t line_ends_before_buffer_ = 0;
     std::uint64_t line_start_before_buffer_ = 0;
-    bool start_checked_ = false; // for a byte-order mark
+    bool start_checked_ = false;        // for a byte-order mark
     const char* token_start_ = nullptr; // while it is still in the buffer
     std::uint64_t token_offset_ = 0;    // otherwise
     // The start of the last token that took the slow path, as a message quotes it.

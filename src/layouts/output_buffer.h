@@ -58,12 +58,54 @@ CONVERTER_ALWAYS_INLINE char* put_four(char* out, std::uint32_t below_10000) {
     return out + 4;
 }
 
-// One branch per size class and two digits per step: no loop, no digit count.
+// Exactly `digits` digits (3 to 9) of `value`, below 10^digits, with leading
+// zeros: one multiplication turns the value into a 32.32 fixed-point number
+// whose integer part is the first two digits, and each multiplication of the
+// fraction by 100 then brings the next two into the integer part. With P =
+// 10^(digits - 2), the fraction is rounded up by more than 0 and at most
+// 1 + value / 2^25 units of 2^-32, less than the 2^32 / P at which a digit
+// would change, so every digit comes out exact.
+template <int digits> CONVERTER_ALWAYS_INLINE char* put_fixed_digits(char* out, std::uint32_t value) {
+    static_assert(digits >= 3 && digits <= 9, "two leading digits, then pairs and a last single digit");
+    constexpr std::uint64_t power = [] {
+        std::uint64_t result = 1;
+        for (int digit = 2; digit < digits; ++digit) result *= 10;
+        return result;
+    }();
+    // value * multiplier < 100 * 2^57 + value, within 64 bits.
+    constexpr std::uint64_t multiplier = ((std::uint64_t{1} << 57) + power - 1) / power;
+    std::uint64_t fixed = ((value * multiplier) >> 25) + 1;
+    put_pair(out, static_cast<std::uint32_t>(fixed >> 32));
+    for (int digit = 2; digit + 1 < digits; digit += 2) {
+        fixed = (fixed & 0xFFFFFFFFu) * 100;
+        put_pair(out + digit, static_cast<std::uint32_t>(fixed >> 32));
+    }
+    if constexpr (digits % 2 == 1) {
+        fixed = (fixed & 0xFFFFFFFFu) * 10;
+        out[digits - 1] = static_cast<char>('0' + (fixed >> 32));
+    }
+    return out + digits;
+}
+
+// One branch per digit count, a couple of multiplications per two digits: no
+// loop, no divisions.
 CONVERTER_ALWAYS_INLINE char* put_unsigned(char* out, std::uint32_t value) {
-    if (value < 10000) return put_small(out, value);
-    if (value < 100000000) return put_four(put_small(out, value / 10000), value % 10000);
-    const std::uint32_t low = value % 100000000;
-    return put_four(put_four(put_small(out, value / 100000000), low / 10000), low % 10000);
+    if (value < 100) {
+        if (value < 10) {
+            *out = static_cast<char>('0' + value);
+            return out + 1;
+        }
+        put_pair(out, value);
+        return out + 2;
+    }
+    if (value < 1000000) {
+        if (value < 10000) return value < 1000 ? put_fixed_digits<3>(out, value) : put_fixed_digits<4>(out, value);
+        return value < 100000 ? put_fixed_digits<5>(out, value) : put_fixed_digits<6>(out, value);
+    }
+    if (value < 100000000) return value < 10000000 ? put_fixed_digits<7>(out, value) : put_fixed_digits<8>(out, value);
+    if (value < 1000000000) return put_fixed_digits<9>(out, value);
+    put_pair(out, value / 100000000); // 10 to 42
+    return put_fixed_digits<8>(out + 2, value % 100000000);
 }
 
 CONVERTER_ALWAYS_INLINE char* put_int(char* out, std::int32_t value) {
@@ -96,8 +138,11 @@ public:
 
     bool ready() const { return begin_ != nullptr; }
 
-    // Where to write next, with room for at least `bytes` bytes (at most the
-    // buffer's size).
+    // The most room() can make at once.
+    static constexpr std::size_t largest_room = std::size_t{1} << 16;
+
+    // Where to write next, with room for at least `bytes` bytes (at most
+    // largest_room).
     char* room(std::size_t bytes) {
         CONVERTER_ASSERT(bytes <= buffer_size);
         if (static_cast<std::size_t>(end_ - next_) < bytes) flush();
@@ -133,7 +178,7 @@ public:
     std::uint64_t written() const { return written_; }
 
 private:
-    static constexpr std::size_t buffer_size = std::size_t{1} << 16;
+    static constexpr std::size_t buffer_size = largest_room;
     // Allocated after the end: what a field written from the end's last bytes
     // may overwrite (put_copies stores a whole field_room), and the margin of
     // commit's release-build check.

@@ -5,20 +5,44 @@
 namespace converter {
 namespace {
 
-// Writes `count` copies of `text`, `length` bytes of it, each with a fixed-size
-// copy that compiles to a couple of moves.
-void put_copies(output_buffer& buffer, const char (&text)[field_room], std::size_t length, std::size_t count) {
-    put_fields(buffer, count, [&text, length](char* out) {
-        std::memcpy(out, text, field_room);
-        return out + length;
-    });
-}
+// "i\t1\t", the start of every line of both sections, kept as text and
+// counted up in place: each line copies it rather than formatting a number.
+class line_start {
+public:
+    // Writes the current start at `out` (16 bytes are written, the start's
+    // length counted) and returns where it ends.
+    char* put(char* out) const {
+        std::memcpy(out, text_, sizeof text_);
+        return out + digits_ + 3;
+    }
+    void next() {
+        std::size_t digit = digits_;
+        while (digit != 0 && text_[digit - 1] == '9') text_[--digit] = '0';
+        if (digit != 0) {
+            ++text_[digit - 1];
+            return;
+        }
+        std::memmove(text_ + 1, text_, digits_ + 3);
+        text_[0] = '1';
+        ++digits_;
+    }
 
-// "i\t1\tvalue", the start of every line of both sections.
-void put_line_start(output_buffer& buffer, std::size_t activity, std::int32_t value) {
-    char* out = put_int(buffer.room(2 * field_room), static_cast<std::int32_t>(activity));
-    std::memcpy(out, "\t1", 2);
-    buffer.commit(put_tab(out + 2, value));
+private:
+    char text_[field_room] = {'0', '\t', '1', '\t'}; // at most 10 digits and the three bytes
+    std::size_t digits_ = 1;
+};
+
+// Room for a line of `fields` fields written in one go: up to two field_room
+// a field (a value and its lag, the lag written as a whole field_room) and
+// the line's start. A longer line is written in runs of fields.
+constexpr std::size_t line_room(std::size_t fields) { return (fields + 1) * 2 * field_room + 1; }
+constexpr std::size_t longest_line_fields = output_buffer::largest_room / (4 * field_room);
+
+char* put_lag(char* out, std::int32_t lag) {
+    std::memcpy(out, "\t[", 2);
+    out = put_int(out + 2, lag);
+    *out = ']';
+    return out + 1;
 }
 
 } // namespace
@@ -36,37 +60,65 @@ void write_sch(output_buffer& buffer, const instance& source) {
 
     const std::int32_t* successor = source.successors.begin();
     const std::int32_t* lag = has_general_lags(source) ? source.lags.begin() : nullptr;
-    for (std::size_t activity = 0; activity < activities; ++activity) {
+    line_start start;
+    for (std::size_t activity = 0; activity < activities; ++activity, start.next()) {
         const std::int32_t successor_count = source.successor_counts[activity];
-        put_line_start(buffer, activity, successor_count);
-        if (successor_count > 0) {
-            const auto count = static_cast<std::size_t>(successor_count);
-            put_values(buffer, successor, count);
-            successor += count;
-            if (lag != nullptr) {
-                put_fields(buffer, count, [&lag](char* field) {
-                    std::memcpy(field, "\t[", 2);
-                    field = put_int(field + 2, *lag++);
-                    *field = ']';
-                    return field + 1;
-                });
-            } else {
-                // Every lag of the line is the same text: format it once.
-                char same_lag[field_room] = {'\t', '['};
-                char* lag_end = put_int(same_lag + 2, source.durations[activity]);
-                *lag_end++ = ']';
-                put_copies(buffer, same_lag, static_cast<std::size_t>(lag_end - same_lag), count);
-            }
+        const std::size_t count = successor_count > 0 ? static_cast<std::size_t>(successor_count) : 0;
+        // Every lag of the line is the same text when the lags are the
+        // duration: formatted once.
+        char same_lag[field_room] = {'\t', '['};
+        std::size_t same_lag_length = 0;
+        if (lag == nullptr) {
+            char* lag_end = put_int(same_lag + 2, source.durations[activity]);
+            *lag_end++ = ']';
+            same_lag_length = static_cast<std::size_t>(lag_end - same_lag);
         }
-        put_line_end(buffer);
+        if (count <= longest_line_fields) {
+            out = put_int(start.put(buffer.room(line_room(count))), successor_count);
+            for (std::size_t index = 0; index != count; ++index) out = put_tab(out, successor[index]);
+            if (lag != nullptr) {
+                for (std::size_t index = 0; index != count; ++index) out = put_lag(out, lag[index]);
+            } else {
+                for (std::size_t index = 0; index != count; ++index) {
+                    std::memcpy(out, same_lag, field_room);
+                    out += same_lag_length;
+                }
+            }
+            *out = '\n';
+            buffer.commit(out + 1);
+        } else {
+            buffer.commit(put_int(start.put(buffer.room(2 * field_room)), successor_count));
+            put_values(buffer, successor, count);
+            if (lag != nullptr) {
+                const std::int32_t* line_lag = lag;
+                put_fields(buffer, count, [&line_lag](char* field) { return put_lag(field, *line_lag++); });
+            } else {
+                put_fields(buffer, count, [&same_lag, same_lag_length](char* field) {
+                    std::memcpy(field, same_lag, field_room);
+                    return field + same_lag_length;
+                });
+            }
+            put_line_end(buffer);
+        }
+        successor += count;
+        if (lag != nullptr) lag += count;
     }
 
     const std::int32_t* demand = source.demands.begin();
-    for (std::size_t activity = 0; activity < activities; ++activity) {
-        put_line_start(buffer, activity, source.durations[activity]);
-        put_values(buffer, demand, resources);
+    start = line_start{};
+    const bool demands_in_one_go = resources <= longest_line_fields;
+    for (std::size_t activity = 0; activity < activities; ++activity, start.next()) {
+        if (demands_in_one_go) {
+            out = put_int(start.put(buffer.room(line_room(resources))), source.durations[activity]);
+            for (std::size_t index = 0; index != resources; ++index) out = put_tab(out, demand[index]);
+            *out = '\n';
+            buffer.commit(out + 1);
+        } else {
+            buffer.commit(put_int(start.put(buffer.room(2 * field_room)), source.durations[activity]));
+            put_values(buffer, demand, resources);
+            put_line_end(buffer);
+        }
         demand += resources;
-        put_line_end(buffer);
     }
 
     if (source.capacities_line_ended && resources != 0) {
