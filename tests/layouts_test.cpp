@@ -532,6 +532,80 @@ TEST(dzn_reader, takes_what_minizinc_data_look_like) {
     }
 }
 
+// With n_res given before it, rr is read straight into a task's demands
+// together; after it, by rows and turned about when the instance is built.
+// Both must give the same instance, or refuse with the same words.
+TEST(dzn_reader, reads_rr_into_place_as_by_rows) {
+    const auto repeated = [](const std::string& text, int times) {
+        std::string result;
+        for (int time = 0; time < times; ++time) result += text;
+        return result;
+    };
+    const auto rr_of = [](int resources) {
+        std::string rr = "rr = [|";
+        for (int resource = 0; resource < resources; ++resource)
+            rr += std::string(resource == 0 ? " " : "\n   | ") + std::to_string(resource) + ", " +
+                  std::to_string(resource + 3) + ", 0";
+        return rr + " |];\n";
+    };
+    const struct {
+        const char* name;
+        std::string text; // its first line gives n_res
+        const char* message;
+    } cases[] = {
+        {"dummies added",
+         "n_res = 2;\nrc = [4, 5];\nn_tasks = 3;\nd = [2, 3, 1];\n" + rr_of(2) + "suc = [{2, 3}, {}, {}];\n", ""},
+        {"dummies kept",
+         "n_res = 1;\nrc = [4];\nn_tasks = 4;\nd = [0, 3, 1, 0];\nrr = [| 0, 2, 1, 0 |];\n"
+         "suc = [{2, 3}, {4}, {4}, {}];\n",
+         ""},
+        {"unsorted sets and a range",
+         "n_res = 2;\nrc = [4, 5];\nn_tasks = 3;\nd = [2, 3, 1];\n" + rr_of(2) + "suc = [{3, 2, 3}, 3..3, {}];\n", ""},
+        {"17 resources, more than are read into place",
+         "n_res = 17;\nrc = [1" + repeated(", 1", 16) + "];\nn_tasks = 3;\nd = [2, 3, 1];\n" + rr_of(17) +
+             "suc = [{2, 3}, {}, {}];\n",
+         ""},
+        {"mrcpsp's rreq",
+         "n_res = 2;\nrcap = [4, 9];\nrtype = [1, 2];\nn_tasks = 2;\nmodes = [ {1, 2}, {3} ];\n"
+         "succ = [ {2}, {} ];\nn_opt = 3;\ndur = [2, 3, 1];\n" +
+             rr_of(2),
+         ""},
+        {"rcpsp_max's rr",
+         "n_res = 2;\nrcap = [4, 5];\nn_tasks = 3;\ndur = [2, 3, 1];\n" + rr_of(2) +
+             "dcons = [| 1, 2, 3 | 3, -4, 1 |];\nn_dc = 2;\n",
+         ""},
+        {"a longer row",
+         "n_res = 2;\nrc = [4, 5];\nn_tasks = 3;\nd = [2, 3, 1];\nrr = [| 1, 2, 3 | 4, 5, 6, 7 |];\n"
+         "suc = [{2, 3}, {}, {}];\n",
+         "Invalid input at line 5, column 30: expected rr's rows, each as long as the first (3 demands), found \"|\", "
+         "after a row of another length."},
+        {"a row too many",
+         "n_res = 2;\nrc = [4, 5];\nn_tasks = 3;\nd = [2, 3, 1];\n" + rr_of(3) + "suc = [{2, 3}, {}, {}];\n",
+         "Invalid input at line 5, column 6: expected rr with 2 rows, one per resource, of one demand per task, "
+         "found \"[\", an array of another size."},
+        {"rows too short",
+         "n_res = 2;\nrc = [4, 5];\nn_tasks = 3;\nd = [2, 3, 1];\nrr = [| 1, 2 | 4, 5 |];\n"
+         "suc = [{2, 3}, {}, {}];\n",
+         "Invalid input at line 5, column 6: expected rr with 2 rows, one per resource, of one demand per task, "
+         "found \"[\", an array of another size."},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        // The first line made a comment of its length, and given at the end.
+        const std::size_t first_line_end = expected.text.find('\n');
+        std::string by_rows = expected.text;
+        by_rows[0] = '%';
+        by_rows += expected.text.substr(0, first_line_end + 1);
+        instance in_place, from_rows;
+        EXPECT_EQ(read_as("dzn", expected.text, in_place), expected.message);
+        EXPECT_EQ(read_as("dzn", by_rows, from_rows), expected.message);
+        if (*expected.message == '\0') {
+            expect_same(in_place, from_rows);
+            EXPECT_EQ(written_as("sch", in_place), written_as("sch", from_rows));
+        }
+    }
+}
+
 // A small instance as data for MiniZinc's mrcpsp model: two tasks, three modes.
 std::string mrcpsp_data() {
     return std::string(

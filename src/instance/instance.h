@@ -39,6 +39,9 @@ public:
         return data_ + size_;
     }
     void added(std::size_t count) { size_ += count; }
+    // Keeps the first `count` values (all of them when there are fewer); the
+    // memory stays.
+    void truncate(std::size_t count) { size_ = count < size_ ? count : size_; }
     // Frees the memory; the store is empty afterwards.
     void release();
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <string>
@@ -19,19 +20,35 @@ bool is_name_start(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= '
 bool is_name_byte(int c) { return is_name_start(c) || (c >= '0' && c <= '9'); }
 
 // The values a name was given, and where its value starts.
+// Values are read into int_stores, which grow in place, so that the largest
+// arrays can become the instance's own stores without a copy.
 struct int_list {
     bool given = false;
     char_scanner::mark at{};
-    std::vector<std::int32_t> values;
+    int_store values;
 };
+
+// Appends `value`; running out of memory ends the read (see run()).
+void append(int_store& store, std::int32_t value) {
+    if (!store.push_back(value)) throw std::bad_alloc();
+}
 
 struct set_list {
     bool given = false;
     char_scanner::mark at{};
-    std::vector<std::size_t> start; // start[i]..start[i + 1] in members
+    int_store sizes; // how many members each set lists, its members following the last set's
     // A set given as a range a..b holds its two ends, never its members, so
     // that memory follows the bytes read.
-    std::vector<std::int32_t> members;
+    int_store members;
+    std::size_t listed = 0; // the members of the sets already ended
+    // Ends the set whose members were read last.
+    void end_set() {
+        const std::size_t size = members.size() - listed;
+        // Beyond 2^31 - 1 members a set needs a file of many gigabytes.
+        if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) throw std::bad_alloc();
+        append(sizes, static_cast<std::int32_t>(size));
+        listed = members.size();
+    }
     std::vector<std::size_t> range_sets; // the sets given as ranges, ascending
     // Where each range starts, kept when n_tasks comes after suc and the
     // ranges can only be judged once the sets are all read.
@@ -204,19 +221,19 @@ private:
 
     // The fast path of a list up to its `closing` byte, taken; false where
     // the careful path goes on.
-    bool fast_list(std::vector<std::int32_t>& values, char closing, std::int32_t highest = 0) {
+    bool fast_list(int_store& values, char closing, std::int32_t highest = 0) {
         skip();
         return in_.next_int_list(
                    [&values, highest](std::int32_t value) {
                        if (highest != 0 && (value < 1 || value > highest)) return 0;
-                       values.push_back(value);
+                       append(values, value);
                        return 1;
                    },
                    closing) > 0;
     }
 
     // "[ v, v, ... ]" with a trailing comma allowed, into `values`.
-    bool read_bracketed(std::vector<std::int32_t>& values, const char* phrase) {
+    bool read_bracketed(int_store& values, const char* phrase) {
         if (!expect('[', "\"[\"")) return false;
         for (;;) {
             if (fast_list(values, ']')) {
@@ -226,7 +243,7 @@ private:
             if (accept(']')) return true;
             std::int32_t value = 0;
             if (!read_int(value, phrase, 0, static_cast<std::int64_t>(values.size()) + 1)) return false;
-            values.push_back(value);
+            append(values, value);
             if (accept(']')) return true;
             if (!expect(',', "\",\" or \"]\"")) return false;
         }
@@ -288,16 +305,31 @@ private:
         if (accept('|')) return expect(']', "\"]\" after \"[||\"");
         for (std::int64_t row = 1;; ++row) {
             std::int64_t columns = 0;
+            const bool into_grid = rr_by_task_ && &matrix == &rr_;
             for (;;) {
-                const std::size_t before = matrix.values.size();
-                const bool ended = fast_list(matrix.values, '|');
-                columns += static_cast<std::int64_t>(matrix.values.size() - before);
+                bool ended = false;
+                if (into_grid) {
+                    skip();
+                    ended = in_.next_int_list(
+                                [this, row, &columns](std::int32_t value) {
+                                    put_in_grid(row, columns++, value);
+                                    return 1;
+                                },
+                                '|') > 0;
+                } else {
+                    const std::size_t before = matrix.values.size();
+                    ended = fast_list(matrix.values, '|');
+                    columns += static_cast<std::int64_t>(matrix.values.size() - before);
+                }
                 if (ended) break;
                 skip();
                 if (in_.peek() == '|') break;
                 std::int32_t value = 0;
                 if (!read_int(value, words.value, row, columns + 1)) return false;
-                matrix.values.push_back(value);
+                if (into_grid)
+                    put_in_grid(row, columns, value);
+                else
+                    append(matrix.values, value);
                 ++columns;
                 skip();
                 if (in_.peek() == '|') break;
@@ -305,7 +337,12 @@ private:
             }
             const char_scanner::mark row_end = in_.here();
             in_.advance();
-            if (row == 1) matrix_columns = columns;
+            if (row == 1) {
+                matrix_columns = columns;
+                if (&matrix == &rr_ && given_[0] && resources_ >= 1 && resources_ <= grid_resource_limit &&
+                    columns != 0)
+                    spread_first_row();
+            }
             if (columns == 0 && row == 1 && accept(']')) return true; // [| |]
             if (columns != matrix_columns)
                 return fail_at(row_end, "|", words.rows, matrix_columns, "after a row of another length");
@@ -313,6 +350,42 @@ private:
             if (accept(']')) return true;
         }
     }
+
+    // rr (or rreq) is read into the instance's own order, a task's (or a
+    // mode's) demands together, when n_res came before it and is small: its
+    // first row, resource 1's demands, is spread out to every n_res-th place
+    // and the rows after it are put in between. The grid is as wide as the
+    // first row; a value beyond it or in a row beyond n_res is counted, not
+    // kept, as the matrix is then refused by its size. The limit bounds the
+    // grid against the bytes of the first row, should the file end early.
+    static constexpr std::int32_t grid_resource_limit = 16;
+
+    void spread_first_row() {
+        const auto columns = rr_.values.size();
+        const auto resources = static_cast<std::size_t>(resources_);
+        if (rr_.values.room(columns * resources - columns) == nullptr) throw std::bad_alloc();
+        std::int32_t* const grid = rr_.values.data();
+        for (std::size_t column = columns; column-- > 1;) grid[column * resources] = grid[column];
+        rr_.values.added(columns * resources - columns);
+        rr_grid_columns_ = columns;
+        rr_read_ = columns;
+        rr_by_task_ = true;
+    }
+
+    void put_in_grid(std::int64_t row, std::int64_t column, std::int32_t value) {
+        ++rr_read_;
+        if (row > resources_ || static_cast<std::uint64_t>(column) >= rr_grid_columns_) return;
+        rr_.values.data()[static_cast<std::size_t>(column) * static_cast<std::size_t>(resources_) +
+                          static_cast<std::size_t>(row - 1)] = value;
+    }
+
+    // The demand of `resource` (from 0) of task or mode `column` (from 0),
+    // in a matrix of `columns` columns.
+    std::int32_t demand_at(std::size_t resource, std::size_t column, std::size_t columns) const {
+        return rr_by_task_ ? rr_.values[column * static_cast<std::size_t>(resources_) + resource]
+                           : rr_.values[resource * columns + column];
+    }
+    std::size_t rr_value_count() const { return rr_by_task_ ? rr_read_ : rr_.values.size(); }
 
     // Whether the members of the sets read are tasks, known to lie within
     // 1..n_tasks: successors once n_tasks was given (modes are judged once
@@ -333,7 +406,7 @@ private:
             if (accept('}')) break;
             if (!expect(',', "\",\" or \"}\" in a set")) return false;
         }
-        sets_->start.push_back(sets_->members.size());
+        sets_->end_set();
         return true;
     }
 
@@ -351,12 +424,12 @@ private:
                 !read_range_end(high, "the range's last number"))
                 return false;
             if (bounded() && low <= high && (low < 1 || high > tasks_)) return fail_range(at, low, high);
-            sets_->range_sets.push_back(sets_->start.size() - 1);
-            sets_->members.push_back(low);
-            sets_->members.push_back(high);
+            sets_->range_sets.push_back(sets_->sizes.size());
+            append(sets_->members, low);
+            append(sets_->members, high);
             if (!bounded()) sets_->range_at.push_back(at);
         }
-        sets_->start.push_back(sets_->members.size());
+        sets_->end_set();
         return true;
     }
 
@@ -378,14 +451,13 @@ private:
             failure_.set_found(text, size, false);
             return false;
         }
-        sets_->members.push_back(value);
+        append(sets_->members, value);
         return true;
     }
 
     bool read_sets() {
         skip();
         sets_->at = in_.here();
-        sets_->start.assign(1, 0);
         const bool wrapped = accept_word("array1d");
         std::int32_t index_low = 0, index_high = 0;
         char_scanner::mark index_at{};
@@ -408,7 +480,7 @@ private:
                 const bool empty = in_.take_after_blanks('}');
                 if (empty || fast_list(sets_->members, '}', highest)) {
                     if (!empty) in_.advance();
-                    sets_->start.push_back(sets_->members.size());
+                    sets_->end_set();
                     if (in_.take_after_blanks(',')) continue;
                     if (accept(']')) break;
                     return fail_here(kind::unexpected, "\",\" or \"]\" after a set");
@@ -422,7 +494,7 @@ private:
             if (!expect(',', "\",\" or \"]\" after a set")) return false;
         }
         return !wrapped || (expect(')', "\")\" after array1d's values") &&
-                            check_index_set(index_at, index_low, index_high, sets_->start.size() - 1));
+                            check_index_set(index_at, index_low, index_high, sets_->sizes.size()));
     }
 
     // Another name's value, whatever it is: up to its ";" outside brackets and strings.
@@ -600,9 +672,9 @@ private:
                     per_task, "an array of another size");
             return;
         }
-        const bool empty_rr = rr_.values.empty() && (resources == 0 || per_task == 0);
+        const bool empty_rr = rr_value_count() == 0 && (resources == 0 || per_task == 0);
         if (!empty_rr && (rr_rows_ != resources || rr_columns_ != per_task ||
-                          static_cast<std::int64_t>(rr_.values.size()) != resources * per_task)) {
+                          static_cast<std::int64_t>(rr_value_count()) != resources * per_task)) {
             fail_at(rr_.at, "[",
                     modes_model_ ? (rreq ? "rreq with {n} {|row|rows}, one per resource, of one demand per mode"
                                          : "rr with {n} {|row|rows}, one per resource, of one demand per mode")
@@ -616,22 +688,24 @@ private:
             build_max();
             return;
         }
-        if (static_cast<std::int64_t>(suc_.start.size()) - 1 != tasks) {
+        if (static_cast<std::int64_t>(suc_.sizes.size()) != tasks) {
             fail_at(suc_.at, "[", "suc with {n} {|set|sets}, one per task", tasks, "an array of another size");
             return;
         }
         // One pass over the sets: each within the tasks, put ascending and once
         // (sets written so are kept as they are), and who has a predecessor.
+        // Each set's size becomes the size kept.
         const auto count = static_cast<std::size_t>(tasks);
         const std::size_t listed_members = suc_.members.size();
-        std::vector<std::int32_t>& sorted = suc_.members;
-        std::vector<std::size_t>& start = suc_.start;
+        std::int32_t* const sorted = suc_.members.data();
+        std::int32_t* const sizes = suc_.sizes.data();
         std::vector<char> has_predecessor(count, 0);
-        std::size_t kept_members = 0, expanded_members = 0;
+        std::size_t kept_members = 0, expanded_members = 0, listed_at = 0;
         std::size_t next_range = 0, kept_ranges = 0;
-        for (std::size_t task = 0; task + 1 < start.size(); ++task) {
-            const auto first = sorted.begin() + static_cast<std::ptrdiff_t>(start[task]);
-            auto last = sorted.begin() + static_cast<std::ptrdiff_t>(start[task + 1]);
+        for (std::size_t task = 0; task < count; ++task) {
+            std::int32_t* const first = sorted + listed_at;
+            std::int32_t* last = first + sizes[task];
+            listed_at += static_cast<std::size_t>(sizes[task]);
             if (next_range < suc_.range_sets.size() && suc_.range_sets[next_range] == task) {
                 // A range: judged against the tasks before anything of it is
                 // stored; an empty one becomes an empty set.
@@ -647,7 +721,7 @@ private:
                 ++next_range;
                 for (std::int32_t member = low; !empty && member <= high; ++member)
                     has_predecessor[static_cast<std::size_t>(member - 1)] = 1;
-                start[task] = kept_members;
+                sizes[task] = empty ? 0 : 2;
                 if (empty) continue;
                 sorted[kept_members] = low;
                 sorted[kept_members + 1] = high;
@@ -657,7 +731,7 @@ private:
                 continue;
             }
             bool ascending = true;
-            for (auto member = first; member != last; ++member) {
+            for (std::int32_t* member = first; member != last; ++member) {
                 if (*member < 1 || *member > tasks) {
                     fail_at(suc_.at, "[", "successors within 1..{n}", tasks, "an array holding others");
                     return;
@@ -670,9 +744,8 @@ private:
                 last = std::unique(first, last);
             }
             const auto size = static_cast<std::size_t>(last - first);
-            if (kept_members != start[task])
-                std::copy(first, last, sorted.begin() + static_cast<std::ptrdiff_t>(kept_members));
-            start[task] = kept_members;
+            if (sorted + kept_members != first) std::copy(first, last, sorted + kept_members);
+            sizes[task] = static_cast<std::int32_t>(size);
             kept_members += size;
             expanded_members += size;
         }
@@ -681,12 +754,8 @@ private:
             fail_at(suc_.at, "[", "no more successors than the tasks squared", tasks, "an array holding more");
             return;
         }
-        start.back() = kept_members;
-        sorted.resize(kept_members);
+        suc_.members.truncate(kept_members);
         const auto columns = static_cast<std::size_t>(resources);
-        const auto demand_of = [&](std::size_t task, std::size_t resource) {
-            return rr_.values[resource * count + task];
-        };
         const auto option_count = static_cast<std::size_t>(options);
         const auto looks_dummy = [&](std::size_t task) {
             std::size_t mode = task, stride = count;
@@ -697,17 +766,116 @@ private:
             }
             if (d_.values[mode] != 0) return false;
             for (std::size_t resource = 0; resource < columns; ++resource)
-                if (rr_.values[resource * stride + mode] != 0) return false;
+                if (demand_at(resource, mode, stride) != 0) return false;
             return true;
         };
-        const bool kept = count >= 2 && looks_dummy(0) && !has_predecessor[0] && looks_dummy(count - 1) &&
-                          start[count] == start[count - 1];
-        const std::size_t shift = kept ? 0 : 1; // activity of task t (from 0) is t + shift
+        const bool kept =
+            count >= 2 && looks_dummy(0) && !has_predecessor[0] && looks_dummy(count - 1) && sizes[count - 1] == 0;
         const std::size_t activities = count + (kept ? 0 : 2);
         result_.activity_count = static_cast<std::int32_t>(activities);
         result_.dummies_added = !kept;
         result_.resource_count = static_cast<std::int32_t>(resources);
         for (const std::int32_t capacity : rc_.values) push(result_.capacities, capacity);
+        if (!modes_model_ && suc_.range_sets.empty()) {
+            build_in_place(kept, has_predecessor);
+            return;
+        }
+        build_by_copy(kept, has_predecessor, expanded_members);
+    }
+
+    // The standard model's instance from the arrays read, in their own memory:
+    // the durations, the grid of demands (when read as one) and the sets'
+    // members and sizes become the instance's stores, shifted in place to
+    // make room for the dummies. Every set's members then move back to front
+    // to their places, which lie at or after where they are (a set grows by
+    // the dummy end at most, and the dummy start's list comes first).
+    void build_in_place(bool kept, const std::vector<char>& has_predecessor) {
+        const auto count = static_cast<std::size_t>(tasks_ > 0 ? tasks_ : 0);
+        const auto columns = static_cast<std::size_t>(resources_ > 0 ? resources_ : 0);
+        const std::size_t shift = kept ? 0 : 1; // activity of task t (from 0) is t + shift
+        const std::size_t activities = count + 2 * shift;
+        std::size_t first_count = 0;
+        if (!kept)
+            for (const char has : has_predecessor) first_count += has == 0;
+
+        int_store& sizes = suc_.sizes;
+        int_store& members = suc_.members;
+        std::size_t total = first_count;
+        for (std::size_t task = 0; task < count; ++task)
+            total += sizes[task] == 0 ? shift : static_cast<std::size_t>(sizes[task]);
+        const std::size_t kept_members = members.size();
+        if (total > kept_members) room(members, total - kept_members);
+        std::int32_t* const successors = members.data();
+        std::size_t source_end = kept_members, target_end = total;
+        for (std::size_t task = count; task-- > 0;) {
+            const auto size = static_cast<std::size_t>(sizes[task]);
+            if (size == 0) {
+                if (!kept) successors[--target_end] = static_cast<std::int32_t>(activities - 1);
+                continue;
+            }
+            source_end -= size;
+            target_end -= size;
+            for (std::size_t place = size; place-- > 0;)
+                successors[target_end + place] = successors[source_end + place] - 1 + static_cast<std::int32_t>(shift);
+        }
+        for (std::size_t task = 0, place = 0; place < first_count; ++task)
+            if (has_predecessor[task] == 0) successors[place++] = static_cast<std::int32_t>(task + shift);
+        members.added(total - kept_members);
+
+        std::int32_t* counts = sizes.data();
+        if (!kept) {
+            room(sizes, 2);
+            counts = sizes.data();
+            std::memmove(counts + 1, counts, count * sizeof *counts);
+            counts[0] = static_cast<std::int32_t>(first_count);
+            counts[count + 1] = 0;
+            sizes.added(2);
+        }
+        for (std::size_t task = shift; task < count + shift; ++task)
+            if (counts[task] == 0 && !kept) counts[task] = 1;
+        result_.successor_counts = std::move(sizes);
+        result_.successors = std::move(members);
+
+        result_.durations = std::move(d_.values);
+        with_dummies(result_.durations, 1, shift);
+        if (rr_by_task_) {
+            result_.demands = std::move(rr_.values);
+            with_dummies(result_.demands, columns, shift);
+        } else {
+            std::int32_t* const demands = room(result_.demands, activities * columns);
+            std::fill(demands, demands + shift * columns, 0);
+            for (std::size_t task = 0; task < count; ++task)
+                for (std::size_t resource = 0; resource < columns; ++resource)
+                    demands[(task + shift) * columns + resource] = demand_at(resource, task, count);
+            std::fill(demands + (count + shift) * columns, demands + activities * columns, 0);
+            result_.demands.added(activities * columns);
+            rr_.values.release();
+        }
+    }
+
+    // `store`, rows of `width` values, with `shift` rows of zeros (0 or 1)
+    // put before and after them.
+    void with_dummies(int_store& store, std::size_t width, std::size_t shift) {
+        if (shift == 0 || width == 0) return;
+        const std::size_t size = store.size();
+        room(store, 2 * width);
+        std::int32_t* const values = store.data();
+        std::memmove(values + width, values, size * sizeof *values);
+        std::fill(values, values + width, 0);
+        std::fill(values + width + size, values + 2 * width + size, 0);
+        store.added(2 * width);
+    }
+
+    // The instance of the mrcpsp model, or of sets given as ranges, built
+    // afresh from the arrays read.
+    void build_by_copy(bool kept, const std::vector<char>& has_predecessor, std::size_t expanded_members) {
+        const auto count = static_cast<std::size_t>(tasks_ > 0 ? tasks_ : 0);
+        const auto columns = static_cast<std::size_t>(resources_ > 0 ? resources_ : 0);
+        const auto option_count = static_cast<std::size_t>(options_ > 0 ? options_ : 0);
+        const std::int32_t* const sorted = suc_.members.begin();
+        const int_store& sizes = suc_.sizes;
+        const std::size_t shift = kept ? 0 : 1; // activity of task t (from 0) is t + shift
+        const std::size_t activities = count + 2 * shift;
         const auto add_dummy = [&](const std::vector<std::int32_t>& successors) {
             push(result_.durations, 0);
             for (std::size_t resource = 0; resource < columns; ++resource) push(result_.demands, 0);
@@ -730,7 +898,7 @@ private:
                     const std::size_t mode = task_modes_[place];
                     push(result_.durations, d_.values[mode]);
                     for (std::size_t resource = 0; resource < columns; ++resource)
-                        push(result_.demands, rr_.values[resource * option_count + mode]);
+                        push(result_.demands, demand_at(resource, mode, option_count));
                 }
             }
             if (!kept) push(result_.mode_counts, 1);
@@ -739,15 +907,16 @@ private:
         std::int32_t* const demands = modes_model_ ? nullptr : room(result_.demands, count * columns);
         std::int32_t* const counts = room(result_.successor_counts, count);
         std::int32_t* const successors = room(result_.successors, expanded_members + count);
-        std::size_t successor_total = 0;
-        next_range = 0;
+        std::size_t successor_total = 0, next_range = 0, listed_at = 0;
         for (std::size_t task = 0; task < count; ++task) {
             if (!modes_model_) {
                 durations[task] = d_.values[task];
                 for (std::size_t resource = 0; resource < columns; ++resource)
-                    demands[task * columns + resource] = demand_of(task, resource);
+                    demands[task * columns + resource] = demand_at(resource, task, count);
             }
-            const std::size_t listed = start[task + 1] - start[task];
+            const auto listed = static_cast<std::size_t>(sizes[task]);
+            const std::size_t begin = listed_at;
+            listed_at += listed;
             if (!kept && listed == 0) {
                 counts[task] = 1;
                 successors[successor_total++] = static_cast<std::int32_t>(activities - 1);
@@ -755,14 +924,14 @@ private:
             }
             if (next_range < suc_.range_sets.size() && suc_.range_sets[next_range] == task) {
                 ++next_range;
-                const std::int32_t low = sorted[start[task]], high = sorted[start[task] + 1];
+                const std::int32_t low = sorted[begin], high = sorted[begin + 1];
                 counts[task] = high - low + 1;
                 for (std::int32_t member = low; member <= high; ++member)
                     successors[successor_total++] = member - 1 + static_cast<std::int32_t>(shift);
                 continue;
             }
             counts[task] = static_cast<std::int32_t>(listed);
-            for (std::size_t index = start[task]; index < start[task + 1]; ++index)
+            for (std::size_t index = begin; index < begin + listed; ++index)
                 successors[successor_total++] = sorted[index] - 1 + static_cast<std::int32_t>(shift);
         }
         if (!modes_model_) {
@@ -785,15 +954,16 @@ private:
             if (rtype_.values[resource] != 1 && rtype_.values[resource] != 2)
                 return fail_at(rtype_.at, "[", "rtype of 1 (renewable) and 2 (nonrenewable), resource {n} too",
                                static_cast<std::int64_t>(resource + 1), "an array holding others");
-        if (static_cast<std::int64_t>(modes_.start.size()) - 1 != tasks)
+        if (static_cast<std::int64_t>(modes_.sizes.size()) != tasks)
             return fail_at(modes_.at, "[", "modes with {n} {|set|sets}, one per task", tasks,
                            "an array of another size");
         task_mode_start_.assign(1, 0);
         std::size_t next_range = 0;
-        for (std::size_t task = 0; task + 1 < modes_.start.size(); ++task) {
+        const std::int32_t* last = modes_.members.data();
+        for (std::size_t task = 0; task < modes_.sizes.size(); ++task) {
             const std::size_t begin = task_modes_.size();
-            const std::int32_t* const first = modes_.members.data() + modes_.start[task];
-            const std::int32_t* const last = modes_.members.data() + modes_.start[task + 1];
+            const std::int32_t* const first = last;
+            last = first + modes_.sizes[task];
             if (next_range < modes_.range_sets.size() && modes_.range_sets[next_range] == task) {
                 ++next_range;
                 for (std::int64_t mode = first[0]; mode <= first[1]; ++mode) {
@@ -899,7 +1069,7 @@ private:
             const std::int32_t duration = d_.values[task];
             push(result_.durations, duration);
             for (std::size_t resource = 0; resource < columns; ++resource)
-                push(result_.demands, rr_.values[resource * count + task]);
+                push(result_.demands, demand_at(resource, task, count));
             const std::size_t arcs = first_row[task + 2] - first_row[task + 1];
             for (std::size_t place = first_row[task + 1]; place < first_row[task + 2]; ++place) {
                 push(result_.successors, dcons_.values[by_task[place] * 3 + 2]);
@@ -1014,6 +1184,9 @@ private:
     char_scanner::mark comment_at_{};
     int_list rc_, d_, rr_;
     std::int64_t rr_rows_ = 0, rr_columns_ = 0;
+    bool rr_by_task_ = false;         // rr_ holds a grid of rr_grid_columns_ columns by n_res
+    std::size_t rr_grid_columns_ = 0; // the first row's length
+    std::size_t rr_read_ = 0;         // the values read into the grid, kept or not
     set_list suc_;
     set_list modes_;         // mrcpsp's modes: each task's set of mode numbers
     set_list* sets_ = &suc_; // the sets being read
