@@ -618,6 +618,44 @@ std::string with_first_replaced(std::string text, const std::string& from, const
     return text;
 }
 
+// mrcpsp data whose modes are 1..n_opt in task order are read without a list
+// of them; any other numbering takes the careful path. The same modes
+// numbered either way are the same instance.
+TEST(dzn_reader, reads_modes_in_order_as_in_any_order) {
+    const auto data = [](const char* modes, const char* durations, const char* demands) {
+        return std::string("n_res = 2;\nrcap = [4, 9];\nrtype = [1, 2];\nn_tasks = 3;\nmodes = [ ") + modes +
+               " ];\nsucc = [ {2}, {3}, {} ];\nn_opt = 5;\ndur = [" + durations + "];\nrreq = [| " + demands + " |];\n";
+    };
+    // Task 1 has modes of durations 2 and 3, task 2 one of 1, task 3 two of 4 and 5.
+    const std::string in_order = data("{1, 2}, {3}, {4, 5}", "2, 3, 1, 4, 5", "1, 2, 0, 3, 1 | 3, 1, 2, 0, 4");
+    instance expected;
+    ASSERT_EQ(read_as("dzn", in_order, expected), "");
+    ASSERT_EQ(expected.activity_count, 5);
+    EXPECT_EQ(values(expected.mode_counts), (std::vector<std::int32_t>{1, 2, 1, 2, 1}));
+    EXPECT_EQ(values(expected.durations), (std::vector<std::int32_t>{0, 2, 3, 1, 4, 5, 0}));
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"ranges", data("1..2, 3..3, 4..5", "2, 3, 1, 4, 5", "1, 2, 0, 3, 1 | 3, 1, 2, 0, 4")},
+        {"a set unsorted", data("{2, 1}, {3}, {4, 5}", "2, 3, 1, 4, 5", "1, 2, 0, 3, 1 | 3, 1, 2, 0, 4")},
+        {"numbered from the last task", data("{4, 5}, {3}, {1, 2}", "4, 5, 1, 2, 3", "3, 1, 0, 1, 2 | 0, 4, 2, 3, 1")},
+        {"a mode listed twice", data("{1, 2, 2}, {3}, {4, 5}", "2, 3, 1, 4, 5", "1, 2, 0, 3, 1 | 3, 1, 2, 0, 4")},
+    };
+    for (const auto& other : cases) {
+        SCOPED_TRACE(other.name);
+        instance result;
+        ASSERT_EQ(read_as("dzn", other.text, result), "");
+        expect_same(result, expected);
+    }
+    // Dummies in the data, a single mode of nothing first and last, are kept.
+    instance kept;
+    ASSERT_EQ(read_as("dzn", data("{1}, {2, 3, 4}, {5}", "0, 3, 1, 4, 0", "0, 2, 0, 3, 0 | 0, 1, 2, 0, 0"), kept), "");
+    EXPECT_EQ(kept.activity_count, 3);
+    EXPECT_EQ(values(kept.mode_counts), (std::vector<std::int32_t>{1, 3, 1}));
+    EXPECT_EQ(values(kept.demands), (std::vector<std::int32_t>{0, 0, 2, 1, 0, 2, 3, 0, 0, 0}));
+}
+
 TEST(dzn_reader, refuses_at_the_place_in_its_own_words) {
     const std::string good =
         "n_res = 1;\nrc = [ 4 ];\nn_tasks = 2;\nd = [ 2, 3 ];\nrr = [| 1, 0 |];\nsuc = [ { 2 }, {  } ];\n";

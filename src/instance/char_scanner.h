@@ -236,9 +236,10 @@ private:
     // Past blanks and line ends (counted into the two), up to `limit`.
     const char* skip_blanks(const char* cursor, const char* limit, std::uint64_t& line_ends,
                             std::uint64_t& line_start) const {
-        // Mostly one blank, or none, comes before a value.
-        if (cursor < limit && *cursor == ' ' && !json_spaces.is_space[static_cast<unsigned char>(cursor[1])])
-            return cursor + 1;
+        // Mostly blanks, or nothing, come before a value: one, or a few
+        // where columns are aligned. Other white space takes the loop below.
+        while (cursor < limit && *cursor == ' ') ++cursor;
+        if (cursor >= limit || !json_spaces.is_space[static_cast<unsigned char>(*cursor)]) return cursor;
         for (; cursor < limit && json_spaces.is_space[static_cast<unsigned char>(*cursor)]; ++cursor)
             if (*cursor == '\n' || (*cursor == '\r' && cursor[1] != '\n')) {
                 ++line_ends;

@@ -759,7 +759,13 @@ private:
         const auto option_count = static_cast<std::size_t>(options);
         const auto looks_dummy = [&](std::size_t task) {
             std::size_t mode = task, stride = count;
-            if (modes_model_) {
+            if (modes_model_ && modes_in_order_) {
+                // Asked of the first and the last task alone: their one mode
+                // is the first or the last.
+                if (modes_.sizes[task] != 1) return false;
+                mode = task == 0 ? 0 : option_count - 1;
+                stride = option_count;
+            } else if (modes_model_) {
                 if (task_mode_start_[task + 1] - task_mode_start_[task] != 1) return false;
                 mode = task_modes_[task_mode_start_[task]];
                 stride = option_count;
@@ -776,9 +782,17 @@ private:
         result_.dummies_added = !kept;
         result_.resource_count = static_cast<std::int32_t>(resources);
         for (const std::int32_t capacity : rc_.values) push(result_.capacities, capacity);
-        if (!modes_model_ && suc_.range_sets.empty()) {
+        if ((!modes_model_ || modes_in_order_) && suc_.range_sets.empty()) {
             build_in_place(kept, has_predecessor);
             return;
+        }
+        if (modes_in_order_) {
+            // The modes as the careful path lists them.
+            task_mode_start_.assign(1, 0);
+            for (std::size_t task = 0; task < count; ++task)
+                task_mode_start_.push_back(task_mode_start_.back() + static_cast<std::size_t>(modes_.sizes[task]));
+            task_modes_.resize(option_count);
+            for (std::size_t mode = 0; mode < option_count; ++mode) task_modes_[mode] = mode;
         }
         build_by_copy(kept, has_predecessor, expanded_members);
     }
@@ -836,20 +850,34 @@ private:
         result_.successor_counts = std::move(sizes);
         result_.successors = std::move(members);
 
+        // A task's durations and demands, one row a mode with the modes in
+        // order, are d's and rr's in their own order.
+        const std::size_t rows = modes_model_ ? static_cast<std::size_t>(options_) : count;
         result_.durations = std::move(d_.values);
         with_dummies(result_.durations, 1, shift);
         if (rr_by_task_) {
             result_.demands = std::move(rr_.values);
             with_dummies(result_.demands, columns, shift);
         } else {
-            std::int32_t* const demands = room(result_.demands, activities * columns);
+            const std::size_t all_rows = rows + 2 * shift;
+            std::int32_t* const demands = room(result_.demands, all_rows * columns);
             std::fill(demands, demands + shift * columns, 0);
-            for (std::size_t task = 0; task < count; ++task)
+            for (std::size_t row = 0; row < rows; ++row)
                 for (std::size_t resource = 0; resource < columns; ++resource)
-                    demands[(task + shift) * columns + resource] = demand_at(resource, task, count);
-            std::fill(demands + (count + shift) * columns, demands + activities * columns, 0);
-            result_.demands.added(activities * columns);
+                    demands[(row + shift) * columns + resource] = demand_at(resource, row, rows);
+            std::fill(demands + (rows + shift) * columns, demands + all_rows * columns, 0);
+            result_.demands.added(all_rows * columns);
             rr_.values.release();
+        }
+        if (modes_model_) {
+            for (const std::int32_t resource_type : rtype_.values) push(result_.resource_kinds, resource_type);
+            result_.mode_counts = std::move(modes_.sizes);
+            with_dummies(result_.mode_counts, 1, shift);
+            if (shift != 0) {
+                std::int32_t* const mode_counts = result_.mode_counts.data();
+                mode_counts[0] = mode_counts[activities - 1] = 1;
+            }
+            drop_single_modes_and_renewable_kinds(result_);
         }
     }
 
@@ -944,6 +972,48 @@ private:
         drop_single_modes_and_renewable_kinds(result_);
     }
 
+    // Whether the tasks' modes are 1..n_opt in order, as MiniZinc's own data
+    // give them: task 1 the first few, task 2 the next, each set ascending
+    // (or a range). Then no list of them is made: each task's set size in
+    // modes_.sizes becomes its mode count, and the modes' durations and
+    // demands are the task's in the order read. Anything else is left to the
+    // careful path, with its checks and words.
+    bool modes_in_order(std::int64_t options) {
+        const std::int32_t* const members = modes_.members.data();
+        std::int64_t total = 0;
+        std::size_t listed_at = 0, next_range = 0;
+        for (std::size_t task = 0; task < modes_.sizes.size(); ++task) {
+            const auto size = static_cast<std::size_t>(modes_.sizes[task]);
+            const std::int32_t* const first = members + listed_at;
+            listed_at += size;
+            if (next_range < modes_.range_sets.size() && modes_.range_sets[next_range] == task) {
+                ++next_range;
+                if (first[0] != total + 1 || first[1] < first[0]) return false;
+                total = first[1];
+                continue;
+            }
+            if (size == 0) return false;
+            for (std::size_t place = 0; place < size; ++place)
+                if (first[place] != total + 1 + static_cast<std::int64_t>(place)) return false;
+            total += static_cast<std::int64_t>(size);
+        }
+        if (total != options) return false;
+        listed_at = 0;
+        next_range = 0;
+        std::int32_t* const sizes = modes_.sizes.data();
+        for (std::size_t task = 0; task < modes_.sizes.size(); ++task) {
+            const std::int32_t* const first = members + listed_at;
+            listed_at += static_cast<std::size_t>(sizes[task]);
+            if (next_range < modes_.range_sets.size() && modes_.range_sets[next_range] == task) {
+                ++next_range;
+                sizes[task] = first[1] - first[0] + 1;
+            }
+        }
+        modes_.members.release();
+        modes_in_order_ = true;
+        return true;
+    }
+
     // mrcpsp's rtype and modes against the counts, each task's modes then in
     // task_modes_ (from 0, ascending, a range expanded).
     bool read_task_modes(std::int64_t resources, std::int64_t tasks, std::int64_t options) {
@@ -957,6 +1027,7 @@ private:
         if (static_cast<std::int64_t>(modes_.sizes.size()) != tasks)
             return fail_at(modes_.at, "[", "modes with {n} {|set|sets}, one per task", tasks,
                            "an array of another size");
+        if (modes_in_order(options)) return true;
         task_mode_start_.assign(1, 0);
         std::size_t next_range = 0;
         const std::int32_t* last = modes_.members.data();
@@ -1191,6 +1262,7 @@ private:
     set_list modes_;         // mrcpsp's modes: each task's set of mode numbers
     set_list* sets_ = &suc_; // the sets being read
     std::vector<std::size_t> task_mode_start_, task_modes_;
+    bool modes_in_order_ = false; // modes_.sizes then holds each task's mode count (see modes_in_order)
     int_list rtype_;
     std::int32_t options_ = 0; // n_opt
     bool modes_model_ = false; // a name only the mrcpsp model has was given
