@@ -2,10 +2,67 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <utility>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace converter {
+
+namespace {
+
+#if defined(__linux__)
+// A store of a megabyte or more has pages of its own, grown by mremap: the
+// kernel moves the pages, never the values. realloc would do so only while the
+// C library gives such blocks pages of their own, which glibc stops doing for
+// blocks below 32 MB once a large block was freed (its threshold follows the
+// largest freed), and a store that can't grow at the top of the heap is then
+// copied at every doubling.
+constexpr std::size_t mapped_bytes = std::size_t{1} << 20;
+constexpr std::size_t page_bytes = 4096;
+
+bool is_mapped(std::size_t capacity) { return capacity * sizeof(std::int32_t) >= mapped_bytes; }
+
+void free_block(std::int32_t* block, std::size_t capacity) {
+    if (block != nullptr && is_mapped(capacity))
+        munmap(block, capacity * sizeof(std::int32_t));
+    else
+        std::free(block);
+}
+
+// A block of at least `count` values holding the `size` values of `block`
+// (of `capacity`); sets `count` to what the new block holds. nullptr, with
+// `block` untouched, when memory can't be obtained.
+std::int32_t* grown_block(std::int32_t* block, std::size_t size, std::size_t capacity, std::size_t& count) {
+    const std::size_t bytes = count * sizeof(std::int32_t);
+    if (bytes < mapped_bytes) return static_cast<std::int32_t*>(std::realloc(block, bytes));
+    const std::size_t mapped = (bytes + page_bytes - 1) / page_bytes * page_bytes;
+    void* grown = nullptr;
+    if (block != nullptr && is_mapped(capacity)) {
+        grown = mremap(block, capacity * sizeof(std::int32_t), mapped, MREMAP_MAYMOVE);
+    } else {
+        grown = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (grown != MAP_FAILED && size != 0) std::memcpy(grown, block, size * sizeof(std::int32_t));
+        if (grown != MAP_FAILED) std::free(block);
+    }
+    if (grown == MAP_FAILED) return nullptr;
+    count = mapped / sizeof(std::int32_t);
+    return static_cast<std::int32_t*>(grown);
+}
+#else
+void free_block(std::int32_t* block, std::size_t) { std::free(block); }
+
+// realloc lets the C library extend a large block in place, so growing the
+// biggest store seldom needs the old and the new copy at once.
+std::int32_t* grown_block(std::int32_t* block, std::size_t, std::size_t, std::size_t& count) {
+    return static_cast<std::int32_t*>(std::realloc(block, count * sizeof(std::int32_t)));
+}
+#endif
+
+} // namespace
 
 int_store::int_store(int_store&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
@@ -13,7 +70,7 @@ int_store::int_store(int_store&& other) noexcept
 
 int_store& int_store::operator=(int_store&& other) noexcept {
     if (this != &other) {
-        std::free(data_);
+        free_block(data_, capacity_);
         data_ = std::exchange(other.data_, nullptr);
         size_ = std::exchange(other.size_, 0);
         capacity_ = std::exchange(other.capacity_, 0);
@@ -21,22 +78,20 @@ int_store& int_store::operator=(int_store&& other) noexcept {
     return *this;
 }
 
-int_store::~int_store() { std::free(data_); }
+int_store::~int_store() { free_block(data_, capacity_); }
 
 void int_store::release() {
-    std::free(data_);
+    free_block(data_, capacity_);
     data_ = nullptr;
     size_ = capacity_ = 0;
 }
 
 bool int_store::reserve(std::size_t count) {
     if (count <= capacity_) return true;
-    if (count > std::numeric_limits<std::size_t>::max() / sizeof(std::int32_t)) return false;
-    // realloc lets the C library extend a large block in place (mremap on Linux),
-    // so growing the biggest store never needs the old and the new copy at once.
-    void* grown = std::realloc(data_, count * sizeof(std::int32_t));
+    if (count > std::numeric_limits<std::size_t>::max() / sizeof(std::int32_t) - 4096) return false;
+    std::int32_t* const grown = grown_block(data_, size_, capacity_, count);
     if (grown == nullptr) return false;
-    data_ = static_cast<std::int32_t*>(grown);
+    data_ = grown;
     capacity_ = count;
     return true;
 }
