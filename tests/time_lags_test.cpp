@@ -312,6 +312,56 @@ TEST(forced_overlap, proves_only_what_no_schedule_escapes) {
     EXPECT_EQ(report.findings[0].level, finding_level::infeasible);
 }
 
+// Small components take their distances in 32 bits where the lags allow it,
+// in 64 otherwise. Lags and durations scaled by 10^8 (beyond what 32 bits hold
+// for a path) leave every order, and so every proof, as it was.
+TEST(forced_overlap, finds_the_same_proofs_with_lags_too_long_for_32_bits) {
+    std::mt19937 random(11122026);
+    std::size_t proofs = 0;
+    for (int trial = 0; trial < 1000; ++trial) {
+        SCOPED_TRACE(trial);
+        const std::int32_t tasks = 4;
+        std::vector<std::int32_t> durations, scaled_durations;
+        for (std::int32_t task = 0; task < tasks; ++task) {
+            durations.push_back(std::uniform_int_distribution<std::int32_t>(1, 3)(random));
+            scaled_durations.push_back(durations.back() * 100000000);
+        }
+        std::vector<arc> arcs, scaled_arcs;
+        for (std::int32_t from = 1; from <= tasks; ++from)
+            for (std::int32_t to = from + 1; to <= tasks; ++to) {
+                if (std::uniform_int_distribution<int>(0, 2)(random) == 0) continue;
+                arcs.push_back({from, to, std::uniform_int_distribution<std::int32_t>(-2, 3)(random)});
+                arcs.push_back({to, from, std::uniform_int_distribution<std::int32_t>(-4, 1)(random)});
+            }
+        for (const arc& each : arcs) scaled_arcs.push_back({each.from, each.to, each.lag * 100000000});
+        const auto with_demands = [&random](instance network, std::int32_t capacity) {
+            network.resource_count = 1;
+            network.capacities.push_back(capacity);
+            for (std::int32_t activity = 0; activity < network.activity_count; ++activity)
+                network.demands.push_back(activity == 0 || activity == network.activity_count - 1
+                                              ? 0
+                                              : std::uniform_int_distribution<std::int32_t>(1, 3)(random));
+            return network;
+        };
+        const std::int32_t capacity = std::uniform_int_distribution<std::int32_t>(2, 5)(random);
+        const instance source = with_demands(with_every_bound(durations, arcs), capacity);
+        instance scaled = with_every_bound(scaled_durations, scaled_arcs);
+        scaled.resource_count = 1;
+        scaled.capacities.push_back(capacity);
+        for (const std::int32_t demand : source.demands) scaled.demands.push_back(demand);
+        if (earliest_starts_with_lags(source).earliest.empty()) continue;
+        ASSERT_FALSE(earliest_starts_with_lags(scaled).earliest.empty());
+        forced_overlap proof, scaled_proof;
+        const bool found = find_forced_overlap(source, proof);
+        ASSERT_EQ(find_forced_overlap(scaled, scaled_proof), found);
+        if (!found) continue;
+        ++proofs;
+        EXPECT_EQ(scaled_proof.activities, proof.activities);
+        EXPECT_EQ(scaled_proof.demand, proof.demand);
+    }
+    EXPECT_GT(proofs, 50u);
+}
+
 TEST(validate, finds_a_cycle_only_when_its_time_lags_add_up_to_more_than_zero) {
     const struct {
         const char* name;
