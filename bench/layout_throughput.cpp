@@ -7,6 +7,7 @@
 // Usage: layout_throughput INSTANCE...
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -102,6 +103,11 @@ int main(int argc, char** argv) {
                     text_cursor cursor{written};
                     if (format->read(text_source(&cursor), back, nullptr) || !has_modes(back)) std::abort();
                 });
+                // The texts kept for bench/run.sh's memory figures, when asked.
+                if (const char* keep = std::getenv("LAYOUT_MODES_DIR"); keep != nullptr && argument == 1) {
+                    std::ofstream kept(std::string(keep) + "/modes." + name, std::ios::binary);
+                    kept << written;
+                }
                 const double megabytes = static_cast<double>(written.size()) / 1e6;
                 std::printf("%s %s+modes %zu %.0f %.0f\n", argv[argument], name, written.size(),
                             megabytes / read_seconds, megabytes / write_seconds);

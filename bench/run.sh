@@ -23,7 +23,9 @@
 #   (h) --verify --draw of schedules of 30, 1,000 and the large instance's
 #       activities: wall time with and without the picture, its size;
 #   (i) --check of random RCPSP/max networks (bench/rcpsp_max_networks.py)
-#       beside their conversion, instructions on one job (callgrind).
+#       beside their conversion, instructions on one job (callgrind);
+#   (j) peak memory of reading the large instance in each layout (the
+#       three-mode network of part f in mm, json and dzn), converted to json.
 # Every output of the converter is compared byte for byte with the baseline's.
 #
 # Usage: bench/run.sh [WORK_DIR]
@@ -169,7 +171,7 @@ printf 'stats: converter-batch --stats on the large instance %.2f s, peak reside
 # (f) every layout, both ways
 quarter=$((large_activities / 4))
 "$work/build/bench/generate_instance" "$quarter" 4 8 1 > "$work/quarter.txt" 2> /dev/null
-"$work/build/bench/layout_throughput" "$work/large.txt" "$work/quarter.txt" > "$work/layouts.txt"
+LAYOUT_MODES_DIR=$work "$work/build/bench/layout_throughput" "$work/large.txt" "$work/quarter.txt" > "$work/layouts.txt"
 rcp_read=$(awk -v f="$work/large.txt" '$1 == f && $2 == "rcp" { print $4 }' "$work/layouts.txt")
 sch_write=$(awk -v f="$work/large.txt" '$1 == f && $2 == "sch" { print $5 }' "$work/layouts.txt")
 while read -r file layout bytes read_rate write_rate; do
@@ -275,3 +277,20 @@ if [ "${CALLGRIND:-1}" != 0 ] && command -v python3 > /dev/null; then
     printf 'rcpsp_max: %d networks, --check %d instructions, conversion %d (%.2f times)\n' "${MAX_NETWORKS:-40}" \
         "$check_instructions" "$convert_instructions" "$(echo "$check_instructions / $convert_instructions" | bc -l)"
 fi
+
+# (j) peak memory of each reader on the large instance (and on part f's
+# three-mode network), converted to json; the instance's own stores are the
+# same whatever layout it comes from.
+for layout in sm dzn json; do
+    "$work/build/converter-batch" -q --to "$layout" -o "$work/memory" "$work/large.txt"
+done
+for input in "$work/large.txt" "$work/memory/large.sm" "$work/memory/large.dzn" "$work/memory/large.json" \
+    "$work/modes.mm" "$work/modes.dzn" "$work/modes.json"; do
+    rm -rf "$work/memory.out"
+    memory_line=$( { /usr/bin/time -f '%e %M' "$work/build/converter-batch" -q --to json -o "$work/memory.out" \
+        "$input" > /dev/null; } 2>&1)
+    read -r memory_seconds memory_kib <<< "$memory_line"
+    printf 'memory: %-12s %4d MB read and converted to json in %.2f s, peak resident memory %d KiB\n' \
+        "$(basename "$input")" "$(($(wc -c < "$input") / 1000000))" "$memory_seconds" "$memory_kib"
+done
+rm -rf "$work/memory" "$work/memory.out"

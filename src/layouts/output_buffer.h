@@ -87,9 +87,11 @@ template <int digits> CONVERTER_ALWAYS_INLINE char* put_fixed_digits(char* out, 
     return out + digits;
 }
 
-// One branch per digit count, a couple of multiplications per two digits: no
-// loop, no divisions.
-CONVERTER_ALWAYS_INLINE char* put_unsigned(char* out, std::uint32_t value) {
+// The digits of `value`, below 10^9: one branch per digit count, a couple of
+// multiplications per two digits, no loop, no divisions. Past 10^9,
+// `past_billion(out, value)` writes it.
+template <typename writer>
+CONVERTER_ALWAYS_INLINE char* put_below_billion(char* out, std::uint32_t value, writer past_billion) {
     if (value < 100) {
         if (value < 10) {
             *out = static_cast<char>('0' + value);
@@ -104,14 +106,26 @@ CONVERTER_ALWAYS_INLINE char* put_unsigned(char* out, std::uint32_t value) {
     }
     if (value < 100000000) return value < 10000000 ? put_fixed_digits<7>(out, value) : put_fixed_digits<8>(out, value);
     if (value < 1000000000) return put_fixed_digits<9>(out, value);
+    return past_billion(out, value);
+}
+
+CONVERTER_ALWAYS_INLINE char* put_ten_digits(char* out, std::uint32_t value) {
     put_pair(out, value / 100000000); // 10 to 42
     return put_fixed_digits<8>(out + 2, value % 100000000);
 }
 
+CONVERTER_ALWAYS_INLINE char* put_unsigned(char* out, std::uint32_t value) {
+    return put_below_billion(out, value, put_ten_digits);
+}
+
+// A negative value is, taken as unsigned, 2^31 or more: the sign is looked at
+// only past the short numbers' tests.
 CONVERTER_ALWAYS_INLINE char* put_int(char* out, std::int32_t value) {
-    if (value >= 0) return put_unsigned(out, static_cast<std::uint32_t>(value));
-    *out = '-';
-    return put_unsigned(out + 1, 0u - static_cast<std::uint32_t>(value));
+    return put_below_billion(out, static_cast<std::uint32_t>(value), [](char* at, std::uint32_t bits) {
+        if (bits < 0x80000000u) return put_ten_digits(at, bits);
+        *at = '-';
+        return put_unsigned(at + 1, 0u - bits);
+    });
 }
 
 // Values whose magnitude fits in 32 unsigned bits (the sch header's N - 2, a
