@@ -1,4 +1,5 @@
 #include "instance/messages.h"
+#include "layouts/output_buffer.h"
 #include "layouts/rcp_reader.h"
 #include "layouts/sch_writer.h"
 
@@ -99,6 +100,10 @@ TEST(write_converted, writes_numbers_of_every_length_exactly) {
                 values.push_back(value);
                 values.push_back(-value);
             }
+    for (const long long value : values) {
+        SCOPED_TRACE(value);
+        EXPECT_EQ(int_length(static_cast<std::int32_t>(value)), std::to_string(value).size());
+    }
     const auto activities = static_cast<int>(values.size() > 1002 ? values.size() : 1002);
     std::string input = std::to_string(activities) + " 1 12\n";
     std::string successors_section;

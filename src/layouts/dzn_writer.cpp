@@ -300,16 +300,22 @@ void write_dzn_modes(output_buffer& buffer, const instance& source, const task_r
     } else {
         // Each demand right-aligned to the widest one, at least two columns,
         // after one blank; a row per resource, modes across.
-        std::size_t width = 2;
+        // The widest is the largest or the most negative.
+        std::int32_t lowest = 0, highest = 0;
         for (std::size_t index = first_mode * resources; index < end_mode * resources; ++index) {
-            char digits[field_room];
-            width = std::max(width, static_cast<std::size_t>(put_int(digits, source.demands[index]) - digits));
+            lowest = std::min(lowest, source.demands[index]);
+            highest = std::max(highest, source.demands[index]);
         }
+        char digits[field_room];
+        const std::size_t width = std::max({std::size_t{2}, static_cast<std::size_t>(put_int(digits, lowest) - digits),
+                                            static_cast<std::size_t>(put_int(digits, highest) - digits)});
+        // Blanks over the whole field (a fixed-size copy), then the digits at
+        // their place.
+        static constexpr char blanks[field_room] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                                    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
         const auto put_demand = [width](char* out, std::int32_t value) {
-            char digits[field_room];
-            const auto length = static_cast<std::size_t>(put_int(digits, value) - digits);
-            std::memset(out, ' ', 1 + width - length);
-            std::memcpy(out + 1 + width - length, digits, length);
+            std::memcpy(out, blanks, field_room);
+            put_int(out + 1 + width - int_length(value), value);
             return out + 1 + width;
         };
         for (std::size_t resource = 0; resource < resources; ++resource) {

@@ -128,6 +128,15 @@ CONVERTER_ALWAYS_INLINE char* put_int(char* out, std::int32_t value) {
     });
 }
 
+// How many bytes put_int writes for `value`.
+constexpr std::size_t int_length(std::int32_t value) {
+    const std::uint32_t magnitude =
+        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    std::size_t digits = 1;
+    for (std::uint64_t power = 10; power <= magnitude; power *= 10) ++digits;
+    return value < 0 ? digits + 1 : digits;
+}
+
 // Values whose magnitude fits in 32 unsigned bits (the sch header's N - 2, a
 // 0-based successor plus one).
 CONVERTER_ALWAYS_INLINE char* put_wide(char* out, std::int64_t value) {
