@@ -11,8 +11,10 @@
 namespace converter {
 
 // A growable array of 32-bit values. Unlike std::vector it never zero-fills, and it
-// grows with realloc so that large stores can be extended in place. Every failure to
-// obtain memory is reported by a false return; the store is then left unchanged.
+// grows without copying its values where the system allows: with realloc, and on
+// Linux a store of a megabyte or more in pages of its own that mremap extends. Every
+// failure to obtain memory is reported by a false return; the store is then left
+// unchanged.
 class int_store {
 public:
     int_store() = default;
