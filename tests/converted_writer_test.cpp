@@ -102,7 +102,7 @@ TEST(write_converted, writes_numbers_of_every_length_exactly) {
             }
     for (const long long value : values) {
         SCOPED_TRACE(value);
-        EXPECT_EQ(int_length(static_cast<std::int32_t>(value)), std::to_string(value).size());
+        EXPECT_EQ(printed_length(value), std::to_string(value).size());
     }
     const auto activities = static_cast<int>(values.size() > 1002 ? values.size() : 1002);
     std::string input = std::to_string(activities) + " 1 12\n";

@@ -169,13 +169,13 @@ std::int64_t path_bound(const std::vector<local_arc>& arcs, std::size_t size) {
     return static_cast<std::int64_t>(size) * largest_lag + 1;
 }
 
-bool fits_in_32_bits(const std::vector<local_arc>& arcs, std::size_t size) {
-    return path_bound(arcs, size) <= (std::int64_t{1} << 30) / static_cast<std::int64_t>(size + 3);
+bool fits_in_32_bits(std::int64_t bound, std::size_t size) {
+    return bound <= (std::int64_t{1} << 30) / static_cast<std::int64_t>(size + 3);
 }
 
 void floyd_warshall_32(const std::vector<std::size_t>& start, const std::vector<local_arc>& arcs, std::size_t size,
-                       std::vector<std::int32_t>& short_distance, std::vector<std::int64_t>& distance) {
-    const std::int64_t bound = path_bound(arcs, size);
+                       std::int64_t bound, std::vector<std::int32_t>& short_distance,
+                       std::vector<std::int64_t>& distance) {
     const auto unreached = static_cast<std::int32_t>(-static_cast<std::int64_t>(size + 2) * bound);
     short_distance.assign(size * size, unreached);
     for (std::size_t from = 0; from < size; ++from) {
@@ -289,8 +289,8 @@ bool find_forced_overlap(const instance& source, forced_overlap& proof) {
         work += cost;
         distance.assign(size * size, no_path);
         if (plain) {
-            if (fits_in_32_bits(local_arcs, size))
-                floyd_warshall_32(local_start, local_arcs, size, short_distance, distance);
+            if (const std::int64_t bound = path_bound(local_arcs, size); fits_in_32_bits(bound, size))
+                floyd_warshall_32(local_start, local_arcs, size, bound, short_distance, distance);
             else
                 floyd_warshall(local_start, local_arcs, size, distance);
         } else {

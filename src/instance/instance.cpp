@@ -14,6 +14,9 @@ namespace converter {
 
 namespace {
 
+// What a mapped store's size is rounded up to.
+constexpr std::size_t page_bytes = 4096;
+
 #if defined(__linux__)
 // A store of a megabyte or more has pages of its own, grown by mremap: the
 // kernel moves the pages, never the values. realloc would do so only while the
@@ -22,7 +25,6 @@ namespace {
 // largest freed), and a store that can't grow at the top of the heap is then
 // copied at every doubling.
 constexpr std::size_t mapped_bytes = std::size_t{1} << 20;
-constexpr std::size_t page_bytes = 4096;
 
 bool is_mapped(std::size_t capacity) { return capacity * sizeof(std::int32_t) >= mapped_bytes; }
 
@@ -88,7 +90,7 @@ void int_store::release() {
 
 bool int_store::reserve(std::size_t count) {
     if (count <= capacity_) return true;
-    if (count > std::numeric_limits<std::size_t>::max() / sizeof(std::int32_t) - 4096) return false;
+    if (count > std::numeric_limits<std::size_t>::max() / sizeof(std::int32_t) - page_bytes) return false;
     std::int32_t* const grown = grown_block(data_, size_, capacity_, count);
     if (grown == nullptr) return false;
     data_ = grown;

@@ -306,16 +306,10 @@ void write_dzn_modes(output_buffer& buffer, const instance& source, const task_r
             lowest = std::min(lowest, source.demands[index]);
             highest = std::max(highest, source.demands[index]);
         }
-        char digits[field_room];
-        const std::size_t width = std::max({std::size_t{2}, static_cast<std::size_t>(put_int(digits, lowest) - digits),
-                                            static_cast<std::size_t>(put_int(digits, highest) - digits)});
-        // Blanks over the whole field (a fixed-size copy), then the digits at
-        // their place.
-        static constexpr char blanks[field_room] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-                                                    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+        const std::size_t width = std::max({std::size_t{2}, printed_length(lowest), printed_length(highest)});
         const auto put_demand = [width](char* out, std::int32_t value) {
-            std::memcpy(out, blanks, field_room);
-            put_int(out + 1 + width - int_length(value), value);
+            std::memcpy(out, blanks16, field_room);
+            put_int(out + 1 + width - printed_length(value), value);
             return out + 1 + width;
         };
         for (std::size_t resource = 0; resource < resources; ++resource) {

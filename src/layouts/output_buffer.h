@@ -51,13 +51,6 @@ CONVERTER_ALWAYS_INLINE char* put_small(char* out, std::uint32_t below_10000) {
     return out + 2;
 }
 
-// Exactly 4 digits, with leading zeros.
-CONVERTER_ALWAYS_INLINE char* put_four(char* out, std::uint32_t below_10000) {
-    put_pair(out, below_10000 / 100);
-    put_pair(out + 2, below_10000 % 100);
-    return out + 4;
-}
-
 // Exactly `digits` digits (3 to 9) of `value`, below 10^digits, with leading
 // zeros: one multiplication turns the value into a 32.32 fixed-point number
 // whose integer part is the first two digits, and each multiplication of the
@@ -128,13 +121,24 @@ CONVERTER_ALWAYS_INLINE char* put_int(char* out, std::int32_t value) {
     });
 }
 
-// How many bytes put_int writes for `value`.
-constexpr std::size_t int_length(std::int32_t value) {
-    const std::uint32_t magnitude =
-        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    std::size_t digits = 1;
-    for (std::uint64_t power = 10; power <= magnitude; power *= 10) ++digits;
-    return value < 0 ? digits + 1 : digits;
+// Sixteen blanks, for right-aligned fields: blanks over the whole field in one
+// fixed-size copy, then the digits in place over them.
+inline constexpr char blanks16[] = "                ";
+
+// How many characters put_wide (and put_int) writes for `value`.
+CONVERTER_ALWAYS_INLINE std::size_t printed_length(std::int64_t value) {
+    std::size_t length = 1;
+    std::uint64_t magnitude = static_cast<std::uint64_t>(value);
+    if (value < 0) {
+        magnitude = 0 - magnitude;
+        length = 2;
+    }
+    if (magnitude < 10) return length;
+    if (magnitude < 100) return length + 1;
+    if (magnitude < 1000) return length + 2;
+    if (magnitude < 10000) return length + 3;
+    for (magnitude /= 10000, length += 3; magnitude != 0; magnitude /= 10) ++length;
+    return length;
 }
 
 // Values whose magnitude fits in 32 unsigned bits (the sch header's N - 2, a
@@ -203,7 +207,7 @@ public:
 private:
     static constexpr std::size_t buffer_size = largest_room;
     // Allocated after the end: what a field written from the end's last bytes
-    // may overwrite (put_copies stores a whole field_room), and the margin of
+    // may overwrite (a lag's text is copied as a whole field_room), and the margin of
     // commit's release-build check.
     static constexpr std::size_t spare_room = 4 * field_room;
 

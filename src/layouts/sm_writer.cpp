@@ -44,24 +44,6 @@ void put_right_line(output_buffer& buffer, std::int64_t value, std::size_t width
     buffer.commit(put_right(buffer.room(32), value, width, spaced));
 }
 
-constexpr char blanks16[] = "                ";
-
-// How many characters put_wide writes for `value`.
-CONVERTER_ALWAYS_INLINE std::size_t printed_length(std::int64_t value) {
-    std::size_t length = 1;
-    std::uint64_t magnitude = static_cast<std::uint64_t>(value);
-    if (value < 0) {
-        magnitude = 0 - magnitude;
-        length = 2;
-    }
-    if (magnitude < 10) return length;
-    if (magnitude < 100) return length + 1;
-    if (magnitude < 1000) return length + 2;
-    if (magnitude < 10000) return length + 3;
-    for (magnitude /= 10000, length += 3; magnitude != 0; magnitude /= 10) ++length;
-    return length;
-}
-
 // R(width) for a value put_wide writes and a width of at most 11, as
 // put_right, without a loop for the usual sizes: sixteen blanks in one store,
 // then the digits in place over them. Needs 28 bytes of room.
